@@ -1,0 +1,2 @@
+// GTK 3 backend of the seam (being built).
+namespace kestrune::platform::gtk {}

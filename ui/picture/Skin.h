@@ -1,0 +1,40 @@
+// The window skin: background picture painting by picture mode, and picture-shaped outlines.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+
+#include "platform/Bitmap.h"
+#include "platform/Platform.h"
+#include "platform/Region.h"
+#include "ui/picture/Picture.h"
+
+namespace kestrune::ui {
+
+enum PictureMode : int { kPictureTopLeft = 0, kPictureTiled = 1, kPictureCentred = 2, kPictureStretched = 3 };
+
+// What PaintBackground needs of a window; the window unit owns one per instance.
+struct Skin {
+    std::vector<std::uint8_t> backPicture;     // complete picture file; empty: none
+    std::optional<DecodedPicture> cache;       // decoded at the first paint, dropped when backPicture changes
+    int pictureMode = kPictureTiled;
+    platform::Colour backColour = 0;           // effective (marker already resolved)
+
+    void SetPicture(std::vector<std::uint8_t> bytes) { backPicture = std::move(bytes); cache.reset(); }
+};
+
+// Paints the background of a client area of `target`'s size inside `rect`.
+void PaintBackground(Skin& skin, const platform::PixelView& target, const platform::Rect& rect);
+
+// Colour-keyed outline: every run of pixels that differ from `key` in red, green or blue.
+std::optional<platform::Region> BuildRegionFromBitmap(const platform::Bitmap& bitmap, platform::Colour key);
+
+// Cuts a top-level window to the non-key pixels of a picture (bytes, or a file named by text).
+bool SetShapeFromPicture(platform::WindowId window, std::span<const std::uint8_t> picture,
+                         platform::Colour key = 0xFFFFFF);
+bool SetShapeFromPictureFile(platform::WindowId window, const std::string& fileName,
+                             platform::Colour key = 0xFFFFFF);
+
+}  // namespace kestrune::ui
