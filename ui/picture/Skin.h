@@ -5,6 +5,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "platform/Bitmap.h"
 #include "platform/Platform.h"
@@ -22,7 +23,19 @@ struct Skin {
     int pictureMode = kPictureTiled;
     platform::Colour backColour = 0;           // effective (marker already resolved)
 
-    void SetPicture(std::vector<std::uint8_t> bytes) { backPicture = std::move(bytes); cache.reset(); }
+    // Number of decodes PaintBackground has attempted (a failed decode is retried at the next paint).
+    int decodeCount = 0;
+    // The cache flattened onto `flattenedMatte`, reused while the cache and the matte stay the same.
+    std::optional<platform::Bitmap> flattened;
+    platform::Colour flattenedMatte = 0;
+    const void* flattenedSource = nullptr;
+
+    void SetPicture(std::vector<std::uint8_t> bytes) {
+        backPicture = std::move(bytes);
+        cache.reset();
+        flattened.reset();
+        flattenedSource = nullptr;
+    }
 };
 
 // Paints the background of a client area of `target`'s size inside `rect`.
