@@ -1,0 +1,83 @@
+#include "browser/HandOff.h"
+
+#include <cmath>
+
+#include "app/FormIds.h"
+#include "app/MachinePreparation.h"
+#include "browser/BrowserHook.h"
+#include "forms/Runtime.h"
+#include "services/TextSearch.h"
+
+namespace kestrune::browser {
+
+namespace {
+
+constexpr const char* kHandOffMarker = "client=1";
+constexpr double kGameBrowserHeightAllowance = 32.0;
+constexpr int kPropUrl = 11;
+
+std::string& GameUrlStorage() {
+    static std::string url;
+    return url;
+}
+
+void LayOutGameBrowser() {
+    const std::int32_t width = forms::AsInt(forms::ReadProperty(app::kGameWindow, app::kGameWindowUnit, forms::kPropWidth));
+    const std::int32_t height =
+        forms::AsInt(forms::ReadProperty(app::kGameWindow, app::kGameWindowUnit, forms::kPropHeight));
+    forms::WriteProperty(app::kGameWindow, app::kGameBrowser, forms::kPropWidth, width);
+    const double browserHeight = std::trunc(static_cast<double>(height) - kGameBrowserHeightAllowance);
+    forms::WriteProperty(app::kGameWindow, app::kGameBrowser, forms::kPropHeight, static_cast<std::int32_t>(browserHeight));
+}
+
+}  // namespace
+
+std::optional<std::int32_t> OnLoginBrowserEvent(std::span<const std::int32_t> args) {
+    (void)args;
+    InstallBrowserHook(forms::GetUnitHandle(app::kLoginWindow, app::kLoginBrowser));
+    const std::string address = forms::AsText(forms::ReadProperty(app::kLoginWindow, app::kLoginBrowser, kPropUrl));
+    if (services::FindText(address, kHandOffMarker, 1, false) < 1) return std::nullopt;
+
+    GameUrlStorage() = forms::AsText(forms::ReadProperty(app::kLoginWindow, app::kLoginBrowser, kPropUrl));
+    forms::LoadWindow(app::kGameWindow, 0, true);
+    return 0;  // logical false: the login page stays where it was
+}
+
+std::optional<std::int32_t> HookLoginBrowser(std::span<const std::int32_t> args) {
+    (void)args;
+    InstallBrowserHook(forms::GetUnitHandle(app::kLoginWindow, app::kLoginBrowser));
+    return std::nullopt;
+}
+
+std::optional<std::int32_t> HookGameBrowser(std::span<const std::int32_t> args) {
+    (void)args;
+    InstallBrowserHook(forms::GetUnitHandle(app::kGameWindow, app::kGameBrowser));
+    return std::nullopt;
+}
+
+std::optional<std::int32_t> OnGameWindowCreated(std::span<const std::int32_t> args) {
+    (void)args;
+    app::ApplyBrowserEmulation(1);
+    LayOutGameBrowser();
+    forms::WriteProperty(app::kGameWindow, app::kGameBrowser, kPropUrl, GameUrlStorage());
+    return std::nullopt;
+}
+
+std::optional<std::int32_t> OnGameWindowResized(std::span<const std::int32_t> args) {
+    (void)args;
+    LayOutGameBrowser();
+    return std::nullopt;
+}
+
+std::optional<std::int32_t> OnGameBrowserNavigate(std::span<const std::int32_t> args) {
+    (void)args;
+    return std::nullopt;
+}
+
+void FreeGameUrl() {
+    std::string().swap(GameUrlStorage());
+}
+
+const std::string& GameUrl() { return GameUrlStorage(); }
+
+}  // namespace kestrune::browser

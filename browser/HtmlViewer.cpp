@@ -1,0 +1,316 @@
+#include "browser/HtmlViewer.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+#include <limits>
+
+#include "forms/Definition.h"
+#include "forms/Events.h"
+#include "forms/Runtime.h"
+#include "services/BrowserEmulation.h"
+#include "services/Path.h"
+
+namespace kestrune::browser {
+
+namespace {
+
+constexpr std::uint32_t kDataVersion = 1;
+
+std::uint32_t ReadU32(std::span<const std::uint8_t> data, std::size_t offset) {
+    return static_cast<std::uint32_t>(data[offset]) | (static_cast<std::uint32_t>(data[offset + 1]) << 8) |
+           (static_cast<std::uint32_t>(data[offset + 2]) << 16) | (static_cast<std::uint32_t>(data[offset + 3]) << 24);
+}
+
+void WriteU32(forms::Bytes& out, std::uint32_t value) {
+    for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<std::uint8_t>(value >> shift));
+}
+
+int ClampFontSize(std::int32_t size) { return std::clamp(size, 0, 4); }
+
+}  // namespace
+
+std::optional<HtmlViewerData> ParseHtmlViewerData(std::span<const std::uint8_t> data) {
+    HtmlViewerData result;
+    if (data.empty()) return result;
+    std::array<std::uint32_t, 5> fields{};
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        const std::size_t offset = i * 4;
+        if (data.size() < offset + 4) return std::nullopt;
+        fields[i] = ReadU32(data, offset);
+        if (i == 0 && fields[0] > kDataVersion) return std::nullopt;
+    }
+    result.fontSize = static_cast<std::int32_t>(fields[1]);
+    result.offline = fields[2] != 0;
+    result.silent = fields[3] != 0;
+    const auto length = static_cast<std::int32_t>(fields[4]);
+    if (length > 0) {
+        const std::size_t available = data.size() - 20;
+        const std::size_t take = std::min<std::size_t>(static_cast<std::size_t>(length), available);
+        const auto* begin = reinterpret_cast<const char*>(data.data() + 20);
+        const auto* nul = static_cast<const char*>(std::memchr(begin, 0, take));
+        result.address.assign(begin, nul != nullptr ? static_cast<std::size_t>(nul - begin) : take);
+    }
+    return result;
+}
+
+forms::Bytes SerializeHtmlViewerData(const HtmlViewerData& data) {
+    forms::Bytes out;
+    out.reserve(20 + data.address.size());
+    WriteU32(out, kDataVersion);
+    WriteU32(out, static_cast<std::uint32_t>(data.fontSize));
+    WriteU32(out, data.offline ? 1u : 0u);
+    WriteU32(out, data.silent ? 1u : 0u);
+    WriteU32(out, static_cast<std::uint32_t>(data.address.size()));
+    out.insert(out.end(), data.address.begin(), data.address.end());
+    return out;
+}
+
+std::int32_t MulDiv(std::int32_t number, std::int32_t numerator, std::int32_t denominator) {
+    if (denominator == 0) return -1;
+    const std::int64_t product = static_cast<std::int64_t>(number) * numerator;
+    std::int64_t quotient = product / denominator;
+    const std::int64_t remainder = product % denominator;
+    // |remainder| * 2 >= |denominator| rounds the magnitude up; the sign follows the exact quotient.
+    const std::int64_t absRemainder = remainder < 0 ? -remainder : remainder;
+    const std::int64_t absDenominator = denominator < 0 ? -static_cast<std::int64_t>(denominator) : denominator;
+    if (absRemainder * 2 >= absDenominator) quotient += ((product < 0) != (denominator < 0)) ? -1 : 1;
+    if (quotient > std::numeric_limits<std::int32_t>::max() || quotient < std::numeric_limits<std::int32_t>::min())
+        return -1;
+    return static_cast<std::int32_t>(quotient);
+}
+
+std::int32_t ProgressPercent(std::int32_t progress, std::int32_t progressMax) {
+    return progressMax == 0 ? 100 : MulDiv(progress, 100, progressMax);
+}
+
+// ---------------------------------------------------------------------------------------------
+
+HtmlViewer::HtmlViewer(const forms::CreateArgs& args, HtmlViewerData data)
+    : data_(std::move(data)), formId_(args.formId), unitId_(args.unitId) {}
+
+HtmlViewer::~HtmlViewer() {
+    *alive_ = false;
+    // Only reached without the box having been destroyed when creation failed half-way, or when the
+    // runtime drops the object early; never leave the view calling into a dead host.
+    view_.reset();
+    if (box_ != 0 && platform::Current().Exists(box_)) {
+        const platform::WindowId box = box_;
+        box_ = 0;
+        created_ = false;
+        platform::Current().Destroy(box);
+    }
+}
+
+std::unique_ptr<HtmlViewer> HtmlViewer::Create(const forms::CreateArgs& args) {
+    auto data = ParseHtmlViewerData(args.propertyBlock);
+    if (!data) return nullptr;
+    std::unique_ptr<HtmlViewer> viewer(new HtmlViewer(args, std::move(*data)));
+
+    platform::Platform& os = platform::Current();
+    viewer->box_ = os.CreateChild(args.parent, platform::Rect::FromXYWH(args.left, args.top, args.width, args.height),
+                                  viewer.get());
+    if (viewer->box_ == 0) return nullptr;
+    if ((args.styleBits & forms::kStyleDisabled) != 0) os.Enable(viewer->box_, false);
+
+    const platform::Size client = os.GetClientSize(viewer->box_);
+    viewer->view_ = os.CreateWebView(viewer->box_, platform::Rect{0, 0, client.width, client.height}, viewer.get());
+    if (!viewer->view_) return nullptr;  // the destructor destroys the box window
+
+    platform::WebView& view = *viewer->view_;
+    view.SetOffline(viewer->data_.offline);
+    view.SetSilent(viewer->data_.silent);
+    view.SetTextZoom(ClampFontSize(viewer->data_.fontSize));
+    // The stored emulation values choose how the view renders:
+    //  - the emulation level (8000, 9000, 9999; 0 when nothing is stored) selects a fixed standards
+    //    mode: the same user agent and engine settings for every page, whatever it asks for;
+    //  - the GPU-rendering value (nonzero, or nothing stored) lets the view composite with hardware
+    //    acceleration; a stored 0 keeps it to software rendering.
+    view.SetMode(services::ReadBrowserEmulation(services::GetExeFileName()));
+    if (!viewer->data_.address.empty()) {
+        const std::shared_ptr<bool> alive = viewer->alive_;
+        view.Navigate(viewer->data_.address);
+        if (!*alive) return nullptr;
+    }
+    viewer->created_ = true;
+    return viewer;
+}
+
+void HtmlViewer::PropertyChanged(int ownIndex, const forms::Value& value) {
+    switch (ownIndex) {
+    case kHtmlFontSize:
+        data_.fontSize = ClampFontSize(forms::AsInt(value));
+        if (view_) view_->SetTextZoom(data_.fontSize);
+        break;
+    case kHtmlOffline:
+        data_.offline = forms::AsBool(value);
+        if (view_) view_->SetOffline(data_.offline);
+        break;
+    case kHtmlSilent:
+        data_.silent = forms::AsBool(value);
+        if (view_) view_->SetSilent(data_.silent);
+        break;
+    case kHtmlUrl:
+        data_.address = forms::AsText(value);
+        if (view_) view_->Navigate(data_.address);
+        break;
+    default:
+        break;  // 12 to 14 are read-only
+    }
+}
+
+forms::Bytes HtmlViewer::SaveProperties() const { return SerializeHtmlViewerData(data_); }
+
+bool HtmlViewer::GetProperty(int ownIndex, forms::Value& out) {
+    switch (ownIndex) {
+    case kHtmlFontSize:
+        out = data_.fontSize;
+        return true;
+    case kHtmlOffline:
+        out = forms::Logical{view_ ? view_->Offline() : data_.offline};
+        return true;
+    case kHtmlSilent:
+        out = forms::Logical{view_ ? view_->Silent() : data_.silent};
+        return true;
+    case kHtmlUrl:
+        data_.address = inAddressEvent_ ? eventAddress_ : (view_ ? view_->LocationUrl() : std::string());
+        out = data_.address;
+        return true;
+    case kHtmlStatusText:
+        out = statusText_;
+        return true;
+    case kHtmlCaption:
+        if (!inTitleEvent_) title_ = view_ ? view_->LocationName() : std::string();
+        out = title_;
+        return true;
+    case kHtmlPreview:
+        out = forms::Logical{false};
+        return true;
+    default:
+        return false;
+    }
+}
+
+// ---- box window
+
+void HtmlViewer::FitView() {
+    if (!view_) return;
+    platform::Platform& os = platform::Current();
+    const platform::WindowId window = view_->Window();
+    if (!os.Exists(window)) return;
+    const platform::Size client = os.GetClientSize(box_);
+    if (os.GetOuterRect(window) != platform::Rect{0, 0, client.width, client.height}) {
+        os.Move(window, {0, 0});
+        os.Resize(window, client);
+    }
+}
+
+void HtmlViewer::Resized() { FitView(); }
+
+void HtmlViewer::FocusIn() {
+    if (!view_) return;
+    const platform::WindowId window = view_->Window();
+    if (platform::Current().Exists(window)) platform::Current().SetFocus(window);
+}
+
+void HtmlViewer::Destroyed() {
+    *alive_ = false;
+    view_.reset();
+    box_ = 0;
+    if (!created_) return;  // creation failed: the owner of the half-made object frees it
+    created_ = false;
+    forms::ReportUnitDestroyed(formId_, unitId_);  // deletes this object: nothing may follow
+}
+
+// ---- events
+
+bool HtmlViewer::Raise(std::int32_t event, std::span<const std::int32_t> args) {
+    forms::EventNotice notice;
+    notice.formId = formId_;
+    notice.unitId = unitId_;
+    notice.eventIndex = event;
+    notice.argCount = static_cast<std::int32_t>(std::min(args.size(), notice.args.size()));
+    std::copy_n(args.begin(), notice.argCount, notice.args.begin());
+    notice.hasResult = false;
+    notice.result = 0;
+    const bool handled = forms::RaiseEvent(notice);
+    return handled && notice.hasResult && notice.result == 0;
+}
+
+bool HtmlViewer::RaiseAddressEvent(std::int32_t event, const std::string& url) {
+    const std::shared_ptr<bool> alive = alive_;
+    inAddressEvent_ = true;
+    eventAddress_ = url;
+    const bool cancel = Raise(event);
+    if (*alive) {
+        inAddressEvent_ = false;
+        eventAddress_.clear();
+    }
+    return cancel;
+}
+
+bool HtmlViewer::BeforeNavigate(const std::string& url) { return !RaiseAddressEvent(kEventBeforeNavigate, url); }
+
+void HtmlViewer::NavigateComplete(const std::string& url) { RaiseAddressEvent(kEventNavigateComplete, url); }
+
+void HtmlViewer::DocumentComplete(const std::string& url) { RaiseAddressEvent(kEventDocumentComplete, url); }
+
+void HtmlViewer::DownloadBegin() { Raise(kEventDownloadBegin); }
+
+void HtmlViewer::DownloadComplete() { Raise(kEventDownloadComplete); }
+
+void HtmlViewer::ProgressChange(int progress, int progressMax) {
+    const std::array<std::int32_t, 1> args{ProgressPercent(progress, progressMax)};
+    Raise(kEventProgressChange, args);
+}
+
+void HtmlViewer::StatusTextChange(const std::string& text) {
+    statusText_ = text;
+    Raise(kEventStatusTextChange);
+}
+
+void HtmlViewer::TitleChange(const std::string& title) {
+    const std::shared_ptr<bool> alive = alive_;
+    inTitleEvent_ = true;
+    title_ = title;
+    Raise(kEventTitleChange);
+    if (*alive) {
+        inTitleEvent_ = false;
+        title_.clear();
+    }
+}
+
+void HtmlViewer::CommandStateChange(int command, bool enabled) {
+    if (command != 1 && command != 2) return;
+    const std::array<std::int32_t, 2> args{command == 1 ? 0 : 1, enabled ? 1 : 0};
+    Raise(kEventCommandStateChange, args);
+}
+
+bool HtmlViewer::NewWindow(const std::string& url) {
+    (void)url;  // the handler finds the link's address in property 12
+    return !Raise(kEventNewWindow);
+}
+
+// ---- class
+
+namespace {
+
+class HtmlViewerUnitClass final : public forms::UnitClass {
+public:
+    std::uint32_t TypeCode() const override { return forms::kClassHtmlViewer; }
+    const char* Name() const override { return "HtmlViewer"; }
+    std::unique_ptr<forms::UnitObject> Create(const forms::CreateArgs& args) override {
+        return HtmlViewer::Create(args);
+    }
+};
+
+}  // namespace
+
+forms::UnitClass& HtmlViewerClass() {
+    static HtmlViewerUnitClass instance;
+    return instance;
+}
+
+void RegisterHtmlViewerClass() { forms::RegisterUnitClass(&HtmlViewerClass()); }
+
+}  // namespace kestrune::browser
