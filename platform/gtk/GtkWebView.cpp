@@ -1,0 +1,361 @@
+#include "platform/gtk/GtkWebView.h"
+
+#include <gdk/gdkkeysyms.h>
+#include <webkit2/webkit2.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdlib>
+#include <string>
+
+#include "platform/gtk/GtkBackend.h"
+
+namespace kestrune::platform::gtk {
+
+namespace {
+
+constexpr const char* kFrameReadyHandler = "kestruneFrameReady";
+
+// Keeps the page's own DOM `contextmenu` event from running. On this platform the web process
+// dispatches that event on the right-button press, before the UI process hears of any menu request,
+// and there is no synchronous way to hand the current state of the page window's procedure chain
+// into every frame (cross-origin frames cannot share a flag, script evaluation from the UI process
+// only reaches the main frame and arrives asynchronously, and user scripts only apply to documents
+// loaded afterwards). So the DOM event is always blocked; the menu itself and the right-button
+// release follow the procedure chain (see the button, popup-menu and context-menu handlers).
+constexpr const char* kBlockContextMenuScript =
+    "window.addEventListener('contextmenu', function (e) {"
+    "  e.preventDefault(); e.stopImmediatePropagation();"
+    "}, true);";
+
+// Subframes report their load, so that frame documents raise document-complete like the page does.
+constexpr const char* kFrameReadyScript =
+    "if (window !== window.top) {"
+    "  window.addEventListener('load', function () {"
+    "    try { window.webkit.messageHandlers.kestruneFrameReady.postMessage(String(location.href)); }"
+    "    catch (e) {}"
+    "  });"
+    "}";
+
+void ConfigureProcessWide() {
+    static bool done = false;
+    if (done) return;
+    done = true;
+    setenv("WEBKIT_DISABLE_DMABUF_RENDERER", "1", 0);
+    WebKitWebContext* context = webkit_web_context_get_default();
+    // Certificate errors never ask anyone: the load fails.
+    webkit_website_data_manager_set_tls_errors_policy(webkit_web_context_get_website_data_manager(context),
+                                                      WEBKIT_TLS_ERRORS_POLICY_FAIL);
+}
+
+class GtkWebView final : public WebView {
+public:
+    GtkWebView(WebKitWebView* view, WebViewHost* host) : view_(view), host_(host) {}
+    ~GtkWebView() override;
+
+    bool Attach(WindowId parent, const Rect& rect);
+
+    WindowId Window() const override { return window_; }
+    void Navigate(const std::string& url) override { webkit_web_view_load_uri(view_, url.c_str()); }
+    std::string LocationUrl() const override {
+        const gchar* uri = webkit_web_view_get_uri(view_);
+        return uri != nullptr ? uri : "";
+    }
+    std::string LocationName() const override {
+        const gchar* title = webkit_web_view_get_title(view_);
+        return title != nullptr ? title : "";
+    }
+    // WebKitGTK has no offline switch (no browsing from the cache only): the value is kept and reported.
+    void SetOffline(bool offline) override { offline_ = offline; }
+    bool Offline() const override { return offline_; }
+    void SetSilent(bool silent) override { silent_ = silent; }
+    bool Silent() const override { return silent_; }
+    void SetTextZoom(int level) override {
+        webkit_settings_set_zoom_text_only(webkit_web_view_get_settings(view_), TRUE);
+        webkit_web_view_set_zoom_level(view_, TextZoomFactor(level));
+    }
+    // The GPU value picks the compositing policy: on demand with hardware acceleration, or never.
+    // A stored emulation level fixes the engine to one standards mode for every page: no
+    // site-specific quirks and a fixed user agent naming this launcher and the level.
+    void SetMode(const WebViewMode& mode) override {
+        WebKitSettings* settings = webkit_web_view_get_settings(view_);
+        webkit_settings_set_hardware_acceleration_policy(
+            settings, mode.gpuRendering ? WEBKIT_HARDWARE_ACCELERATION_POLICY_ON_DEMAND
+                                        : WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
+        if (mode.emulationLevel > 0) {
+            webkit_settings_set_enable_site_specific_quirks(settings, FALSE);
+            const std::string version = std::to_string(mode.emulationLevel);
+            webkit_settings_set_user_agent_with_application_details(settings, "Kestrune", version.c_str());
+        }
+    }
+
+private:
+    // Signal handlers.
+    static gboolean OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision, WebKitPolicyDecisionType type,
+                                   gpointer self);
+    static GtkWidget* OnCreate(WebKitWebView*, WebKitNavigationAction*, gpointer) { return nullptr; }
+    static void OnLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer self);
+    static void OnProgress(GObject*, GParamSpec*, gpointer self);
+    static void OnTitle(GObject*, GParamSpec*, gpointer self);
+    static void OnMouseTarget(WebKitWebView*, WebKitHitTestResult* hit, guint, gpointer self);
+    static gboolean OnButton(GtkWidget*, GdkEventButton* event, gpointer self);
+    static gboolean OnKey(GtkWidget*, GdkEventKey* event, gpointer self);
+    static gboolean OnPopupMenu(GtkWidget*, gpointer self);
+    static gboolean OnContextMenu(WebKitWebView*, WebKitContextMenu*, GdkEvent*, WebKitHitTestResult*, gpointer self);
+    static gboolean OnScriptDialog(WebKitWebView*, WebKitScriptDialog* dialog, gpointer self);
+    static gboolean OnAuthenticate(WebKitWebView*, WebKitAuthenticationRequest* request, gpointer self);
+    static gboolean OnPermission(WebKitWebView*, WebKitPermissionRequest* request, gpointer self);
+    static gboolean OnPrint(WebKitWebView*, WebKitPrintOperation*, gpointer self);
+    static gboolean OnFileChooser(WebKitWebView*, WebKitFileChooserRequest* request, gpointer self);
+    static void OnFrameReady(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer self);
+
+    // True when the page window's procedure chain swallowed the message.
+    bool PageSwallows(std::uint32_t message) const {
+        if (page_ == 0) return false;
+        bool reachedDefault = true;
+        const std::intptr_t result = DispatchToProc(page_, message, 0, 0, &reachedDefault);
+        return result != 0 && !reachedDefault;
+    }
+    void ReplacePageWindow();
+    void ReportCommandStates();
+
+    WebKitWebView* view_;
+    WebViewHost* host_;
+    WebKitUserContentManager* content_ = nullptr;
+    WindowId window_ = 0;
+    WindowId document_ = 0;
+    WindowId page_ = 0;
+    bool offline_ = false;
+    bool silent_ = false;
+    bool canGoBack_ = false;
+    bool canGoForward_ = false;
+    std::string statusText_;
+    std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+};
+
+GtkWebView::~GtkWebView() {
+    *alive_ = false;
+    g_signal_handlers_disconnect_by_data(view_, this);
+    if (content_ != nullptr) g_signal_handlers_disconnect_by_data(content_, this);
+    if (window_ != 0 && Current().Exists(window_)) Current().Destroy(window_);
+    g_object_unref(view_);
+}
+
+bool GtkWebView::Attach(WindowId parent, const Rect& rect) {
+    window_ = RegisterWidgetWindow(GTK_WIDGET(view_), parent, rect, nullptr);
+    if (window_ == 0) return false;
+    document_ = CreatePseudoWindow(window_);
+    page_ = CreatePseudoWindow(document_);
+
+    content_ = webkit_web_view_get_user_content_manager(view_);
+    for (const char* source : {kBlockContextMenuScript, kFrameReadyScript}) {
+        WebKitUserScript* script = webkit_user_script_new(source, WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
+                                                          WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr);
+        webkit_user_content_manager_add_script(content_, script);
+        webkit_user_script_unref(script);
+    }
+    g_signal_connect(content_, "script-message-received::kestruneFrameReady", G_CALLBACK(OnFrameReady), this);
+    webkit_user_content_manager_register_script_message_handler(content_, kFrameReadyHandler);
+
+    g_signal_connect(view_, "decide-policy", G_CALLBACK(OnDecidePolicy), this);
+    g_signal_connect(view_, "create", G_CALLBACK(OnCreate), this);
+    g_signal_connect(view_, "load-changed", G_CALLBACK(OnLoadChanged), this);
+    g_signal_connect(view_, "notify::estimated-load-progress", G_CALLBACK(OnProgress), this);
+    g_signal_connect(view_, "notify::title", G_CALLBACK(OnTitle), this);
+    g_signal_connect(view_, "mouse-target-changed", G_CALLBACK(OnMouseTarget), this);
+    g_signal_connect(view_, "button-press-event", G_CALLBACK(OnButton), this);
+    g_signal_connect(view_, "button-release-event", G_CALLBACK(OnButton), this);
+    g_signal_connect(view_, "key-press-event", G_CALLBACK(OnKey), this);
+    g_signal_connect(view_, "popup-menu", G_CALLBACK(OnPopupMenu), this);
+    g_signal_connect(view_, "context-menu", G_CALLBACK(OnContextMenu), this);
+    g_signal_connect(view_, "script-dialog", G_CALLBACK(OnScriptDialog), this);
+    g_signal_connect(view_, "authenticate", G_CALLBACK(OnAuthenticate), this);
+    g_signal_connect(view_, "permission-request", G_CALLBACK(OnPermission), this);
+    g_signal_connect(view_, "print", G_CALLBACK(OnPrint), this);
+    g_signal_connect(view_, "run-file-chooser", G_CALLBACK(OnFileChooser), this);
+    return true;
+}
+
+gboolean GtkWebView::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision, WebKitPolicyDecisionType type,
+                                    gpointer data) {
+    auto* self = static_cast<GtkWebView*>(data);
+    if (type != WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION && type != WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION)
+        return FALSE;
+    WebKitNavigationAction* action =
+        webkit_navigation_policy_decision_get_navigation_action(WEBKIT_NAVIGATION_POLICY_DECISION(decision));
+    const gchar* rawUri = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
+    const std::string uri = rawUri != nullptr ? rawUri : "";
+    // The handler may run a nested loop (a modal window) or destroy this view: keep the decision.
+    g_object_ref(decision);
+    const std::shared_ptr<bool> alive = self->alive_;
+    if (type == WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION) {
+        const bool allow = self->host_->BeforeNavigate(uri);
+        if (allow && *alive) webkit_policy_decision_use(decision);
+        else webkit_policy_decision_ignore(decision);
+    } else {
+        const bool allow = self->host_->NewWindow(uri);
+        // Not cancelled: the page opens in the user's own browser; never in a window of ours.
+        if (allow && !uri.empty()) g_app_info_launch_default_for_uri(uri.c_str(), nullptr, nullptr);
+        webkit_policy_decision_ignore(decision);
+    }
+    g_object_unref(decision);
+    return TRUE;
+}
+
+void GtkWebView::ReplacePageWindow() {
+    if (page_ != 0) DestroyPseudoWindow(page_);
+    page_ = Current().Exists(document_) ? CreatePseudoWindow(document_) : 0;
+}
+
+void GtkWebView::ReportCommandStates() {
+    const std::shared_ptr<bool> alive = alive_;
+    const bool back = webkit_web_view_can_go_back(view_) != FALSE;
+    const bool forward = webkit_web_view_can_go_forward(view_) != FALSE;
+    if (forward != canGoForward_) {
+        canGoForward_ = forward;
+        host_->CommandStateChange(1, forward);
+        if (!*alive) return;
+    }
+    if (back != canGoBack_) {
+        canGoBack_ = back;
+        host_->CommandStateChange(2, back);
+    }
+}
+
+void GtkWebView::OnLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer data) {
+    auto* self = static_cast<GtkWebView*>(data);
+    const std::shared_ptr<bool> alive = self->alive_;
+    switch (event) {
+    case WEBKIT_LOAD_STARTED:
+        self->host_->DownloadBegin();
+        break;
+    case WEBKIT_LOAD_COMMITTED:
+        self->ReplacePageWindow();
+        if (!*alive) return;
+        self->host_->NavigateComplete(self->LocationUrl());
+        if (!*alive) return;
+        self->ReportCommandStates();
+        break;
+    case WEBKIT_LOAD_FINISHED:
+        self->host_->DownloadComplete();
+        if (!*alive) return;
+        self->host_->DocumentComplete(self->LocationUrl());
+        break;
+    default:
+        break;
+    }
+}
+
+void GtkWebView::OnProgress(GObject*, GParamSpec*, gpointer data) {
+    auto* self = static_cast<GtkWebView*>(data);
+    const double progress = webkit_web_view_get_estimated_load_progress(self->view_);
+    self->host_->ProgressChange(static_cast<int>(progress * 100.0 + 0.5), 100);
+}
+
+void GtkWebView::OnTitle(GObject*, GParamSpec*, gpointer data) {
+    auto* self = static_cast<GtkWebView*>(data);
+    self->host_->TitleChange(self->LocationName());
+}
+
+void GtkWebView::OnMouseTarget(WebKitWebView*, WebKitHitTestResult* hit, guint, gpointer data) {
+    auto* self = static_cast<GtkWebView*>(data);
+    const gchar* link = webkit_hit_test_result_context_is_link(hit) ? webkit_hit_test_result_get_link_uri(hit) : nullptr;
+    std::string text = link != nullptr ? link : "";
+    if (text == self->statusText_) return;
+    self->statusText_ = text;
+    self->host_->StatusTextChange(text);
+}
+
+gboolean GtkWebView::OnButton(GtkWidget*, GdkEventButton* event, gpointer data) {
+    auto* self = static_cast<GtkWebView*>(data);
+    if (event->button != 3) return FALSE;
+    if (event->type == GDK_BUTTON_RELEASE)
+        return self->PageSwallows(kMessageRightButtonUp) ? TRUE : FALSE;  // swallowed: WebKit never sees it
+    if (event->type == GDK_BUTTON_PRESS) return self->PageSwallows(kMessageRightButtonDown) ? TRUE : FALSE;
+    return FALSE;
+}
+
+gboolean GtkWebView::OnKey(GtkWidget*, GdkEventKey* event, gpointer data) {
+    auto* self = static_cast<GtkWebView*>(data);
+    if (event->keyval != GDK_KEY_Menu) return FALSE;
+    return self->PageSwallows(kMessageContextMenu) ? TRUE : FALSE;
+}
+
+gboolean GtkWebView::OnPopupMenu(GtkWidget*, gpointer data) {
+    return static_cast<GtkWebView*>(data)->PageSwallows(kMessageContextMenu) ? TRUE : FALSE;
+}
+
+gboolean GtkWebView::OnContextMenu(WebKitWebView*, WebKitContextMenu*, GdkEvent*, WebKitHitTestResult*,
+                                   gpointer data) {
+    return static_cast<GtkWebView*>(data)->PageSwallows(kMessageContextMenu) ? TRUE : FALSE;
+}
+
+gboolean GtkWebView::OnScriptDialog(WebKitWebView*, WebKitScriptDialog* dialog, gpointer data) {
+    if (!static_cast<GtkWebView*>(data)->silent_) return FALSE;
+    // No dialog is shown: an alert is dismissed, a confirmation answered "no", a prompt answered with
+    // nothing (the page gets null); leaving a page is never held up.
+    switch (webkit_script_dialog_get_dialog_type(dialog)) {
+    case WEBKIT_SCRIPT_DIALOG_CONFIRM:
+        webkit_script_dialog_confirm_set_confirmed(dialog, FALSE);
+        break;
+    case WEBKIT_SCRIPT_DIALOG_BEFORE_UNLOAD_CONFIRM:
+        webkit_script_dialog_confirm_set_confirmed(dialog, TRUE);
+        break;
+    default:
+        break;
+    }
+    return TRUE;
+}
+
+gboolean GtkWebView::OnAuthenticate(WebKitWebView*, WebKitAuthenticationRequest* request, gpointer data) {
+    if (!static_cast<GtkWebView*>(data)->silent_) return FALSE;
+    webkit_authentication_request_cancel(request);
+    return TRUE;
+}
+
+gboolean GtkWebView::OnPermission(WebKitWebView*, WebKitPermissionRequest* request, gpointer data) {
+    if (!static_cast<GtkWebView*>(data)->silent_) return FALSE;
+    webkit_permission_request_deny(request);
+    return TRUE;
+}
+
+gboolean GtkWebView::OnPrint(WebKitWebView*, WebKitPrintOperation*, gpointer data) {
+    return static_cast<GtkWebView*>(data)->silent_ ? TRUE : FALSE;
+}
+
+gboolean GtkWebView::OnFileChooser(WebKitWebView*, WebKitFileChooserRequest* request, gpointer data) {
+    if (!static_cast<GtkWebView*>(data)->silent_) return FALSE;
+    webkit_file_chooser_request_cancel(request);
+    return TRUE;
+}
+
+void GtkWebView::OnFrameReady(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer data) {
+    auto* self = static_cast<GtkWebView*>(data);
+    JSCValue* value = webkit_javascript_result_get_js_value(result);
+    if (value == nullptr || !jsc_value_is_string(value)) return;
+    gchar* url = jsc_value_to_string(value);
+    const std::string text = url != nullptr ? url : "";
+    g_free(url);
+    self->host_->DocumentComplete(text);
+}
+
+}  // namespace
+
+double TextZoomFactor(int level) {
+    static constexpr std::array<double, 5> kLevels{0.7, 0.85, 1.0, 1.15, 1.3};
+    return kLevels[static_cast<std::size_t>(std::clamp(level, 0, 4))];
+}
+
+std::unique_ptr<WebView> CreateGtkWebView(WindowId parent, const Rect& rect, WebViewHost* host) {
+    if (host == nullptr) return nullptr;
+    ConfigureProcessWide();
+    WebKitUserContentManager* content = webkit_user_content_manager_new();
+    GtkWidget* widget = GTK_WIDGET(g_object_new(WEBKIT_TYPE_WEB_VIEW, "user-content-manager", content, nullptr));
+    g_object_unref(content);
+    g_object_ref_sink(widget);  // ours until the destructor, whoever else holds the widget
+    auto view = std::make_unique<GtkWebView>(WEBKIT_WEB_VIEW(widget), host);
+    if (!view->Attach(parent, rect)) return nullptr;
+    return view;
+}
+
+}  // namespace kestrune::platform::gtk
