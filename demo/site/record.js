@@ -1,0 +1,13 @@
+// Shows every mouse press, release and context-menu event the page receives, newest last.
+(function () {
+  var seen = [];
+  function show(kind, e) {
+    seen.push(kind + (typeof e.button === 'number' ? ':' + e.button : ''));
+    var box = document.getElementById('events');
+    if (box) box.textContent = seen.join(' ');
+    document.title = document.body.getAttribute('data-name') + ' [' + seen.join(' ') + ']';
+  }
+  ['mousedown', 'mouseup', 'contextmenu'].forEach(function (kind) {
+    window.addEventListener(kind, function (e) { show(kind, e); }, true);
+  });
+})();
