@@ -1,6 +1,8 @@
 // Serves a directory (the demo login site by default) on 127.0.0.1:<port> for the launcher to show.
-//   kestrune-demo-server [--port N] [--root DIR]
+//   kestrune-demo-server [--port N] [--root DIR] [--bench]
 // Only GET and HEAD of plain files below the root; nothing outside it is ever read.
+// /beacon?<what> answers 204 and prints "BEACON <what> <monotonic microseconds>" on stdout, so that a
+// driver can time page events; with --bench, /auto.js tells the login page to log in by itself.
 #include <glib-unix.h>
 #include <libsoup/soup.h>
 
@@ -13,6 +15,7 @@
 namespace {
 
 GMainLoop* g_loop = nullptr;
+bool g_bench = false;
 
 const char* ContentType(const std::string& path) {
     auto ends = [&](const char* suffix) {
@@ -40,6 +43,18 @@ void Handle(SoupServer*, SoupServerMessage* msg, const char* path, GHashTable*, 
         return;
     }
     std::string relative = path != nullptr ? path : "/";
+    if (relative == "/beacon") {
+        const char* query = g_uri_get_query(soup_server_message_get_uri(msg));
+        std::printf("BEACON %s %lld\n", query != nullptr ? query : "", static_cast<long long>(g_get_monotonic_time()));
+        std::fflush(stdout);
+        soup_server_message_set_status(msg, SOUP_STATUS_NO_CONTENT, nullptr);
+        return;
+    }
+    if (relative == "/auto.js" && g_bench) {
+        static const char kAuto[] = "window.kestruneAuto = true;\n";
+        Respond(msg, SOUP_STATUS_OK, "text/javascript", kAuto, sizeof kAuto - 1);
+        return;
+    }
     if (relative == "/") relative = "/login.html";
     // No way out of the root: reject any parent step or backslash.
     if (relative.find("..") != std::string::npos || relative.find('\\') != std::string::npos) {
@@ -78,10 +93,12 @@ int main(int argc, char** argv) {
                 return 2;
             }
             port = static_cast<int>(value);
+        } else if (arg == "--bench") {
+            g_bench = true;
         } else if (arg == "--root" && i + 1 < argc) {
             root = argv[++i];
         } else {
-            std::fprintf(stderr, "usage: %s [--port N] [--root DIR]\n", argv[0]);
+            std::fprintf(stderr, "usage: %s [--port N] [--root DIR] [--bench]\n", argv[0]);
             return 2;
         }
     }

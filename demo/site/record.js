@@ -7,6 +7,10 @@
     if (box) box.textContent = seen.join(' ');
     document.title = document.body.getAttribute('data-name') + ' [' + seen.join(' ') + ']';
   }
+  window.addEventListener('load', function () {
+    if (window !== window.top) return;
+    new Image().src = '/beacon?' + document.body.getAttribute('data-name') + '-ready';
+  });
   ['mousedown', 'mouseup', 'contextmenu'].forEach(function (kind) {
     window.addEventListener(kind, function (e) { show(kind, e); }, true);
   });
