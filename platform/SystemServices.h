@@ -1,0 +1,76 @@
+// The seam to the operating system's non-window services: the executable's location, the current
+// directory, file existence, special folders, the per-root registry hive store and link files.
+// A backend (platform/linux/, later Win32) implements it; until one is installed every operation
+// fails with its empty result, so code above the seam stays testable without an OS.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace kestrune::platform {
+
+// Registry roots, numbered as the registry services number them.
+enum class RegistryRoot : int {
+    ClassesRoot = 1,
+    CurrentConfig = 2,
+    CurrentUser = 3,
+    LocalMachine = 4,
+    Users = 5,
+};
+
+enum class SpecialFolder : int {
+    Documents = 1,
+    Favourites = 2,
+    Desktop = 3,
+    Fonts = 4,
+    StartMenu = 5,
+    Programs = 6,
+    StartUp = 7,
+    ApplicationData = 8,
+    WindowsDirectory = 9,
+    SystemDirectory = 10,
+    Temporary = 11,
+};
+
+// What a link file (shell link, desktop entry) points at.
+struct LinkSpec {
+    std::string target;                           // program to start
+    std::optional<std::string> description;
+    std::optional<std::string> arguments;         // one command-line text
+    std::optional<std::string> workingDirectory;
+};
+
+// Edits a hive's text: gets the current text (nullopt when the hive does not exist yet) and returns
+// the replacement, or nullopt to leave the hive as it is and fail the update.
+using HiveEdit = std::function<std::optional<std::string>(const std::optional<std::string>& current)>;
+
+class SystemServices {
+public:
+    virtual ~SystemServices() = default;
+
+    // Full path of the running executable; empty when unknown.
+    virtual std::string ExecutablePath() { return {}; }
+    virtual bool SetCurrentDirectory(const std::string& path) { (void)path; return false; }
+    // Whether the first entry matching `path` exists: directories count, '*' and '?' in the last
+    // component form a pattern. Empty or rejected paths are false.
+    virtual bool FindFirstExists(const std::string& path) { (void)path; return false; }
+    // The folder's path (no trailing separator required), or empty when it cannot be determined.
+    virtual std::string SpecialFolderPath(SpecialFolder folder) { (void)folder; return {}; }
+
+    // The stored text of a root's hive; nullopt when it does not exist or cannot be read.
+    virtual std::optional<std::string> ReadHive(RegistryRoot root) { (void)root; return std::nullopt; }
+    // Read-modify-write of a root's hive, serialised against every other writer (also in other
+    // processes); the hive holds the old or the new text at every moment. False when the edit
+    // declines or the hive cannot be written.
+    virtual bool UpdateHive(RegistryRoot root, const HiveEdit& edit) { (void)root; (void)edit; return false; }
+
+    // Writes (or atomically replaces) the link file `file`, exactly that name.
+    virtual bool WriteLink(const std::string& file, const LinkSpec& link) { (void)file; (void)link; return false; }
+};
+
+// The backend in use; a do-nothing instance until one is installed.
+SystemServices& System();
+void InstallSystemServices(SystemServices* services);
+
+}  // namespace kestrune::platform

@@ -1,0 +1,87 @@
+#include "services/Registry.h"
+
+#include <utility>
+
+namespace kestrune::services {
+
+using platform::RegistryRoot;
+
+RegistryRoot RootFromCode(int rootCode) {
+    switch (rootCode) {
+        case 1: return RegistryRoot::ClassesRoot;
+        case 2: return RegistryRoot::CurrentConfig;
+        case 4: return RegistryRoot::LocalMachine;
+        case 5: return RegistryRoot::Users;
+        default: return RegistryRoot::CurrentUser;
+    }
+}
+
+std::string_view RootName(RegistryRoot root) {
+    switch (root) {
+        case RegistryRoot::ClassesRoot: return "HKEY_CLASSES_ROOT";
+        case RegistryRoot::CurrentConfig: return "HKEY_CURRENT_CONFIG";
+        case RegistryRoot::CurrentUser: return "HKEY_CURRENT_USER";
+        case RegistryRoot::LocalMachine: return "HKEY_LOCAL_MACHINE";
+        case RegistryRoot::Users: return "HKEY_USERS";
+    }
+    return "HKEY_CURRENT_USER";
+}
+
+RegistryValuePath SplitValuePath(std::string_view fullPath, CodePage codePage) {
+    const std::size_t at = FindLastCharacter(fullPath, '\\', codePage);
+    if (at == std::string_view::npos) return {std::string(), std::string(fullPath)};
+    return {std::string(fullPath.substr(0, at)), std::string(fullPath.substr(at + 1))};
+}
+
+std::optional<RegistryData> RegistryDataFromValue(const forms::Value& value) {
+    if (const auto* i = std::get_if<std::int32_t>(&value)) return RegistryData::Dword(static_cast<std::uint32_t>(*i));
+    if (const auto* s = std::get_if<std::string>(&value)) {
+        const std::string_view text(*s);
+        return RegistryData::Text(text.substr(0, text.find('\0')));
+    }
+    if (const auto* b = std::get_if<forms::Bytes>(&value)) return RegistryData::Binary(*b);
+    return std::nullopt;
+}
+
+std::string HiveKeyPath(RegistryRoot root, std::string_view keyPath) {
+    std::string path(RootName(root));
+    if (!keyPath.empty()) {
+        path += '\\';
+        path += keyPath;
+    }
+    return path;
+}
+
+bool WriteRegistryItem(int rootCode, const std::string& fullPath, const forms::Value& value) {
+    auto data = RegistryDataFromValue(value);
+    if (!data) return false;
+    const RegistryRoot root = RootFromCode(rootCode);
+    const CodePage codePage = CurrentCodePage();
+    const RegistryValuePath path = SplitValuePath(fullPath, codePage);
+    const std::string key = HiveKeyPath(root, path.keyPath);
+    return platform::System().UpdateHive(root, [&](const std::optional<std::string>& current)
+                                                   -> std::optional<std::string> {
+        RegistryHive hive;
+        if (current) {
+            auto parsed = RegistryHive::Parse(*current);
+            if (!parsed) return std::nullopt;  // never replace a hive we cannot read
+            hive = std::move(*parsed);
+        }
+        if (!hive.SetValue(key, path.valueName, *data, codePage)) return std::nullopt;
+        return hive.Serialise();
+    });
+}
+
+std::optional<RegistryData> ReadRegistryItem(int rootCode, const std::string& fullPath) {
+    const RegistryRoot root = RootFromCode(rootCode);
+    auto text = platform::System().ReadHive(root);
+    if (!text) return std::nullopt;
+    auto hive = RegistryHive::Parse(*text);
+    if (!hive) return std::nullopt;
+    const RegistryValuePath path = SplitValuePath(fullPath);
+    const RegistryData* data = hive->FindValue(HiveKeyPath(root, path.keyPath), path.valueName);
+    if (data == nullptr) return std::nullopt;
+    return *data;
+}
+
+}  // namespace kestrune::services

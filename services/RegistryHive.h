@@ -1,0 +1,85 @@
+// An in-memory registry hive and its text form, the registry editor's export format:
+//
+//   Windows Registry Editor Version 5.00
+//
+//   [HKEY_CURRENT_USER\Software\A]
+//   "name"=dword:00001f40
+//   "text"="C:\\Games\\\"x\""
+//   "block"=hex:01,02
+//   @="the key's default value"
+//
+// Lines end in CRLF when written (LF is accepted when read). Key and value names keep the case
+// they were first written with and are matched without regard to ASCII case. Text values whose bytes
+// are valid UTF-8 without control characters are written quoted; any other value type, or text that
+// cannot be quoted, is written as hex(N) with its stored bytes, so every value survives a round trip.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "services/CodePage.h"
+
+namespace kestrune::services {
+
+enum RegistryType : std::uint32_t {
+    kRegNone = 0,
+    kRegSz = 1,
+    kRegExpandSz = 2,
+    kRegBinary = 3,
+    kRegDword = 4,
+};
+
+// A value's type and stored bytes, as the registry keeps them.
+struct RegistryData {
+    std::uint32_t type = kRegNone;
+    std::vector<std::uint8_t> bytes;
+
+    static RegistryData Dword(std::uint32_t value);
+    static RegistryData Text(std::string_view text);  // the text's bytes and a terminating zero
+    static RegistryData Binary(std::vector<std::uint8_t> bytes);
+
+    std::optional<std::uint32_t> AsDword() const;  // a 4-byte REG_DWORD
+    std::optional<std::string> AsText() const;     // a REG_SZ, without its terminator
+
+    friend bool operator==(const RegistryData&, const RegistryData&) = default;
+};
+
+struct RegistryValue {
+    std::string name;  // empty: the key's default value
+    RegistryData data;
+};
+
+inline constexpr std::string_view kRegistryFileHeader = "Windows Registry Editor Version 5.00";
+
+class RegistryHive {
+public:
+    // nullopt for any text that is not a complete hive in the format above (also deletion entries).
+    static std::optional<RegistryHive> Parse(std::string_view text);
+    std::string Serialise() const;
+
+    // `keyPath` is the full key path from the root name ("HKEY_CURRENT_USER\\Software\\A"); the key
+    // and every missing key above it are created. False, and nothing changed, when a path component
+    // is empty or a name holds a zero, CR or LF byte.
+    bool SetValue(std::string_view keyPath, std::string_view name, RegistryData data,
+                  CodePage codePage = CurrentCodePage());
+    const RegistryData* FindValue(std::string_view keyPath, std::string_view name) const;
+    bool HasKey(std::string_view keyPath) const;
+    std::vector<std::string> KeyPaths() const;                         // in file order
+    const std::vector<RegistryValue>* Values(std::string_view keyPath) const;
+
+    friend bool operator==(const RegistryHive&, const RegistryHive&) = default;
+
+private:
+    // Case-insensitive, with the separator ordered first, so keys come out as a tree.
+    struct KeyLess {
+        using is_transparent = void;
+        bool operator()(std::string_view a, std::string_view b) const;
+    };
+    std::map<std::string, std::vector<RegistryValue>, KeyLess> keys_;
+};
+
+}  // namespace kestrune::services
