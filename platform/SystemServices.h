@@ -39,6 +39,7 @@ struct LinkSpec {
     std::optional<std::string> description;
     std::optional<std::string> arguments;         // one command-line text
     std::optional<std::string> workingDirectory;
+    std::optional<std::string> icon;              // icon file or theme icon name
 };
 
 // Edits a hive's text: gets the current text (nullopt when the hive does not exist yet) and returns

@@ -1,0 +1,468 @@
+#include "platform/linux/LinuxSystemServices.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <fnmatch.h>
+#include <glib.h>
+#include <glib/gstdio.h>
+#include <pwd.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+namespace kestrune::platform {
+
+namespace {
+
+constexpr char kSystemRegistryDirVariable[] = "KESTRUNE_SYSTEM_REGISTRY_DIR";
+constexpr char kDefaultSystemRegistryDir[] = "/var/lib/kestrune/registry";
+constexpr char kDesktopGroup[] = "Desktop Entry";
+constexpr char kDesktopSuffix[] = ".desktop";
+
+// ---------------------------------------------------------------------------------------------
+// Small POSIX helpers.
+
+class Fd {
+public:
+    explicit Fd(int fd = -1) : fd_(fd) {}
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    ~Fd() { Reset(); }
+    void Adopt(int fd) {
+        Reset();
+        fd_ = fd;
+    }
+    int get() const { return fd_; }
+    bool ok() const { return fd_ >= 0; }
+    // Closes now; false when close reports an error (a write may not have reached the file).
+    bool Reset() {
+        if (fd_ < 0) return true;
+        const int r = ::close(fd_);
+        fd_ = -1;
+        return r == 0;
+    }
+
+private:
+    int fd_;
+};
+
+std::string HomeDirectory() {
+    if (const char* home = std::getenv("HOME"); home != nullptr && home[0] == '/') return home;
+    std::vector<char> buffer(16384);
+    passwd entry{};
+    passwd* result = nullptr;
+    if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &result) == 0 && result != nullptr &&
+        result->pw_dir != nullptr && result->pw_dir[0] == '/') {
+        return result->pw_dir;
+    }
+    return {};
+}
+
+// XDG_CONFIG_HOME as the base directory specification reads it: only an absolute path counts.
+std::string ConfigHome() {
+    if (const char* config = std::getenv("XDG_CONFIG_HOME"); config != nullptr && config[0] == '/') return config;
+    std::string home = HomeDirectory();
+    if (home.empty()) return {};
+    return home + "/.config";
+}
+
+std::string SystemRegistryDirectory() {
+    if (const char* dir = std::getenv(kSystemRegistryDirVariable); dir != nullptr && dir[0] != '\0') return dir;
+    return kDefaultSystemRegistryDir;
+}
+
+bool IsUserRoot(RegistryRoot root) {
+    return root == RegistryRoot::CurrentUser || root == RegistryRoot::CurrentConfig;
+}
+
+const char* RootFileStem(RegistryRoot root) {
+    switch (root) {
+        case RegistryRoot::ClassesRoot: return "HKEY_CLASSES_ROOT";
+        case RegistryRoot::CurrentConfig: return "HKEY_CURRENT_CONFIG";
+        case RegistryRoot::CurrentUser: return "HKEY_CURRENT_USER";
+        case RegistryRoot::LocalMachine: return "HKEY_LOCAL_MACHINE";
+        case RegistryRoot::Users: return "HKEY_USERS";
+    }
+    return nullptr;
+}
+
+std::string HiveDirectory(RegistryRoot root) {
+    if (!IsUserRoot(root)) return SystemRegistryDirectory();
+    std::string config = ConfigHome();
+    if (config.empty()) return {};
+    return config + "/kestrune/registry";
+}
+
+// Creates the directory and its missing parents.
+bool MakeDirectories(const std::string& dir, mode_t mode) {
+    return g_mkdir_with_parents(dir.c_str(), static_cast<int>(mode)) == 0;
+}
+
+enum class ReadOutcome { Missing, Read, Failed };
+
+ReadOutcome ReadWholeFile(const std::string& path, std::string& out) {
+    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
+    if (!fd.ok()) return errno == ENOENT ? ReadOutcome::Missing : ReadOutcome::Failed;
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return ReadOutcome::Failed;
+    out.clear();
+    char buffer[65536];
+    while (true) {
+        const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return ReadOutcome::Failed;
+        }
+        if (n == 0) break;
+        out.append(buffer, static_cast<std::size_t>(n));
+    }
+    return ReadOutcome::Read;
+}
+
+bool WriteAll(int fd, std::string_view data) {
+    while (!data.empty()) {
+        const ssize_t n = ::write(fd, data.data(), data.size());
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        data.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+void SyncDirectory(const std::string& dir) {
+    Fd fd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    // Some file systems cannot sync a directory; the rename has happened either way.
+    if (fd.ok()) (void)::fsync(fd.get());
+}
+
+std::string TempPrefix(const std::string& fileName) { return fileName + ".tmp."; }
+
+// Replaces `path` (in `dir`, base name `fileName`) by `text`: temporary file, fsync, rename, fsync of
+// the directory. The temporary file is removed on every failure.
+bool ReplaceFile(const std::string& dir, const std::string& fileName, std::string_view text, mode_t mode) {
+    std::string temp = dir + "/" + TempPrefix(fileName) + "XXXXXX";
+    Fd fd(::mkostemp(temp.data(), O_CLOEXEC));
+    if (!fd.ok()) return false;
+    bool ok = ::fchmod(fd.get(), mode) == 0 && WriteAll(fd.get(), text) && ::fsync(fd.get()) == 0;
+    ok = fd.Reset() && ok;
+    const std::string path = dir + "/" + fileName;
+    if (ok) ok = ::rename(temp.c_str(), path.c_str()) == 0;
+    if (!ok) {
+        ::unlink(temp.c_str());
+        return false;
+    }
+    SyncDirectory(dir);
+    return true;
+}
+
+// Temporary files of writers that died before their rename. Only called with the hive's lock held,
+// when no live writer can own one.
+void RemoveStaleTemporaries(const std::string& dir, const std::string& fileName) {
+    DIR* d = ::opendir(dir.c_str());
+    if (d == nullptr) return;
+    const std::string prefix = TempPrefix(fileName);
+    while (dirent* entry = ::readdir(d)) {
+        if (std::strncmp(entry->d_name, prefix.c_str(), prefix.size()) == 0) {
+            ::unlinkat(::dirfd(d), entry->d_name, 0);
+        }
+    }
+    ::closedir(d);
+}
+
+// Holds an exclusive flock() on a lock file for its lifetime.
+class HiveLock {
+public:
+    explicit HiveLock(const std::string& lockPath) {
+        fd_.Adopt(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY, 0644));
+        // Locking works on a descriptor open for reading too (a lock file made by another user).
+        if (!fd_.ok()) fd_.Adopt(::open(lockPath.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
+        if (!fd_.ok()) return;
+        while (::flock(fd_.get(), LOCK_EX) != 0) {
+            if (errno != EINTR) {
+                fd_.Reset();
+                return;
+            }
+        }
+        locked_ = true;
+    }
+    bool locked() const { return locked_; }
+
+private:
+    Fd fd_;
+    bool locked_ = false;
+};
+
+// ---------------------------------------------------------------------------------------------
+// File existence.
+
+bool HasWildcard(std::string_view s) { return s.find_first_of("*?") != std::string_view::npos; }
+
+// Only '*' and '?' are pattern characters; '[' and '\' stand for themselves.
+std::string LiteralBracketsPattern(std::string_view pattern) {
+    std::string out;
+    for (char c : pattern) {
+        if (c == '[') {
+            out += "[[]";
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+bool AnyEntryMatches(const std::string& dir, const std::string& pattern) {
+    DIR* d = ::opendir(dir.c_str());
+    if (d == nullptr) return false;
+    const std::string fnPattern = LiteralBracketsPattern(pattern);
+    bool found = false;
+    while (dirent* entry = ::readdir(d)) {
+        if (::fnmatch(fnPattern.c_str(), entry->d_name, FNM_NOESCAPE) == 0) {
+            found = true;
+            break;
+        }
+    }
+    ::closedir(d);
+    return found;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Special folders.
+
+std::string UserDir(GUserDirectory which) {
+    const gchar* dir = g_get_user_special_dir(which);
+    return dir != nullptr ? std::string(dir) : std::string();
+}
+
+std::string Under(const gchar* base, const char* name) {
+    if (base == nullptr || base[0] == '\0') return {};
+    gchar* joined = g_build_filename(base, name, nullptr);
+    std::string out(joined);
+    g_free(joined);
+    return out;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Desktop entries.
+
+std::string BaseName(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string EntryName(const std::string& file, const LinkSpec& link) {
+    std::string name = BaseName(file);
+    const std::string_view suffix = kDesktopSuffix;
+    if (name.size() > suffix.size() && std::string_view(name).ends_with(suffix)) {
+        name.resize(name.size() - suffix.size());
+    }
+    if (name.empty()) name = BaseName(link.target);
+    if (name.empty()) name = link.target;
+    return name;
+}
+
+class LinuxSystemServices final : public SystemServices {
+public:
+    std::string ExecutablePath() override {
+        std::vector<char> buffer(4096);
+        while (true) {
+            const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
+            if (n < 0) return {};
+            if (static_cast<std::size_t>(n) < buffer.size()) return std::string(buffer.data(), static_cast<std::size_t>(n));
+            if (buffer.size() >= (1u << 20)) return {};
+            buffer.resize(buffer.size() * 2);
+        }
+    }
+
+    bool SetCurrentDirectory(const std::string& path) override {
+        if (path.empty() || path.find('\0') != std::string::npos) return false;
+        return ::chdir(path.c_str()) == 0;
+    }
+
+    bool FindFirstExists(const std::string& path) override {
+        if (path.empty() || path.find('\0') != std::string::npos) return false;
+        const std::size_t slash = path.find_last_of('/');
+        const std::string last = slash == std::string::npos ? path : path.substr(slash + 1);
+        if (HasWildcard(last)) {
+            std::string dir;
+            if (slash == std::string::npos) {
+                dir = ".";
+            } else if (slash == 0) {
+                dir = "/";
+            } else {
+                dir = path.substr(0, slash);
+            }
+            return AnyEntryMatches(dir, last);
+        }
+        // The entry itself, as a directory listing shows it: a dangling symbolic link is an entry.
+        struct stat st {};
+        return ::lstat(path.c_str(), &st) == 0;
+    }
+
+    std::string SpecialFolderPath(SpecialFolder folder) override {
+        switch (folder) {
+            case SpecialFolder::Documents: return UserDir(G_USER_DIRECTORY_DOCUMENTS);
+            case SpecialFolder::Favourites: return {};  // the desktops here keep no favourites folder
+            case SpecialFolder::Desktop: return UserDir(G_USER_DIRECTORY_DESKTOP);
+            case SpecialFolder::Fonts: return Under(g_get_user_data_dir(), "fonts");
+            case SpecialFolder::StartMenu:
+            case SpecialFolder::Programs: return Under(g_get_user_data_dir(), "applications");
+            case SpecialFolder::StartUp: return Under(g_get_user_config_dir(), "autostart");
+            case SpecialFolder::ApplicationData: {
+                const gchar* data = g_get_user_data_dir();
+                return data != nullptr ? std::string(data) : std::string();
+            }
+            case SpecialFolder::WindowsDirectory: return "/usr";
+            case SpecialFolder::SystemDirectory: return "/usr/bin";
+            case SpecialFolder::Temporary: {
+                const gchar* tmp = g_get_tmp_dir();
+                return tmp != nullptr ? std::string(tmp) : std::string();
+            }
+        }
+        return {};
+    }
+
+    std::optional<std::string> ReadHive(RegistryRoot root) override {
+        const std::string file = RegistryHiveFile(root);
+        if (file.empty()) return std::nullopt;
+        std::string text;
+        if (ReadWholeFile(file, text) != ReadOutcome::Read) return std::nullopt;
+        return text;
+    }
+
+    bool UpdateHive(RegistryRoot root, const HiveEdit& edit) override {
+        const char* stem = RootFileStem(root);
+        const std::string dir = HiveDirectory(root);
+        if (stem == nullptr || dir.empty() || !edit) return false;
+        const bool user = IsUserRoot(root);
+        if (!MakeDirectories(dir, user ? 0700 : 0755)) return false;
+        const std::string fileName = std::string(stem) + ".reg";
+        const std::string file = dir + "/" + fileName;
+
+        HiveLock lock(file + ".lock");
+        if (!lock.locked()) return false;
+        RemoveStaleTemporaries(dir, fileName);
+
+        std::string text;
+        std::optional<std::string> current;
+        mode_t mode = user ? 0600 : 0644;
+        switch (ReadWholeFile(file, text)) {
+            case ReadOutcome::Missing: break;
+            case ReadOutcome::Read: {
+                current = std::move(text);
+                struct stat st {};
+                if (::stat(file.c_str(), &st) == 0) mode = st.st_mode & 07777;
+                break;
+            }
+            case ReadOutcome::Failed: return false;  // never replace what could not be read
+        }
+        std::optional<std::string> next = edit(current);
+        if (!next) return false;
+        return ReplaceFile(dir, fileName, *next, mode);
+    }
+
+    bool WriteLink(const std::string& file, const LinkSpec& link) override {
+        if (file.empty() || file.find('\0') != std::string::npos || file.back() == '/') return false;
+        std::optional<std::string> text = DesktopEntryText(file, link);
+        if (!text) return false;
+        GError* error = nullptr;
+        const gboolean saved = g_file_set_contents_full(
+            file.c_str(), text->data(), static_cast<gssize>(text->size()),
+            static_cast<GFileSetContentsFlags>(G_FILE_SET_CONTENTS_CONSISTENT | G_FILE_SET_CONTENTS_DURABLE), 0755,
+            &error);
+        if (error != nullptr) g_error_free(error);
+        if (!saved) return false;
+        // The creation mode passed the umask; a launcher must be executable whatever the umask.
+        (void)::chmod(file.c_str(), 0755);
+        return true;
+    }
+};
+
+}  // namespace
+
+std::unique_ptr<SystemServices> CreateLinuxSystemServices() { return std::make_unique<LinuxSystemServices>(); }
+
+std::string RegistryHiveFile(RegistryRoot root) {
+    const char* stem = RootFileStem(root);
+    const std::string dir = HiveDirectory(root);
+    if (stem == nullptr || dir.empty()) return {};
+    return dir + "/" + stem + ".reg";
+}
+
+std::string QuoteExecArgument(std::string_view argument) {
+    std::string out = "\"";
+    for (char c : argument) {
+        if (c == '"' || c == '`' || c == '$' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (c == '%') {
+            out += "%%";
+        } else {
+            out += c;
+        }
+    }
+    out += '"';
+    return out;
+}
+
+std::optional<std::string> DesktopExecLine(const LinkSpec& link) {
+    if (link.target.empty()) return std::nullopt;
+    std::string exec = QuoteExecArgument(link.target);
+    if (link.arguments && !link.arguments->empty()) {
+        gint argc = 0;
+        gchar** argv = nullptr;
+        GError* error = nullptr;
+        if (!g_shell_parse_argv(link.arguments->c_str(), &argc, &argv, &error)) {
+            const bool onlyBlank = error != nullptr && error->code == G_SHELL_ERROR_EMPTY_STRING;
+            if (error != nullptr) g_error_free(error);
+            if (!onlyBlank) return std::nullopt;
+        } else {
+            for (gint i = 0; i < argc; ++i) {
+                exec += ' ';
+                exec += QuoteExecArgument(argv[i]);
+            }
+            g_strfreev(argv);
+        }
+    }
+    return exec;
+}
+
+std::optional<std::string> DesktopEntryText(const std::string& file, const LinkSpec& link) {
+    // Every field is written as a C string; a zero byte would cut it short.
+    auto holdsZero = [](const std::optional<std::string>& s) { return s && s->find('\0') != std::string::npos; };
+    if (file.find('\0') != std::string::npos || link.target.find('\0') != std::string::npos ||
+        holdsZero(link.description) || holdsZero(link.arguments) || holdsZero(link.workingDirectory) ||
+        holdsZero(link.icon)) {
+        return std::nullopt;
+    }
+    std::optional<std::string> exec = DesktopExecLine(link);
+    if (!exec) return std::nullopt;
+    GKeyFile* keys = g_key_file_new();
+    g_key_file_set_string(keys, kDesktopGroup, "Type", "Application");
+    g_key_file_set_string(keys, kDesktopGroup, "Version", "1.0");
+    g_key_file_set_string(keys, kDesktopGroup, "Name", EntryName(file, link).c_str());
+    if (link.description && !link.description->empty()) {
+        g_key_file_set_string(keys, kDesktopGroup, "Comment", link.description->c_str());
+    }
+    g_key_file_set_string(keys, kDesktopGroup, "Exec", exec->c_str());
+    if (link.workingDirectory && !link.workingDirectory->empty()) {
+        g_key_file_set_string(keys, kDesktopGroup, "Path", link.workingDirectory->c_str());
+    }
+    if (link.icon && !link.icon->empty()) g_key_file_set_string(keys, kDesktopGroup, "Icon", link.icon->c_str());
+    g_key_file_set_boolean(keys, kDesktopGroup, "Terminal", FALSE);
+    gsize length = 0;
+    gchar* data = g_key_file_to_data(keys, &length, nullptr);
+    std::optional<std::string> text;
+    if (data != nullptr) text.emplace(data, length);
+    g_free(data);
+    g_key_file_free(keys);
+    return text;
+}
+
+}  // namespace kestrune::platform

@@ -1,0 +1,45 @@
+// The Linux backend of the system services.
+//
+// Registry hives are files in the registry editor's export format, one per root:
+//   HKEY_CURRENT_USER, HKEY_CURRENT_CONFIG   $XDG_CONFIG_HOME/kestrune/registry/<root>.reg
+//                                            ($XDG_CONFIG_HOME defaults to ~/.config)
+//   HKEY_CLASSES_ROOT, HKEY_LOCAL_MACHINE,   $KESTRUNE_SYSTEM_REGISTRY_DIR/<root>.reg
+//   HKEY_USERS                               (default /var/lib/kestrune/registry, which an
+//                                            ordinary user cannot write: those writes fail)
+// Both locations are looked up at every access, so a changed environment takes effect at once.
+// An update holds flock() on "<root>.reg.lock" next to the hive while it reads, edits and replaces
+// the file (temporary file in the same directory, fsync, rename, fsync of the directory), so
+// concurrent writers in any process lose nothing and a crash leaves the old or the new text.
+//
+// Link files are freedesktop desktop entries (Type=Application), mode 0755, replaced atomically.
+// Special folders come from the XDG directories.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/SystemServices.h"
+
+namespace kestrune::platform {
+
+std::unique_ptr<SystemServices> CreateLinuxSystemServices();
+
+// The hive file of a root, as described above; empty when no home directory is known.
+std::string RegistryHiveFile(RegistryRoot root);
+
+// One argument of a desktop entry's Exec line: always double-quoted, with '"', '`', '$' and '\'
+// escaped by a backslash and '%' doubled. This is the Exec value before the key file's own string
+// escaping (GKeyFile adds that when the entry is written).
+std::string QuoteExecArgument(std::string_view argument);
+
+// The Exec value for a link: the quoted target, then each argument of `arguments` (split like a
+// shell command line) quoted on its own. nullopt when the arguments cannot be split.
+std::optional<std::string> DesktopExecLine(const LinkSpec& link);
+
+// The complete desktop entry text written for `link` saved as `file` (Name is the file's base name
+// without ".desktop"). nullopt when the Exec line cannot be built.
+std::optional<std::string> DesktopEntryText(const std::string& file, const LinkSpec& link);
+
+}  // namespace kestrune::platform
