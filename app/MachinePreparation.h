@@ -1,4 +1,5 @@
-// Preparing the machine before the login page shows: browser emulation values and the desktop link.
+// Preparing the machine before the login page shows: browser emulation values (services/BrowserEmulation.h),
+// the window's outline and the desktop link.
 #pragma once
 
 #include <cstdint>
@@ -7,7 +8,6 @@
 
 namespace kestrune::app {
 
-void ApplyBrowserEmulation(int level);
 // Creation handler of LoginWindow.
 std::optional<std::int32_t> OnLoginWindowCreated(std::span<const std::int32_t> args);
 

@@ -3,9 +3,9 @@
 #include <cmath>
 
 #include "app/FormIds.h"
-#include "app/MachinePreparation.h"
 #include "browser/BrowserHook.h"
 #include "forms/Runtime.h"
+#include "services/BrowserEmulation.h"
 #include "services/TextSearch.h"
 
 namespace kestrune::browser {
@@ -57,7 +57,7 @@ std::optional<std::int32_t> HookGameBrowser(std::span<const std::int32_t> args) 
 
 std::optional<std::int32_t> OnGameWindowCreated(std::span<const std::int32_t> args) {
     (void)args;
-    app::ApplyBrowserEmulation(1);
+    services::ApplyBrowserEmulation(1);
     LayOutGameBrowser();
     forms::WriteProperty(app::kGameWindow, app::kGameBrowser, kPropUrl, GameUrlStorage());
     return std::nullopt;

@@ -8,10 +8,12 @@
 #include <utility>
 
 #include "app/FormIds.h"
-#include "app/MachinePreparation.h"
 #include "browser/BrowserHook.h"
 #include "browser/HandOff.h"
 #include "forms/Runtime.h"
+#include "platform/SystemServices.h"
+#include "services/BrowserEmulation.h"
+#include "services/Path.h"
 #include "tests/support/FakePlatform.h"
 
 namespace {
@@ -20,16 +22,27 @@ using Key = std::tuple<std::uint32_t, std::uint32_t, int>;
 std::map<Key, kestrune::forms::Value> g_props;
 std::vector<std::pair<Key, kestrune::forms::Value>> g_writes;
 std::map<std::pair<std::uint32_t, std::uint32_t>, kestrune::platform::WindowId> g_handles;
-std::vector<int> g_emulation;
+// The registry store in memory: the hive text of the current user's root.
+class MemoryHives : public kestrune::platform::SystemServices {
+public:
+    std::optional<std::string> ReadHive(kestrune::platform::RegistryRoot root) override {
+        if (root != kestrune::platform::RegistryRoot::CurrentUser) return std::nullopt;
+        return hive;
+    }
+    bool UpdateHive(kestrune::platform::RegistryRoot root, const kestrune::platform::HiveEdit& edit) override {
+        if (root != kestrune::platform::RegistryRoot::CurrentUser) return false;
+        auto next = edit(hive);
+        if (!next) return false;
+        hive = std::move(next);
+        return true;
+    }
+    std::optional<std::string> hive;
+};
 int g_loads = 0;
 bool g_gameOpen = false;
 std::function<void()> g_whileOpen;
 
 }  // namespace
-
-namespace kestrune::app {
-void ApplyBrowserEmulation(int level) { g_emulation.push_back(level); }
-}  // namespace kestrune::app
 
 namespace kestrune::forms {
 Value ReadProperty(std::uint32_t formId, std::uint32_t unitId, int index) {
@@ -82,7 +95,8 @@ protected:
         g_props.clear();
         g_writes.clear();
         g_handles.clear();
-        g_emulation.clear();
+        platform::InstallSystemServices(&hives_);
+        services::InitExecutablePath("/opt/kestrune/kestrune-launcher");
         g_loads = 0;
         g_gameOpen = false;
         g_whileOpen = nullptr;
@@ -94,7 +108,10 @@ protected:
         g_props[{app::kGameWindow, app::kGameWindowUnit, forms::kPropWidth}] = 1296;
         g_props[{app::kGameWindow, app::kGameWindowUnit, forms::kPropHeight}] = 1001;
     }
-    void TearDown() override { ResetBrowserHooks(); }
+    void TearDown() override {
+        ResetBrowserHooks();
+        platform::InstallSystemServices(nullptr);
+    }
 
     static void LoginAboutToOpen(const std::string& url) {
         g_props[{app::kLoginWindow, app::kLoginBrowser, 11}] = url;
@@ -106,6 +123,7 @@ protected:
         return out;
     }
 
+    MemoryHives hives_;
     testing::ScopedFakePlatform fake_;
     NullHost host_;
     platform::WindowId loginBox_ = 0;
@@ -136,7 +154,9 @@ TEST_F(HandOffTest, MarkerAnywhereOpensGameWindowAndCancels) {
 TEST_F(HandOffTest, GameWindowCreationLaysOutBrowserAndNavigatesToCapturedAddress) {
     LoginAboutToOpen("http://h/game?client=1");
     ASSERT_EQ(OnLoginBrowserEvent({}), std::optional<std::int32_t>(0));
-    EXPECT_EQ(g_emulation, std::vector<int>{1});
+    // The game window's creation wrote the emulation values for this executable again.
+    const platform::WebViewMode mode = services::ReadBrowserEmulation("kestrune-launcher");
+    EXPECT_EQ(mode.emulationLevel, 8000);
     EXPECT_EQ(GameWrites(forms::kPropWidth), (std::vector<forms::Value>{1296, 1296}));  // created, resized
     EXPECT_EQ(GameWrites(forms::kPropHeight), (std::vector<forms::Value>{969, 969}));
     EXPECT_EQ(GameWrites(11), std::vector<forms::Value>{std::string("http://h/game?client=1")});
