@@ -1,0 +1,15 @@
+#!/bin/sh
+# Installs what is needed, builds everything and runs every test: unit tests, system tests and the
+# GUI tests (real windows under Xvfb + openbox, started by tests/gui/with-x-session.sh).
+#   scripts/test-all.sh [build-dir]      extra CMake options in KESTRUNE_CMAKE_OPTIONS
+set -eu
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-"$root/build"}
+"$root/scripts/install-deps.sh"
+# shellcheck disable=SC2086
+cmake -S "$root" -B "$build" -G Ninja ${KESTRUNE_CMAKE_OPTIONS:-}
+cmake --build "$build" -j"$(nproc)"
+ctest --test-dir "$build" --output-on-failure --timeout 300 -j"$(nproc)"
+if [ -x "$root/fuzz/smoke.sh" ] && command -v clang++ >/dev/null 2>&1; then
+    KESTRUNE_FUZZ_SECONDS=${KESTRUNE_FUZZ_SECONDS:-30} "$root/fuzz/smoke.sh" "$build-fuzz"
+fi
