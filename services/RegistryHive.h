@@ -51,6 +51,8 @@ struct RegistryData {
 struct RegistryValue {
     std::string name;  // empty: the key's default value
     RegistryData data;
+
+    friend bool operator==(const RegistryValue&, const RegistryValue&) = default;
 };
 
 inline constexpr std::string_view kRegistryFileHeader = "Windows Registry Editor Version 5.00";
