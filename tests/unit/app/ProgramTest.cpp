@@ -1,0 +1,152 @@
+// The program's life cycle with the built-in definitions against the in-memory platform: start-up,
+// the login window as loaded, its two picture buttons, exit routines and the fatal end.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "app/BuiltinDefinitions.h"
+#include "app/FormIds.h"
+#include "app/Program.h"
+#include "app/UnitClasses.h"
+#include "browser/HandOff.h"
+#include "forms/Events.h"
+#include "forms/Fatal.h"
+#include "forms/Loader.h"
+#include "forms/Runtime.h"
+#include "tests/support/FakePlatform.h"
+#include "ui/window/WindowProperties.h"
+
+namespace kestrune::app {
+namespace {
+
+std::vector<int> g_ran;
+void RoutineA() { g_ran.push_back(1); }
+void RoutineB() { g_ran.push_back(2); }
+void RoutineSays() { std::fputs("exit routine ran\n", stderr); }
+
+class ProgramTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        forms::ResetRuntimeForTests();
+        ClearExitRoutines();
+        g_ran.clear();
+        RegisterBuiltinClasses();
+        RegisterBuiltinDefinitions();
+    }
+    void TearDown() override {
+        forms::ResetRuntimeForTests();
+        ClearExitRoutines();
+    }
+    platform::WindowId Handle(std::uint32_t unit, std::uint32_t form = kLoginWindow) {
+        return forms::GetUnitHandle(form, unit);
+    }
+    // A left click in the middle of a control, as the backend would deliver it.
+    void Click(platform::WindowId control) {
+        const platform::Size size = fake_->GetClientSize(control);
+        const platform::Point mid{size.width / 2, size.height / 2};
+        fake_->SendMouse(control, fake_->MakeMouse(control, platform::MouseAction::Press, platform::MouseButton::Left, mid, true));
+        fake_->SendMouse(control,
+                         fake_->MakeMouse(control, platform::MouseAction::Release, platform::MouseButton::Left, mid, false));
+    }
+
+    testing::ScopedFakePlatform fake_;
+};
+
+TEST_F(ProgramTest, ExitRoutinesRunOnceEachInRegistrationOrder) {
+    RegisterExitRoutine(&RoutineA);
+    RegisterExitRoutine(&RoutineB);
+    RegisterExitRoutine(&RoutineA);
+    EXPECT_EQ(ExitRoutines().size(), 2u);
+    EXPECT_EQ(Shutdown(0), 0);
+    EXPECT_EQ(g_ran, (std::vector<int>{1, 2}));
+    EXPECT_TRUE(ExitRoutines().empty());
+    EXPECT_TRUE(forms::EventsHeldBack());  // nothing reaches a handler once shutdown began
+}
+
+TEST_F(ProgramTest, LoginWindowStartsShapedCentredAndTheCloseButtonEndsTheProgram) {
+    fake_->SetPrimaryScreenSize({1600, 1000});
+    RegisterExitRoutine(&RoutineA);
+    bool checked = false;
+    fake_->OnIdle([&] {
+        checked = true;
+        const platform::WindowId win = Handle(kLoginWindowUnit);
+        const testing::FakeWindow* w = fake_->Find(win);
+        ASSERT_NE(w, nullptr);
+        EXPECT_TRUE(w->visible);
+        EXPECT_TRUE(w->shape.has_value());  // cut to the skin before it was shown
+        EXPECT_EQ(w->style.frame, false);
+        EXPECT_FALSE(w->skipTaskbar);
+        EXPECT_EQ(fake_->GetOuterRect(win), platform::Rect::FromXYWH((1600 - 1250) / 2, (1000 - 870) / 2, 1250, 870));
+        // Minimise button in front, shape box at the back; the browser inside the shape box.
+        const auto children = fake_->Children(win);
+        EXPECT_EQ(children, (std::vector<platform::WindowId>{Handle(kMinimizeButton), Handle(kCloseButton),
+                                                             Handle(kLoginShapeBox)}));
+        EXPECT_EQ(fake_->GetParent(Handle(kLoginBrowser)), Handle(kLoginShapeBox));
+        EXPECT_EQ(fake_->Cursor(fake_->WindowCursor(Handle(kCloseButton)))->systemCode, 32649);
+        ASSERT_EQ(fake_->WebViews().size(), 1u);
+        EXPECT_EQ(fake_->WebViews()[0]->Navigations(), std::vector<std::string>{KESTRUNE_LOGIN_URL});
+
+        Click(Handle(kMinimizeButton));
+        EXPECT_TRUE(fake_->IsMinimized(win));
+        fake_->Show(win, platform::ShowCommand::Restore);
+
+        Click(Handle(kCloseButton));
+        EXPECT_TRUE(fake_->Exists(win));  // destruction waits until the click handling returned
+    });
+    EXPECT_EQ(RunStartupWindow(kLoginWindow), 0);
+    EXPECT_TRUE(checked);
+    EXPECT_FALSE(forms::IsWindowLoaded(kLoginWindow));
+    EXPECT_EQ(fake_->QuitsPosted(), 1);
+    EXPECT_EQ(g_ran, std::vector<int>{1});
+    EXPECT_EQ(forms::OwnerWindow(), 0u);  // destroyed by the shutdown
+}
+
+TEST_F(ProgramTest, LoginWindowDefinitionCarriesTheTableValues) {
+    const forms::WindowDefinition login = LoginWindowDefinition();
+    ASSERT_EQ(login.units.size(), 5u);
+    EXPECT_EQ(login.units[3].parent, kLoginShapeBox);
+    EXPECT_EQ(login.units[4].children, std::vector<std::uint32_t>{kLoginBrowser});
+    const auto props = ui::DecodeWindowProperties(login.units[0].propertyBlock);
+    ASSERT_TRUE(props);
+    EXPECT_EQ(props->border, 0);
+    EXPECT_EQ(props->position, 1);
+    EXPECT_TRUE(props->dragAnywhere);
+    EXPECT_FALSE(props->backPicture.empty());
+
+    const forms::WindowDefinition game = GameWindowDefinition();
+    const auto gameProps = ui::DecodeWindowProperties(game.units[0].propertyBlock);
+    ASSERT_TRUE(gameProps);
+    EXPECT_EQ(gameProps->title, "Kestrune微端");
+    EXPECT_EQ(gameProps->border, 1);
+    EXPECT_EQ(gameProps->position, 3);
+    EXPECT_TRUE(gameProps->maxButton && gameProps->minButton);
+    EXPECT_FALSE(gameProps->icon.empty());
+    // Before it is loaded the game browser reads the stored width.
+    EXPECT_EQ(forms::AsInt(forms::ReadProperty(kGameWindow, kGameBrowser, forms::kPropWidth)), 864);
+}
+
+TEST_F(ProgramTest, MissingStartupWindowIsFatalWithExitCodeMinusOneAndNoExitRoutine) {
+    EXPECT_THAT(
+        [] {
+            try {
+                RunStartupWindow(0x52999999);
+            } catch (const forms::FatalErrorRaised& e) {
+                throw std::runtime_error(e.Text());
+            }
+        },
+        ::testing::ThrowsMessage<std::runtime_error>(::testing::HasSubstr("错误信息：载入启动窗口失败\r\n")));
+
+    forms::ResetRuntimeForTests();
+    RegisterBuiltinClasses();
+    EXPECT_EXIT(
+        {
+            InstallFatalExit();
+            RegisterExitRoutine(&RoutineSays);
+            RunStartupWindow(0x52999999);
+        },
+        ::testing::ExitedWithCode(255), ::testing::Not(::testing::HasSubstr("exit routine ran")));
+}
+
+}  // namespace
+}  // namespace kestrune::app
