@@ -1,0 +1,563 @@
+// Top-level and child windows: creation, frames and window-manager hints, geometry, show states,
+// focus, outlines, titles and icons.
+//
+// A top-level window is a GtkWindow holding one GtkLayout (the client area); a child window is a
+// GtkLayout put into its parent's layout, so GDK clips it by its parent. Geometry lives in the table:
+// what was last asked for, corrected by what the window manager reports in configure events, so it
+// can be read before the window is mapped and survives hiding.
+#include <algorithm>
+
+#include "platform/gtk/GtkInternal.h"
+
+namespace kestrune::platform::gtk {
+
+namespace {
+
+constexpr const char* kIdKey = "kestrune-window-id";
+
+GtkPlatformImpl* Impl() { return GtkPlatformImpl::Instance(); }
+
+WindowId IdFromWidget(GtkWidget* widget) {
+    GtkPlatformImpl* impl = Impl();
+    return impl != nullptr ? impl->IdOf(widget) : 0;
+}
+
+std::string ValidUtf8(const std::string& text) {
+    gchar* valid = g_utf8_make_valid(text.c_str(), static_cast<gssize>(text.size()));
+    std::string result = valid != nullptr ? valid : "";
+    g_free(valid);
+    return result;
+}
+
+std::uint32_t StyleKey(const FrameStyle& s) {
+    return (s.frame ? 1u : 0u) | (s.caption ? 2u : 0u) | (s.systemMenu ? 4u : 0u) | (s.resizable ? 8u : 0u) |
+           (s.maximizeBox ? 16u : 0u) | (s.minimizeBox ? 32u : 0u) | (s.toolWindow ? 64u : 0u) |
+           (s.clientEdge ? 128u : 0u) | (s.movable ? 256u : 0u);
+}
+
+// Until the window manager answers, a framed window is assumed to get a thin border and a caption.
+FrameExtents GuessFrame(const FrameStyle& s) {
+    if (!s.frame) return {};
+    const int border = 1;
+    return {border, border, border + (s.caption ? (s.toolWindow ? 16 : 22) : 0), border};
+}
+
+gboolean OnDelete(GtkWidget* widget, GdkEvent*, gpointer) {
+    const WindowId id = IdFromWidget(widget);
+    if (WindowHost* host = id != 0 ? Impl()->Find(id)->host : nullptr) host->CloseRequested();
+    return TRUE;  // the host decides; GTK never closes the window by itself
+}
+
+gboolean OnConfigure(GtkWidget* widget, GdkEventConfigure* event, gpointer) {
+    if (const WindowId id = IdFromWidget(widget)) Impl()->OnConfigure(id, event);
+    return FALSE;
+}
+
+gboolean OnWindowState(GtkWidget* widget, GdkEventWindowState* event, gpointer) {
+    if (const WindowId id = IdFromWidget(widget)) Impl()->OnWindowState(id, event);
+    return FALSE;
+}
+
+void OnRealizeSignal(GtkWidget* widget, gpointer) {
+    if (const WindowId id = IdFromWidget(widget)) Impl()->OnRealize(id);
+}
+
+gboolean OnFocusInSignal(GtkWidget* widget, GdkEvent*, gpointer) {
+    if (const WindowId id = IdFromWidget(widget)) Impl()->OnFocusIn(id);
+    return FALSE;
+}
+
+gboolean OnFocusOutSignal(GtkWidget* widget, GdkEvent*, gpointer) {
+    if (const WindowId id = IdFromWidget(widget)) Impl()->OnFocusOut(id);
+    return FALSE;
+}
+
+// The GdkWindow whose position and outline are the child window's own.
+GdkWindow* OwnGdkWindow(const Window& w) {
+    return w.widget != nullptr && gtk_widget_get_realized(w.widget) ? gtk_widget_get_window(w.widget) : nullptr;
+}
+
+bool IsTop(const Window& w) { return w.kind == Kind::TopLevel || w.kind == Kind::Owner; }
+
+}  // namespace
+
+// ---- creation
+
+WindowId GtkPlatformImpl::CreateTopLevel(const TopLevelParams& params, WindowHost* host) {
+    auto w = std::make_unique<Window>();
+    w->kind = Kind::TopLevel;
+    w->host = host;
+    w->style = params.style;
+    w->rect = params.outer;
+    w->rect.right = std::max(w->rect.right, w->rect.left);
+    w->rect.bottom = std::max(w->rect.bottom, w->rect.top);
+    w->enabled = !params.disabled;
+    w->topmost = params.topmost;
+
+    GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    GtkWidget* layout = gtk_layout_new(nullptr, nullptr);
+    gtk_layout_set_size(GTK_LAYOUT(layout), 1, 1);
+    gtk_widget_set_can_focus(layout, TRUE);
+    gtk_container_add(GTK_CONTAINER(window), layout);
+    gtk_widget_show(layout);
+    w->widget = window;
+    w->layout = layout;
+
+    WindowId owner = 0;
+    if (const Window* o = Find(params.owner); o != nullptr && IsTop(*o)) owner = params.owner;
+    Window* raw = w.get();
+    const WindowId id = AddWindow(std::move(w), owner);
+    g_object_set_data(G_OBJECT(layout), kIdKey, GUINT_TO_POINTER(id));
+
+    GtkWindow* gw = GTK_WINDOW(window);
+    gtk_window_set_title(gw, ValidUtf8(params.title).c_str());
+    gtk_window_set_gravity(gw, GDK_GRAVITY_NORTH_WEST);
+    if (owner != 0) gtk_window_set_transient_for(gw, GTK_WINDOW(Find(owner)->widget));
+    gtk_window_set_skip_taskbar_hint(gw, params.skipTaskbar);
+    gtk_window_set_skip_pager_hint(gw, params.skipTaskbar);
+    gtk_window_set_keep_above(gw, params.topmost);
+    gtk_widget_set_sensitive(window, !params.disabled);
+
+    g_signal_connect(window, "delete-event", G_CALLBACK(OnDelete), nullptr);
+    g_signal_connect(window, "configure-event", G_CALLBACK(gtk::OnConfigure), nullptr);
+    g_signal_connect(window, "window-state-event", G_CALLBACK(gtk::OnWindowState), nullptr);
+    g_signal_connect(window, "focus-in-event", G_CALLBACK(OnFocusInSignal), nullptr);
+    g_signal_connect(window, "focus-out-event", G_CALLBACK(OnFocusOutSignal), nullptr);
+    g_signal_connect_after(layout, "realize", G_CALLBACK(OnRealizeSignal), nullptr);
+    ConnectPaint(*raw);
+    ConnectInput(*raw);
+
+    // Realized now, so that hints, frame and outline are in place before the first map.
+    gtk_widget_realize(window);
+    ApplyStyle(*raw);
+    raw->frame = FrameFor(*raw);
+    raw->client = {std::max(raw->rect.Width() - raw->frame.left - raw->frame.right, 0),
+                   std::max(raw->rect.Height() - raw->frame.top - raw->frame.bottom, 0)};
+    ApplyTopLevelGeometry(*raw);
+    return id;
+}
+
+WindowId GtkPlatformImpl::CreateOwnerWindow() {
+    auto w = std::make_unique<Window>();
+    w->kind = Kind::Owner;
+    GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    w->widget = window;
+    gtk_window_set_skip_taskbar_hint(GTK_WINDOW(window), TRUE);
+    gtk_window_set_skip_pager_hint(GTK_WINDOW(window), TRUE);
+    g_signal_connect(window, "delete-event", G_CALLBACK(OnDelete), nullptr);
+    // Realized (an X window exists) so that owned windows can name it as WM_TRANSIENT_FOR; never mapped.
+    gtk_widget_realize(window);
+    return AddWindow(std::move(w), 0);
+}
+
+WindowId GtkPlatformImpl::CreateChild(WindowId parent, const Rect& rect, WindowHost* host) {
+    Window* p = Find(parent);
+    if (p == nullptr || p->layout == nullptr) return 0;
+    auto w = std::make_unique<Window>();
+    w->kind = Kind::Child;
+    w->host = host;
+    w->rect = rect;
+    w->rect.right = std::max(w->rect.right, w->rect.left);
+    w->rect.bottom = std::max(w->rect.bottom, w->rect.top);
+    GtkWidget* layout = gtk_layout_new(nullptr, nullptr);
+    gtk_layout_set_size(GTK_LAYOUT(layout), 1, 1);
+    gtk_widget_set_can_focus(layout, TRUE);
+    w->widget = layout;
+    w->layout = layout;
+    Window* raw = w.get();
+    ConnectPaint(*raw);
+    ConnectInput(*raw);
+    g_signal_connect_after(layout, "realize", G_CALLBACK(OnRealizeSignal), nullptr);
+    g_signal_connect(layout, "focus-in-event", G_CALLBACK(OnFocusInSignal), nullptr);
+    gtk_widget_set_size_request(layout, raw->rect.Width(), raw->rect.Height());
+    gtk_widget_set_child_visible(layout, !raw->rect.Empty());
+    const WindowId id = AddWindow(std::move(w), parent);
+    gtk_layout_put(GTK_LAYOUT(p->layout), layout, raw->rect.left, raw->rect.top);
+    return id;
+}
+
+// ---- frames and hints
+
+FrameExtents GtkPlatformImpl::FrameFor(Window& w) {
+    if (!w.style.frame) return {};
+    const std::uint32_t key = StyleKey(w.style);
+    if (auto it = knownFrames_.find(key); it != knownFrames_.end()) return it->second;
+    FrameExtents f;
+    GdkWindow* gdkWindow = gtk_widget_get_window(w.widget);
+    if (gdkWindow != nullptr && RequestFrameExtents(gdkWindow, &f, 300)) {
+        knownFrames_[key] = f;
+        return f;
+    }
+    return GuessFrame(w.style);
+}
+
+void GtkPlatformImpl::ApplyStyle(Window& w) {
+    const FrameStyle& s = w.style;
+    GtkWindow* gw = GTK_WINDOW(w.widget);
+    gtk_window_set_decorated(gw, s.frame);
+    gtk_window_set_type_hint(gw, s.toolWindow ? GDK_WINDOW_TYPE_HINT_UTILITY : GDK_WINDOW_TYPE_HINT_NORMAL);
+    GdkWindow* gdkWindow = gtk_widget_get_window(w.widget);
+    if (gdkWindow != nullptr) {
+        int decorations = 0;
+        if (s.frame) {
+            decorations = GDK_DECOR_BORDER;
+            if (s.caption) decorations |= GDK_DECOR_TITLE;
+            if (s.caption && s.systemMenu) decorations |= GDK_DECOR_MENU;
+            if (s.caption && s.minimizeBox) decorations |= GDK_DECOR_MINIMIZE;
+            if (s.caption && s.maximizeBox) decorations |= GDK_DECOR_MAXIMIZE;
+            if (s.resizable) decorations |= GDK_DECOR_RESIZEH;
+        }
+        gdk_window_set_decorations(gdkWindow, static_cast<GdkWMDecoration>(decorations));
+        int functions = GDK_FUNC_CLOSE;
+        if (s.movable) functions |= GDK_FUNC_MOVE;
+        if (s.resizable) functions |= GDK_FUNC_RESIZE;
+        if (s.minimizeBox || !s.frame) functions |= GDK_FUNC_MINIMIZE;
+        if (s.maximizeBox || (s.resizable && !s.frame)) functions |= GDK_FUNC_MAXIMIZE;
+        gdk_window_set_functions(gdkWindow, static_cast<GdkWMFunction>(functions));
+    }
+    ApplySizeHints(w);
+}
+
+// A window the user may not resize gets equal minimum and maximum sizes: GTK's own non-resizable
+// mode would fix the window to its content's natural size instead of ours.
+void GtkPlatformImpl::ApplySizeHints(Window& w) {
+    if (w.kind != Kind::TopLevel) return;
+    GtkWindow* gw = GTK_WINDOW(w.widget);
+    if (w.style.resizable || w.maximized) {
+        GdkGeometry geometry{};
+        geometry.min_width = 1;
+        geometry.min_height = 1;
+        gtk_window_set_geometry_hints(gw, nullptr, &geometry, GDK_HINT_MIN_SIZE);
+        return;
+    }
+    GdkGeometry geometry{};
+    geometry.min_width = geometry.max_width = std::max(w.client.width, 1);
+    geometry.min_height = geometry.max_height = std::max(w.client.height, 1);
+    gtk_window_set_geometry_hints(gw, nullptr, &geometry, static_cast<GdkWindowHints>(GDK_HINT_MIN_SIZE | GDK_HINT_MAX_SIZE));
+}
+
+// With north-west gravity the window manager puts the frame's top-left corner where asked.
+void GtkPlatformImpl::ApplyTopLevelGeometry(Window& w) {
+    GtkWindow* gw = GTK_WINDOW(w.widget);
+    ApplySizeHints(w);
+    gtk_window_move(gw, w.rect.left, w.rect.top);
+    gtk_window_resize(gw, std::max(w.client.width, 1), std::max(w.client.height, 1));
+}
+
+void GtkPlatformImpl::SetFrameStyle(WindowId window, const FrameStyle& style) {
+    Window* w = Find(window);
+    if (w == nullptr || w->kind != Kind::TopLevel || w->style == style) return;
+    w->style = style;
+    ApplyStyle(*w);
+    // The outer rectangle stays; the client area takes what the new frame leaves.
+    w->frame = FrameFor(*w);
+    const Size client{std::max(w->rect.Width() - w->frame.left - w->frame.right, 0),
+                      std::max(w->rect.Height() - w->frame.top - w->frame.bottom, 0)};
+    w->client = client;
+    ApplyTopLevelGeometry(*w);
+    ApplyShape(*w);
+}
+
+void GtkPlatformImpl::SetTopmost(WindowId window, bool topmost) {
+    Window* w = Find(window);
+    if (w == nullptr || w->kind != Kind::TopLevel) return;
+    w->topmost = topmost;
+    gtk_window_set_keep_above(GTK_WINDOW(w->widget), topmost);
+}
+
+void GtkPlatformImpl::SetTitle(WindowId window, const std::string& title) {
+    Window* w = Find(window);
+    if (w == nullptr || !IsTop(*w)) return;
+    gtk_window_set_title(GTK_WINDOW(w->widget), ValidUtf8(title).c_str());
+}
+
+void GtkPlatformImpl::SetIcons(WindowId window, const Bitmap* big, const Bitmap* small) {
+    Window* w = Find(window);
+    if (w == nullptr || !IsTop(*w)) return;
+    GList* list = nullptr;
+    for (const Bitmap* b : {big, small}) {
+        if (b == nullptr) continue;
+        if (GdkPixbuf* pixbuf = PixbufFromBitmap(*b)) list = g_list_append(list, pixbuf);
+    }
+    gtk_window_set_icon_list(GTK_WINDOW(w->widget), list);
+    g_list_free_full(list, g_object_unref);
+}
+
+// ---- geometry
+
+Point GtkPlatformImpl::ClientOrigin(const Window& w) const {
+    if (IsTop(w)) return {w.rect.left + w.frame.left, w.rect.top + w.frame.top};
+    const Window* p = Find(w.parent);
+    const Point base = p != nullptr ? ClientOrigin(*p) : Point{};
+    return {base.x + w.rect.left, base.y + w.rect.top};
+}
+
+Rect GtkPlatformImpl::GetOuterRect(WindowId window) const {
+    const Window* w = Find(window);
+    return w != nullptr ? w->rect : Rect{};
+}
+
+Size GtkPlatformImpl::GetClientSize(WindowId window) const {
+    const Window* w = Find(window);
+    if (w == nullptr) return {};
+    if (w->kind == Kind::TopLevel) return w->client;
+    return {w->rect.Width(), w->rect.Height()};
+}
+
+Point GtkPlatformImpl::ClientToScreen(WindowId window, Point p) const {
+    const Window* w = Find(window);
+    if (w == nullptr) return p;
+    const Point origin = ClientOrigin(*w);
+    return {p.x + origin.x, p.y + origin.y};
+}
+
+void GtkPlatformImpl::Move(WindowId window, Point topLeft) {
+    Window* w = Find(window);
+    if (w == nullptr || w->kind == Kind::Pseudo || w->kind == Kind::Owner) return;
+    if (w->rect.left == topLeft.x && w->rect.top == topLeft.y) return;
+    w->rect = Rect::FromXYWH(topLeft.x, topLeft.y, w->rect.Width(), w->rect.Height());
+    if (w->kind == Kind::TopLevel) {
+        gtk_window_move(GTK_WINDOW(w->widget), topLeft.x, topLeft.y);
+    } else if (const Window* p = Find(w->parent); p != nullptr && p->layout != nullptr &&
+                                                   gtk_widget_get_parent(w->widget) == p->layout) {
+        gtk_layout_move(GTK_LAYOUT(p->layout), w->widget, topLeft.x, topLeft.y);
+    }
+    if (w->host != nullptr) w->host->Moved();
+}
+
+void GtkPlatformImpl::Resize(WindowId window, Size outer) {
+    Window* w = Find(window);
+    if (w == nullptr || w->kind == Kind::Pseudo || w->kind == Kind::Owner) return;
+    outer.width = std::max(outer.width, 0);
+    outer.height = std::max(outer.height, 0);
+    if (w->rect.Width() == outer.width && w->rect.Height() == outer.height) return;
+    w->rect = Rect::FromXYWH(w->rect.left, w->rect.top, outer.width, outer.height);
+    if (w->kind == Kind::TopLevel) {
+        w->client = {std::max(outer.width - w->frame.left - w->frame.right, 0),
+                     std::max(outer.height - w->frame.top - w->frame.bottom, 0)};
+        ApplySizeHints(*w);
+        gtk_window_resize(GTK_WINDOW(w->widget), std::max(w->client.width, 1), std::max(w->client.height, 1));
+    } else {
+        gtk_widget_set_size_request(w->widget, outer.width, outer.height);
+        gtk_widget_set_child_visible(w->widget, !w->rect.Empty());
+    }
+    if (w->host != nullptr) w->host->Resized();
+}
+
+void GtkPlatformImpl::OnConfigure(WindowId id, GdkEventConfigure* event) {
+    Window* w = Find(id);
+    if (w == nullptr || w->kind != Kind::TopLevel || !gtk_widget_get_mapped(w->widget)) return;
+    FrameExtents frame = w->frame;
+    if (w->style.frame) {
+        if (ReadFrameExtents(gtk_widget_get_window(w->widget), &frame) && !w->maximized)
+            knownFrames_[StyleKey(w->style)] = frame;
+    } else {
+        frame = {};
+    }
+    const Rect outer{event->x - frame.left, event->y - frame.top, event->x + event->width + frame.right,
+                     event->y + event->height + frame.bottom};
+    const Size client{event->width, event->height};
+    const bool moved = outer.left != w->rect.left || outer.top != w->rect.top;
+    const bool resized = outer.Width() != w->rect.Width() || outer.Height() != w->rect.Height() || client != w->client;
+    const bool frameChanged = !(frame == w->frame);
+    w->rect = outer;
+    w->client = client;
+    w->frame = frame;
+    if (frameChanged) ApplyShape(*w);
+    if (moved && w->host != nullptr) w->host->Moved();
+    if (resized) {
+        if (Window* again = Find(id); again != nullptr && again->host != nullptr) again->host->Resized();
+    }
+}
+
+// ---- show states
+
+void GtkPlatformImpl::SetStateFlags(Window& w, bool minimized, bool maximized) {
+    if (w.minimized == minimized && w.maximized == maximized) return;
+    const bool maxChanged = w.maximized != maximized;
+    w.minimized = minimized;
+    w.maximized = maximized;
+    if (maxChanged) ApplySizeHints(w);
+    if (w.host != nullptr) w.host->Resized();
+}
+
+void GtkPlatformImpl::OnWindowState(WindowId id, GdkEventWindowState* event) {
+    Window* w = Find(id);
+    if (w == nullptr || w->kind != Kind::TopLevel || !w->visible) return;
+    if ((event->new_window_state & GDK_WINDOW_STATE_WITHDRAWN) != 0) return;
+    bool minimized = w->minimized, maximized = w->maximized;
+    if ((event->changed_mask & GDK_WINDOW_STATE_ICONIFIED) != 0)
+        minimized = (event->new_window_state & GDK_WINDOW_STATE_ICONIFIED) != 0;
+    if ((event->changed_mask & GDK_WINDOW_STATE_MAXIMIZED) != 0)
+        maximized = (event->new_window_state & GDK_WINDOW_STATE_MAXIMIZED) != 0;
+    SetStateFlags(*w, minimized, maximized);
+}
+
+void GtkPlatformImpl::Show(WindowId window, ShowCommand command) {
+    Window* w = Find(window);
+    if (w == nullptr || w->kind == Kind::Pseudo || w->kind == Kind::Owner) return;
+    if (w->kind != Kind::TopLevel) {
+        w->visible = command != ShowCommand::Hide;
+        gtk_widget_set_visible(w->widget, w->visible);
+        for (WindowId up = w->visible ? 0 : capture_; up != 0;) {
+            if (up == window) {
+                ReleaseCapture();
+                break;
+            }
+            const Window* u = Find(up);
+            up = (u != nullptr && !IsTop(*u)) ? u->parent : 0;
+        }
+        return;
+    }
+    GtkWindow* gw = GTK_WINDOW(w->widget);
+    if (command == ShowCommand::Hide) {
+        if (!w->visible) return;
+        if (capture_ != 0 && TopLevelOf(capture_) == window) ReleaseCapture();
+        w->visible = false;
+        gtk_widget_hide(w->widget);
+        return;
+    }
+    // An unmapped GtkWindow forgets where it was put: the table's rectangle is the truth.
+    if (!gtk_widget_get_mapped(w->widget)) ApplyTopLevelGeometry(*w);
+    const bool activate = command == ShowCommand::Normal || command == ShowCommand::Maximized;
+    gtk_window_set_focus_on_map(gw, command != ShowCommand::NoActivate && command != ShowCommand::Minimized);
+    bool minimized = w->minimized, maximized = w->maximized;
+    switch (command) {
+    case ShowCommand::Normal:
+    case ShowCommand::Restore:
+        if (w->minimized) {
+            gtk_window_deiconify(gw);
+            minimized = false;
+        } else if (w->maximized) {
+            gtk_window_unmaximize(gw);
+            maximized = false;
+        }
+        break;
+    case ShowCommand::Minimized:
+        gtk_window_iconify(gw);
+        minimized = true;
+        break;
+    case ShowCommand::Maximized:
+        if (w->minimized) gtk_window_deiconify(gw);
+        gtk_window_maximize(gw);
+        minimized = false;
+        maximized = true;
+        break;
+    default:
+        break;
+    }
+    w->visible = true;
+    gtk_widget_show(w->widget);
+    SetStateFlags(*w, minimized, maximized);
+    if (activate && Exists(window)) Activate(window);
+}
+
+bool GtkPlatformImpl::IsVisible(WindowId window) const {
+    const Window* w = Find(window);
+    return w != nullptr && w->visible;
+}
+
+bool GtkPlatformImpl::IsMinimized(WindowId window) const {
+    const Window* w = Find(window);
+    return w != nullptr && w->minimized;
+}
+
+bool GtkPlatformImpl::IsMaximized(WindowId window) const {
+    const Window* w = Find(window);
+    return w != nullptr && w->maximized;
+}
+
+void GtkPlatformImpl::Enable(WindowId window, bool enabled) {
+    Window* w = Find(window);
+    if (w == nullptr || w->kind == Kind::Pseudo) return;
+    w->enabled = enabled;
+    if (!enabled && capture_ == window) ReleaseCapture();
+    gtk_widget_set_sensitive(w->widget, enabled);
+}
+
+bool GtkPlatformImpl::IsEnabled(WindowId window) const {
+    const Window* w = Find(window);
+    return w != nullptr && w->enabled;
+}
+
+// ---- activation and focus
+
+void GtkPlatformImpl::Activate(WindowId window) {
+    const WindowId top = TopLevelOf(window);
+    Window* w = Find(top);
+    if (w == nullptr || w->kind != Kind::TopLevel || !w->visible) return;
+    gtk_window_present_with_time(GTK_WINDOW(w->widget), LastUserTime());
+    if (TopLevelOf(focus_) != top) SetFocus(top);
+}
+
+void GtkPlatformImpl::SetFocus(WindowId window) {
+    Window* w = Find(window);
+    if (w == nullptr || w->kind == Kind::Pseudo || w->kind == Kind::Owner) return;
+    GtkWidget* target = w->kind == Kind::TopLevel ? w->layout : w->widget;
+    gtk_widget_set_can_focus(target, TRUE);
+    gtk_widget_grab_focus(target);
+    OnFocusIn(window);
+}
+
+WindowId GtkPlatformImpl::GetFocus() const { return Exists(focus_) ? focus_ : 0; }
+
+void GtkPlatformImpl::OnFocusIn(WindowId id) {
+    Window* w = Find(id);
+    if (w == nullptr) return;
+    if (w->kind == Kind::TopLevel) {
+        // The top-level got the focus: the focus is on whatever widget inside it holds it.
+        const WindowId inner = IdOf(gtk_window_get_focus(GTK_WINDOW(w->widget)));
+        if (inner != 0 && TopLevelOf(inner) == id) id = inner;
+        w = Find(id);
+    }
+    if (focus_ == id) return;
+    focus_ = id;
+    if (w->host != nullptr) w->host->FocusIn();
+}
+
+void GtkPlatformImpl::OnFocusOut(WindowId id) {
+    if (focus_ != 0 && TopLevelOf(focus_) == id) focus_ = 0;
+}
+
+// ---- outlines
+
+void GtkPlatformImpl::SetShape(WindowId window, const Region* region) {
+    Window* w = Find(window);
+    if (w == nullptr || w->kind == Kind::Pseudo || w->kind == Kind::Owner) return;
+    if (region != nullptr) w->shape = *region;
+    else w->shape.reset();
+    ApplyShape(*w);
+}
+
+// The outline is given in outer-rectangle coordinates; the GdkWindow of a top-level is its client
+// area, inside the frame.
+void GtkPlatformImpl::ApplyShape(const Window& w) {
+    GdkWindow* gdkWindow = OwnGdkWindow(w);
+    if (gdkWindow == nullptr) return;
+    if (!w.shape) {
+        gdk_window_shape_combine_region(gdkWindow, nullptr, 0, 0);
+        gdk_window_input_shape_combine_region(gdkWindow, nullptr, 0, 0);
+        return;
+    }
+    cairo_region_t* region = cairo_region_create();
+    for (const Rect& r : w.shape->Rects()) {
+        if (r.Empty()) continue;
+        const cairo_rectangle_int_t rect{r.left, r.top, r.Width(), r.Height()};
+        cairo_region_union_rectangle(region, &rect);
+    }
+    const int dx = IsTop(w) ? -w.frame.left : 0;
+    const int dy = IsTop(w) ? -w.frame.top : 0;
+    gdk_window_shape_combine_region(gdkWindow, region, dx, dy);
+    gdk_window_input_shape_combine_region(gdkWindow, region, dx, dy);
+    cairo_region_destroy(region);
+}
+
+void GtkPlatformImpl::OnRealize(WindowId id) {
+    Window* w = Find(id);
+    if (w == nullptr) return;
+    ApplyCursor(*w);
+    ApplyShape(*w);
+    if (!IsTop(*w)) Restack(w->parent);
+}
+
+}  // namespace kestrune::platform::gtk

@@ -1,0 +1,120 @@
+// The few things GDK does not offer: the window manager's frame of a window that is not mapped yet,
+// the pixel size of the screen's depth and the stacking order of all clients. Kept in its own file
+// because the Xlib headers define macros (None, Status, Bool...) that break other code.
+#include "platform/gtk/GtkInternal.h"  // before Xlib, whose macros would break the seam's names
+
+#include <gdk/gdkx.h>
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+
+namespace kestrune::platform::gtk {
+
+namespace {
+
+Display* XDisplay() { return GDK_DISPLAY_XDISPLAY(gdk_display_get_default()); }
+
+bool ReadCardinals(Display* dpy, ::Window xid, const char* name, std::vector<long>* out) {
+    Atom property = XInternAtom(dpy, name, False);
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    gdk_x11_display_error_trap_push(gdk_display_get_default());
+    const int status = XGetWindowProperty(dpy, xid, property, 0, 1 << 16, False, AnyPropertyType, &type, &format,
+                                          &count, &after, &data);
+    gdk_x11_display_error_trap_pop_ignored(gdk_display_get_default());
+    if (status != Success || data == nullptr) return false;
+    bool ok = format == 32;
+    if (ok) {
+        const long* values = reinterpret_cast<const long*>(data);  // format 32 comes as longs
+        out->assign(values, values + count);
+    }
+    XFree(data);
+    return ok;
+}
+
+bool ReadExtents(Display* dpy, ::Window xid, FrameExtents* out) {
+    std::vector<long> v;
+    if (!ReadCardinals(dpy, xid, "_NET_FRAME_EXTENTS", &v) || v.size() < 4) return false;
+    *out = FrameExtents{static_cast<int>(v[0]), static_cast<int>(v[1]), static_cast<int>(v[2]), static_cast<int>(v[3])};
+    return true;
+}
+
+}  // namespace
+
+unsigned long XidOf(GdkWindow* window) {
+    return window != nullptr && GDK_IS_X11_WINDOW(window) ? GDK_WINDOW_XID(window) : 0;
+}
+
+bool ReadFrameExtents(GdkWindow* toplevel, FrameExtents* out) {
+    const unsigned long xid = XidOf(toplevel);
+    return xid != 0 && ReadExtents(XDisplay(), xid, out);
+}
+
+bool RequestFrameExtents(GdkWindow* toplevel, FrameExtents* out, int timeoutMs) {
+    const unsigned long xid = XidOf(toplevel);
+    if (xid == 0) return false;
+    Display* dpy = XDisplay();
+    if (!gdk_x11_screen_supports_net_wm_hint(gdk_screen_get_default(),
+                                             gdk_atom_intern_static_string("_NET_REQUEST_FRAME_EXTENTS")))
+        return false;
+    // An old answer must not count as the new one.
+    XDeleteProperty(dpy, xid, XInternAtom(dpy, "_NET_FRAME_EXTENTS", False));
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = xid;
+    event.xclient.message_type = XInternAtom(dpy, "_NET_REQUEST_FRAME_EXTENTS", False);
+    event.xclient.format = 32;
+    XSendEvent(dpy, DefaultRootWindow(dpy), False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
+    XSync(dpy, False);
+    const gint64 deadline = g_get_monotonic_time() + static_cast<gint64>(timeoutMs) * 1000;
+    while (g_get_monotonic_time() < deadline) {
+        if (ReadExtents(dpy, xid, out)) return true;
+        g_usleep(2000);
+    }
+    return false;
+}
+
+std::uint32_t LastUserTime() {
+    return gdk_x11_display_get_user_time(gdk_display_get_default());
+}
+
+int ScreenBitsPerPixel() {
+    Display* dpy = XDisplay();
+    const int depth = DefaultDepth(dpy, DefaultScreen(dpy));
+    int count = 0;
+    XPixmapFormatValues* formats = XListPixmapFormats(dpy, &count);
+    int bits = depth;
+    for (int i = 0; i < count; ++i)
+        if (formats[i].depth == depth) bits = formats[i].bits_per_pixel;
+    if (formats != nullptr) XFree(formats);
+    return bits;
+}
+
+std::vector<StackEntry> ClientStacking() {
+    std::vector<StackEntry> result;
+    Display* dpy = XDisplay();
+    std::vector<long> clients;
+    if (!ReadCardinals(dpy, DefaultRootWindow(dpy), "_NET_CLIENT_LIST_STACKING", &clients)) return result;
+    GdkDisplay* display = gdk_display_get_default();
+    for (long c : clients) {
+        const ::Window xid = static_cast<::Window>(c);
+        XWindowAttributes attributes;
+        gdk_x11_display_error_trap_push(display);
+        const Status ok = XGetWindowAttributes(dpy, xid, &attributes);
+        int x = 0, y = 0;
+        ::Window child = 0;
+        if (ok) XTranslateCoordinates(dpy, xid, DefaultRootWindow(dpy), 0, 0, &x, &y, &child);
+        if (gdk_x11_display_error_trap_pop(display) != 0 || !ok) continue;
+        FrameExtents f;
+        ReadExtents(dpy, xid, &f);
+        StackEntry e;
+        e.xid = xid;
+        e.outer = Rect{x - f.left, y - f.top, x + attributes.width + f.right, y + attributes.height + f.bottom};
+        e.viewable = attributes.map_state == IsViewable;
+        result.push_back(e);
+    }
+    return result;
+}
+
+}  // namespace kestrune::platform::gtk
