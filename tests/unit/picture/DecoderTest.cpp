@@ -1,0 +1,359 @@
+// Picture detection, decoding and flattening on files built in memory (and two GIFs written by an
+// independent encoder, kept here as bytes).
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "tests/unit/picture/PictureFiles.h"
+#include "ui/picture/Decoders.h"
+#include "ui/picture/Picture.h"
+
+namespace {
+
+using kestrune::platform::Bitmap;
+using kestrune::platform::Colour;
+using kestrune::platform::MakeColour;
+using namespace kestrune::ui;
+using picture_test::Bytes;
+namespace res = kestrune::resources;
+
+// 13 x 11, colour (x * 7 + y * 13) % 16 of kPatternPalette; plain and interlaced.
+const std::uint8_t kPatternGif[] = {71,73,70,56,57,97,13,0,11,0,243,0,0,224,45,6,240,30,43,144,120,77,160,105,114,112,150,3,0,255,0,16,240,37,32,225,74,48,210,111,128,135,40,176,90,151,192,75,188,208,60,225,80,180,185,64,195,148,96,165,222,33,249,4,0,0,0,0,0,44,0,0,0,0,13,0,11,0,0,4,50,176,16,208,22,26,38,133,199,92,87,135,32,81,22,134,105,156,3,138,211,84,93,217,246,169,225,248,158,113,186,218,36,140,126,135,157,171,20,251,209,88,164,91,14,40,168,13,125,155,8,0,59};
+const std::uint8_t kPatternGifInterlaced[] = {71,73,70,56,57,97,13,0,11,0,243,0,0,224,45,6,240,30,43,144,120,77,160,105,114,112,150,3,0,255,0,16,240,37,32,225,74,48,210,111,128,135,40,176,90,151,192,75,188,208,60,225,80,180,185,64,195,148,96,165,222,33,249,4,0,0,0,0,0,44,0,0,0,0,13,0,11,0,64,4,51,176,16,208,22,26,38,133,199,156,230,142,114,8,18,181,132,99,89,93,25,246,117,34,57,153,236,139,166,211,234,110,48,78,99,57,203,14,164,200,240,80,50,74,76,37,52,234,140,196,81,4,0,59};
+
+Colour PatternColour(int x, int y) {
+    const int i = (x * 7 + y * 13) % 16;
+    return MakeColour(static_cast<std::uint8_t>(i * 16), static_cast<std::uint8_t>(255 - i * 15),
+                      static_cast<std::uint8_t>((i * 37) % 256));
+}
+
+Bytes Png(const Bytes& rgba, int w, int h) { return res::EncodePngRgba(rgba, w, h); }
+
+Bitmap Flatten(const Bytes& file, Colour matte) {
+    auto bitmap = DecodePictureToBitmap(file, matte);
+    EXPECT_TRUE(bitmap.has_value());
+    return bitmap ? *bitmap : Bitmap();
+}
+
+Bytes RandomIndices(std::size_t n, int colours, unsigned seed) {
+    std::mt19937 rng(seed);
+    Bytes out(n);
+    for (auto& v : out) v = static_cast<std::uint8_t>(rng() % static_cast<unsigned>(colours));
+    return out;
+}
+
+Bytes GreyPalette(int entries) {
+    Bytes p;
+    for (int i = 0; i < entries; ++i) {
+        const auto v = static_cast<std::uint8_t>(i * 255 / (entries - 1));
+        p.insert(p.end(), {v, static_cast<std::uint8_t>(255 - v), static_cast<std::uint8_t>(i)});
+    }
+    return p;
+}
+
+TEST(PictureDetection, RecognisesEachSignatureAndNothingShorterThanEightBytes) {
+    auto kind = [](Bytes b) {
+        b.resize(std::max<std::size_t>(b.size(), 8), 0x55);
+        return DetectPictureFormat(b);
+    };
+    EXPECT_EQ(kind({'B', 'M'}), kPictureBmp);
+    EXPECT_EQ(kind({0xFF, 0xD8}), kPictureJpeg);
+    EXPECT_EQ(kind({0x89, 'P', 'N', 'G'}), kPicturePng);
+    EXPECT_EQ(kind({0, 0, 1, 0, 1, 0}), kPictureIcon);
+    EXPECT_EQ(kind({0, 0, 2, 0, 3, 0}), kPictureCursor);
+    EXPECT_EQ(kind({0, 0, 1, 0, 0, 0}), kPictureNone);  // no images
+    EXPECT_EQ(kind({'G', 'I', 'F', '8', '7', 'a'}), kPictureGif);
+    EXPECT_EQ(kind({'G', 'I', 'F', '8', '9', 'a'}), kPictureGif);
+    EXPECT_EQ(kind({'G', 'I', 'F', '8', '8', 'a'}), kPictureNone);
+    EXPECT_EQ(kind({0x0A, 5, 1, 8}), kPicturePcx8);
+    EXPECT_EQ(kind({0x0A, 3, 1, 1}), kPicturePcx1);
+    EXPECT_EQ(kind({0x0A, 6, 1, 8}), kPictureNone);
+
+    const Bytes png = Png(Bytes(4, 0), 1, 1);
+    EXPECT_EQ(DetectPictureFormat(std::span(png).first(7)), kPictureNone);
+    EXPECT_FALSE(DecodePicture(std::span(png).first(5)).has_value());
+    EXPECT_FALSE(DecodePicture(std::span(png).first(7)).has_value());
+    EXPECT_FALSE(DecodePicture(std::span(png).first(8)).has_value());  // the signature and nothing else
+    EXPECT_FALSE(DecodePicture({}).has_value());
+}
+
+TEST(PngDecoding, GivesStraightBgraRowsTopDown) {
+    const Bytes rgba = {10, 20, 30, 255, 40, 50, 60, 128, 70, 80, 90, 0, 1, 2, 3, 4};
+    const auto picture = DecodePicture(Png(rgba, 2, 2));
+    ASSERT_TRUE(picture);
+    EXPECT_EQ(picture->kind, kPicturePng);
+    EXPECT_EQ(picture->width, 2);
+    EXPECT_EQ(picture->height, 2);
+    const Bytes expected = {30, 20, 10, 255, 60, 50, 40, 128, 90, 80, 70, 0, 3, 2, 1, 4};
+    EXPECT_EQ(picture->pixels, expected);
+}
+
+TEST(PngDecoding, DamagedOrTruncatedFilesGiveNone) {
+    Bytes rgba(16 * 16 * 4);
+    for (std::size_t i = 0; i < rgba.size(); ++i) rgba[i] = static_cast<std::uint8_t>(i * 7);
+    const Bytes good = Png(rgba, 16, 16);
+    ASSERT_TRUE(DecodePicture(good));
+    for (std::size_t cut : {std::size_t{20}, std::size_t{40}, good.size() / 2, good.size() - 13})
+        EXPECT_FALSE(DecodePicture(std::span(good).first(cut))) << "cut at " << cut;
+    Bytes damaged = good;
+    damaged[damaged.size() / 2] ^= 0x5A;  // inside IDAT: the chunk's check sum no longer matches
+    EXPECT_FALSE(DecodePicture(damaged));
+}
+
+TEST(Flattening, BlendsTruncatingTowardZero) {
+    // Black at alpha 128 and at alpha 1 over white; white over white at every alpha.
+    Bytes rgba = {0, 0, 0, 128, 0, 0, 0, 1};
+    for (int a = 0; a < 256; ++a) rgba.insert(rgba.end(), {255, 255, 255, static_cast<std::uint8_t>(a)});
+    const Bitmap flat = Flatten(Png(rgba, 258, 1), 0xFFFFFF);
+    EXPECT_EQ(flat.View().ColourAt(0, 0), MakeColour(126, 126, 126));
+    EXPECT_EQ(flat.View().ColourAt(1, 0), MakeColour(253, 253, 253));
+    for (int a = 0; a < 256; ++a) EXPECT_EQ(flat.View().ColourAt(2 + a, 0), 0xFFFFFFu) << "alpha " << a;
+    for (int x = 0; x < flat.Width(); ++x) EXPECT_EQ(flat.Data()[x * 4 + 3], 255);  // opaque
+}
+
+TEST(Flattening, TransparentPixelsBecomeExactlyTheMatteAndOpaqueOnesStay) {
+    const Bytes rgba = {200, 100, 50, 0, 0, 0, 0, 0, 255, 255, 255, 0, 200, 100, 50, 255, 1, 2, 3, 255};
+    const Bytes file = Png(rgba, 5, 1);
+    for (Colour matte : {0xFFFFFFu, 0xF0F0F0u, 0x123456u, 0u}) {
+        const Bitmap flat = Flatten(file, matte);
+        for (int x = 0; x < 3; ++x) EXPECT_EQ(flat.View().ColourAt(x, 0), matte);
+        EXPECT_EQ(flat.View().ColourAt(3, 0), MakeColour(200, 100, 50));
+        EXPECT_EQ(flat.View().ColourAt(4, 0), MakeColour(1, 2, 3));
+    }
+    // Each channel blends with the matte's channel of the same colour.
+    const Bitmap half = Flatten(Png({0, 0, 0, 128}, 1, 1), 0x0000FF);  // red matte
+    EXPECT_EQ(half.View().ColourAt(0, 0), MakeColour(126, 0, 0));
+    EXPECT_EQ(detail::BlendChannel(0, 255, 128), 126);
+    EXPECT_EQ(detail::BlendChannel(0, 255, 1), 253);
+}
+
+TEST(GifDecoding, IndependentEncoderPlainAndInterlacedGiveThePattern) {
+    for (std::span<const std::uint8_t> file : {std::span<const std::uint8_t>(kPatternGif),
+                                               std::span<const std::uint8_t>(kPatternGifInterlaced)}) {
+        const auto bitmap = DecodePictureToBitmap(file, 0xFFFFFF);
+        ASSERT_TRUE(bitmap);
+        ASSERT_EQ(bitmap->Width(), 13);
+        ASSERT_EQ(bitmap->Height(), 11);
+        for (int y = 0; y < 11; ++y)
+            for (int x = 0; x < 13; ++x) ASSERT_EQ(bitmap->View().ColourAt(x, y), PatternColour(x, y)) << x << "," << y;
+    }
+}
+
+TEST(GifDecoding, IndexedLayoutHeaderPaletteAndPaddedRows) {
+    const Bytes indices = {0, 1, 2, 3, 4, 3, 2, 1, 0, 1};  // 5 x 2
+    Bytes palette = GreyPalette(8);
+    const auto picture = DecodePicture(res::EncodeGif(indices, 5, 2, palette));
+    ASSERT_TRUE(picture);
+    EXPECT_EQ(picture->kind, kPictureGif);
+    const Bytes& px = picture->pixels;
+    ASSERT_EQ(px.size(), detail::kIndexedRowsOffset + 8 * 2);  // rows padded from 5 to 8
+    EXPECT_EQ(detail::ReadU32(px.data()), 40u);
+    EXPECT_EQ(detail::ReadS32(px.data() + 4), 5);
+    EXPECT_EQ(detail::ReadS32(px.data() + 8), -2);  // top-down
+    EXPECT_EQ(detail::ReadU16(px.data() + 12), 1);
+    EXPECT_EQ(detail::ReadU16(px.data() + 14), 8);
+    EXPECT_EQ(detail::ReadU32(px.data() + 16), 0u);
+    EXPECT_EQ(detail::ReadU32(px.data() + 32), 256u);
+    EXPECT_EQ(detail::ReadU32(px.data() + 36), 256u);
+    const std::uint8_t* pal = px.data() + detail::kIndexedHeaderSize;
+    for (int i = 0; i < 8; ++i) {
+        EXPECT_EQ(pal[i * 4], palette[i * 3 + 2]);  // blue first
+        EXPECT_EQ(pal[i * 4 + 1], palette[i * 3 + 1]);
+        EXPECT_EQ(pal[i * 4 + 2], palette[i * 3]);
+        EXPECT_EQ(pal[i * 4 + 3], 0);
+    }
+    const std::uint8_t* rows = px.data() + detail::kIndexedRowsOffset;
+    for (int x = 0; x < 5; ++x) {
+        EXPECT_EQ(rows[x], indices[x]);
+        EXPECT_EQ(rows[8 + x], indices[5 + x]);
+    }
+}
+
+TEST(GifDecoding, InterlacedEqualsPlainForEveryHeight) {
+    for (int h = 1; h <= 19; ++h) {
+        const int w = 7;
+        const Bytes indices = RandomIndices(static_cast<std::size_t>(w) * h, 16, static_cast<unsigned>(h));
+        const Bytes palette = GreyPalette(16);
+        res::GifOptions interlaced;
+        interlaced.interlaced = true;
+        const auto plain = DecodePicture(res::EncodeGif(indices, w, h, palette));
+        const auto woven = DecodePicture(res::EncodeGif(indices, w, h, palette, interlaced));
+        ASSERT_TRUE(plain && woven) << "height " << h;
+        EXPECT_EQ(plain->pixels, woven->pixels) << "height " << h;
+    }
+}
+
+TEST(GifDecoding, LongCodeStreamsWithFullTablesAndClearCodes) {
+    // Noise over 256 colours fills the 4096-entry table several times; 2-colour data uses the
+    // smallest code size.
+    const int w = 311, h = 97;
+    for (int colours : {256, 2}) {
+        const Bytes indices = RandomIndices(static_cast<std::size_t>(w) * h, colours, 7);
+        res::GifOptions options;
+        options.minCodeSize = colours == 2 ? 2 : 8;
+        const auto picture = DecodePicture(res::EncodeGif(indices, w, h, GreyPalette(colours), options));
+        ASSERT_TRUE(picture);
+        const std::size_t stride = detail::IndexedStride(w);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                ASSERT_EQ(picture->pixels[detail::kIndexedRowsOffset + y * stride + x], indices[y * w + x]);
+    }
+}
+
+TEST(GifDecoding, TransparentIndexKeepsItsColourAndLocalTablesWin) {
+    const Bytes indices = {0, 1, 1, 0};
+    res::GifOptions options;
+    options.transparentIndex = 1;
+    const Bitmap bitmap = Flatten(res::EncodeGif(indices, 2, 2, {10, 20, 30, 40, 50, 60}, options), 0xFFFFFF);
+    EXPECT_EQ(bitmap.View().ColourAt(1, 0), MakeColour(40, 50, 60));
+
+    options = {};
+    options.localTable = true;
+    const Bitmap local = Flatten(res::EncodeGif(indices, 2, 2, {1, 2, 3, 4, 5, 6}, options), 0xFFFFFF);
+    EXPECT_EQ(local.View().ColourAt(0, 0), MakeColour(1, 2, 3));
+    EXPECT_EQ(local.View().ColourAt(1, 0), MakeColour(4, 5, 6));
+}
+
+TEST(GifDecoding, ImageSmallerThanTheScreenSitsTopLeftOnBlack) {
+    res::GifOptions options;
+    options.screenWidth = 5;
+    options.screenHeight = 4;
+    const auto picture = DecodePicture(res::EncodeGif({1, 1, 1, 1}, 2, 2, {9, 9, 9, 200, 100, 50}, options));
+    ASSERT_TRUE(picture);
+    EXPECT_EQ(picture->width, 5);  // the logical screen
+    EXPECT_EQ(picture->height, 4);
+    const auto bitmap = MakeDrawableBitmap(*picture, 0xFFFFFF);
+    ASSERT_TRUE(bitmap);
+    EXPECT_EQ(bitmap->View().ColourAt(1, 1), MakeColour(200, 100, 50));
+    EXPECT_EQ(bitmap->View().ColourAt(4, 3), 0u);
+}
+
+// A GIF header with a 2-entry global table, followed by `blocks`.
+Bytes GifWith(const Bytes& blocks) {
+    Bytes b = {'G', 'I', 'F', '8', '9', 'a', 2, 0, 2, 0, 0x80, 0, 0, 0, 0, 0, 255, 255, 255};
+    b.insert(b.end(), blocks.begin(), blocks.end());
+    return b;
+}
+
+TEST(GifDecoding, StructuralFaultsGiveNone) {
+    Bytes image = {0x2C, 0, 0, 0, 0, 2, 0, 2, 0, 0, 2};  // a valid 2 x 2 image
+    const Bytes codes = res::LzwEncode({0, 1, 1, 0}, 2);
+    image.push_back(static_cast<std::uint8_t>(codes.size()));
+    image.insert(image.end(), codes.begin(), codes.end());
+    image.insert(image.end(), {0, 0x3B});
+    ASSERT_TRUE(DecodePicture(GifWith(image)));
+
+    // Extensions but no image before the trailer; a zero byte; the end of the data.
+    EXPECT_FALSE(DecodePicture(GifWith({0x21, 0xF9, 4, 1, 0, 0, 1, 0, 0x21, 0xFE, 2, 'h', 'i', 0, 0x3B})));
+    EXPECT_FALSE(DecodePicture(GifWith({0x21, 0xFF, 3, 'a', 'b', 'c', 0, 0x00, 0x2C})));
+    EXPECT_FALSE(DecodePicture(GifWith({0x21, 0x01, 1, 0, 0})));
+    // An unknown extension label, an unknown block, a sub-block running past the data.
+    Bytes unknown = {0x21, 0x77, 1, 0, 0};
+    unknown.insert(unknown.end(), image.begin(), image.end());
+    EXPECT_FALSE(DecodePicture(GifWith(unknown)));
+    Bytes stray = {0x42};
+    stray.insert(stray.end(), image.begin(), image.end());
+    EXPECT_FALSE(DecodePicture(GifWith(stray)));
+    EXPECT_FALSE(DecodePicture(GifWith({0x21, 0xFE, 200, 'x', 'y'})));
+    // A global table reaching the end of the data.
+    EXPECT_FALSE(DecodePicture(Bytes{'G', 'I', 'F', '8', '9', 'a', 2, 0, 2, 0, 0x81, 0, 0, 1, 2, 3, 4, 5, 6, 7}));
+    // A code above the next free code right after a clear code.
+    EXPECT_FALSE(DecodePicture(GifWith({0x2C, 0, 0, 0, 0, 2, 0, 2, 0, 0, 2, 1, 0x7C, 0, 0x3B})));
+    // Truncated anywhere inside the image data.
+    Bytes big = res::EncodeGif(RandomIndices(40 * 40, 256, 3), 40, 40, GreyPalette(256));
+    for (std::size_t cut = 13 + 768; cut < big.size() - 2; cut += 97)
+        EXPECT_FALSE(DecodePicture(std::span(big).first(cut))) << "cut at " << cut;
+}
+
+TEST(JpegDecoding, GreyscaleGivesThreeEqualChannelsBottomUp) {
+    const int w = 16, h = 16;
+    Bytes grey(static_cast<std::size_t>(w) * h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) grey[y * w + x] = static_cast<std::uint8_t>(y < 8 ? 40 : 220);
+    const auto picture = DecodePicture(picture_test::MakeJpeg(w, h, 1, grey, 100));
+    ASSERT_TRUE(picture);
+    EXPECT_EQ(picture->kind, kPictureJpeg);
+    ASSERT_EQ(picture->pixels.size(), static_cast<std::size_t>(w * h * 3));
+    for (std::size_t i = 0; i < picture->pixels.size(); i += 3) {
+        ASSERT_EQ(picture->pixels[i], picture->pixels[i + 1]);
+        ASSERT_EQ(picture->pixels[i], picture->pixels[i + 2]);
+    }
+    // The first stored row is the picture's last (light) row.
+    EXPECT_NEAR(picture->pixels[0], 220, 6);
+    EXPECT_NEAR(picture->pixels[(h - 1) * w * 3], 40, 6);
+}
+
+TEST(JpegDecoding, ColourComesOutBlueGreenRed) {
+    const int w = 16, h = 16;
+    Bytes rgb;
+    for (int i = 0; i < w * h; ++i) rgb.insert(rgb.end(), {250, 10, 10});
+    const Bytes file = picture_test::MakeJpeg(w, h, 3, rgb, 100);
+    const auto picture = DecodePicture(file);
+    ASSERT_TRUE(picture);
+    EXPECT_LT(picture->pixels[0], 40);   // blue
+    EXPECT_GT(picture->pixels[2], 220);  // red
+    const Bitmap bitmap = Flatten(file, 0xFFFFFF);
+    EXPECT_GT(kestrune::platform::RedOf(bitmap.View().ColourAt(3, 3)), 220);
+
+    EXPECT_FALSE(DecodePicture(std::span(file).first(24)));  // ends inside the headers
+    Bytes damaged = file;
+    for (std::size_t i = 2; i < 60 && i < damaged.size(); ++i) damaged[i] = 0xFF;
+    EXPECT_FALSE(DecodePicture(damaged));
+}
+
+TEST(BmpDecoding, TwentyFourBitsBothRowOrders) {
+    const Bytes rgb = {255, 0, 0, 0, 255, 0, 0, 0, 255, 10, 20, 30, 40, 50, 60, 70, 80, 90};  // 3 x 2 top-down
+    for (bool topDown : {false, true}) {
+        const Bytes file = picture_test::MakeBmp(3, 2, 24, rgb, {}, topDown);
+        const auto picture = DecodePicture(file);
+        ASSERT_TRUE(picture);
+        EXPECT_EQ(picture->kind, kPictureBmp);
+        EXPECT_EQ(picture->pixels.size(), 18u);  // no row padding in the decoded layout
+        const Bitmap bitmap = Flatten(file, 0);
+        EXPECT_EQ(bitmap.View().ColourAt(0, 0), MakeColour(255, 0, 0));
+        EXPECT_EQ(bitmap.View().ColourAt(2, 0), MakeColour(0, 0, 255));
+        EXPECT_EQ(bitmap.View().ColourAt(1, 1), MakeColour(40, 50, 60));
+    }
+}
+
+TEST(BmpDecoding, PaletteAndFaults) {
+    const Bytes palette = {0, 0, 0, 0, 255, 128, 64, 0};  // black, (64, 128, 255)
+    const Bytes file = picture_test::MakeBmp(2, 2, 8, {0, 1, 1, 0}, palette);
+    const Bitmap bitmap = Flatten(file, 0);
+    EXPECT_EQ(bitmap.View().ColourAt(1, 0), MakeColour(64, 128, 255));
+    EXPECT_EQ(bitmap.View().ColourAt(1, 1), 0u);
+
+    EXPECT_FALSE(DecodePicture(picture_test::MakeBmp(2, 2, 8, {0, 1, 1, 0}, palette, false, 1)));  // RLE 8
+    EXPECT_FALSE(DecodePicture(picture_test::MakeBmp(2, 2, 24, Bytes(12, 0), {}, false, 2)));      // RLE 4
+    EXPECT_FALSE(DecodePicture(std::span(file).first(file.size() - 1)));  // short pixel data
+    Bytes palettePastOffset = file;
+    palettePastOffset[10] = 56;  // pixel data said to start inside the palette
+    EXPECT_FALSE(DecodePicture(palettePastOffset));
+}
+
+TEST(IconDecoding, IconAndCursorFilesGiveTheirImage) {
+    Bytes bgra(32 * 32 * 4, 0);  // transparent, left half opaque
+    for (int y = 0; y < 32; ++y)
+        for (int x = 0; x < 16; ++x) {
+            std::uint8_t* p = bgra.data() + (y * 32 + x) * 4;
+            p[0] = 200, p[1] = 100, p[2] = 50, p[3] = 255;
+        }
+    const Bytes icon = res::EncodeIconFile(bgra, 32, 32);
+    const Bytes cursor = res::EncodeIconFile(bgra, 32, 32, true, 3, 4);
+    EXPECT_EQ(DetectPictureFormat(icon), kPictureIcon);
+    EXPECT_EQ(DetectPictureFormat(cursor), kPictureCursor);
+    for (const Bytes* file : {&icon, &cursor}) {
+        const auto picture = DecodePicture(*file);
+        ASSERT_TRUE(picture);
+        EXPECT_EQ(picture->width, 32);
+        EXPECT_EQ(picture->height, 32);
+        EXPECT_TRUE(picture->pixels.empty());
+        // Drawn over white, whatever the matte asked for.
+        const Bitmap bitmap = Flatten(*file, 0x000000);
+        EXPECT_EQ(bitmap.View().ColourAt(3, 5), MakeColour(50, 100, 200));
+        EXPECT_EQ(bitmap.View().ColourAt(20, 5), 0xFFFFFFu);
+    }
+    EXPECT_FALSE(DecodePicture(std::span(icon).first(icon.size() - 100)));
+}
+
+}  // namespace
