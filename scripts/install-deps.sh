@@ -11,6 +11,6 @@ $SUDO apt-get install -y --no-install-recommends \
     libgtk-3-dev libwebkit2gtk-4.1-dev libsoup-3.0-dev \
     libpng-dev libjpeg-dev zlib1g-dev \
     libgtest-dev libgmock-dev libbenchmark-dev \
-    xvfb xauth openbox xdotool x11-utils x11-apps wmctrl imagemagick \
+    xvfb xauth openbox xdotool x11-utils x11-xserver-utils x11-apps wmctrl imagemagick \
     dbus-x11 at-spi2-core fonts-dejavu-core fonts-noto-cjk \
     python3 clang
