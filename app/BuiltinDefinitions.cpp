@@ -11,6 +11,7 @@
 #include "ui/controls/PicBtn.h"
 #include "ui/controls/ShapeBox.h"
 #include "ui/window/WindowProperties.h"
+#include "ui/window/WindowUnit.h"
 
 #ifndef KESTRUNE_LOGIN_URL
 #error "KESTRUNE_LOGIN_URL must name the built-in login page address"
@@ -21,12 +22,6 @@ namespace kestrune::app {
 namespace {
 
 using forms::UnitDefinition;
-
-constexpr std::int32_t kHtmlViewerReady = 5;
-constexpr std::int32_t kHtmlViewerBeforeNavigate = 0;
-constexpr std::int32_t kWindowCreated = 0;
-constexpr std::int32_t kWindowResized = 4;
-constexpr std::int32_t kClick = 0;
 
 forms::Bytes PointerCode(std::int32_t code) {
     const auto v = static_cast<std::uint32_t>(code);
@@ -100,24 +95,24 @@ forms::WindowDefinition LoginWindowDefinition() {
     ui::WindowProperties wp = CommonWindowProperties();
     wp.backPicture = Copy(resources::LoginBackgroundPicture());
     window.propertyBlock = ui::EncodeWindowProperties(wp);
-    window.events = {{kWindowCreated, &OnLoginWindowCreated}};
+    window.events = {{ui::kWindowEventCreated, &OnLoginWindowCreated}};
 
     UnitDefinition minimise = Unit(kMinimizeButton, kClassPicBtn, "最小化按钮", 1063, 335, 24, 23, kFlagVisible);
     minimise.mousePointer = PointerCode(kPointerHand);
     minimise.propertyBlock = PictureButtonBlock(resources::MinimizePicture());
-    minimise.events = {{kClick, &MinimizeLoginWindow}};
+    minimise.events = {{ui::kPicBtnClickEvent, &MinimizeLoginWindow}};
 
     UnitDefinition close = Unit(kCloseButton, kClassPicBtn, "关闭按钮", 1034, 312, 23, 23, kFlagVisible);
     close.mousePointer = PointerCode(kPointerHand);
     close.propertyBlock = PictureButtonBlock(resources::ClosePicture());
-    close.events = {{kClick, &CloseLoginWindow}};
+    close.events = {{ui::kPicBtnClickEvent, &CloseLoginWindow}};
 
     UnitDefinition browserBox =
         Unit(kLoginBrowser, kClassHtmlViewer, "超文本浏览框1", -1, 9, 585, 325, kFlagVisible | kFlagTabStop);
     browserBox.parent = kLoginShapeBox;
     browserBox.propertyBlock = BrowserBlock(KESTRUNE_LOGIN_URL);
-    browserBox.events = {{kHtmlViewerBeforeNavigate, &browser::OnLoginBrowserEvent},
-                         {kHtmlViewerReady, &browser::HookLoginBrowser}};
+    browserBox.events = {{browser::kEventBeforeNavigate, &browser::OnLoginBrowserEvent},
+                         {browser::kEventDocumentComplete, &browser::HookLoginBrowser}};
 
     UnitDefinition shapeBox = Unit(kLoginShapeBox, kClassShapeBox, "外形框1", 456, 361, 585, 325, kFlagVisible);
     shapeBox.children = {kLoginBrowser};
@@ -149,7 +144,7 @@ forms::WindowDefinition GameWindowDefinition() {
     wp.position = 3;
     wp.icon = Copy(resources::GameWindowIcon());
     window.propertyBlock = ui::EncodeWindowProperties(wp);
-    window.events = {{kWindowCreated, &browser::OnGameWindowCreated}, {kWindowResized, &browser::OnGameWindowResized}};
+    window.events = {{ui::kWindowEventCreated, &browser::OnGameWindowCreated}, {ui::kWindowEventResized, &browser::OnGameWindowResized}};
 
     // Empty blocks: the scroll bars keep their class defaults.
     UnitDefinition bar2 = Unit(kGameScrollBar2, kClassVScrollBar, "纵向滚动条2", 704, -24, 16, 8, kFlagVisible);
@@ -158,8 +153,8 @@ forms::WindowDefinition GameWindowDefinition() {
     UnitDefinition browserBox =
         Unit(kGameBrowser, kClassHtmlViewer, "超文本浏览框2", 0, 0, 864, 420, kFlagVisible | kFlagTabStop);
     browserBox.propertyBlock = BrowserBlock("");
-    browserBox.events = {{kHtmlViewerBeforeNavigate, &browser::OnGameBrowserNavigate},
-                         {kHtmlViewerReady, &browser::HookGameBrowser}};
+    browserBox.events = {{browser::kEventBeforeNavigate, &browser::OnGameBrowserNavigate},
+                         {browser::kEventDocumentComplete, &browser::HookGameBrowser}};
 
     d.units = {std::move(window), std::move(bar2), std::move(bar1), std::move(browserBox)};
     return d;
