@@ -46,6 +46,7 @@ struct Window {
     bool minimized = false;
     bool maximized = false;
     bool topmost = false;
+    bool managed = false;          // top-level: mapped by the window manager (its frame is placed)
     bool destroying = false;
     std::optional<Region> shape;
     CursorId cursor = 0;
@@ -139,6 +140,7 @@ public:
     void ForgetWindowInput(WindowId id);
     // GtkWindows.cpp
     void OnConfigure(WindowId id, GdkEventConfigure* event);
+    void SyncTopLevel(WindowId id, Size client);
     void OnWindowState(WindowId id, GdkEventWindowState* event);
     void OnRealize(WindowId id);
     void OnFocusIn(WindowId id);

@@ -53,6 +53,21 @@ gboolean OnConfigure(GtkWidget* widget, GdkEventConfigure* event, gpointer) {
     return FALSE;
 }
 
+gboolean OnMapEvent(GtkWidget* widget, GdkEvent*, gpointer) {
+    if (const WindowId id = IdFromWidget(widget)) {
+        if (Window* w = Impl()->Find(id)) w->managed = true;
+        GdkWindow* gdkWindow = gtk_widget_get_window(widget);
+        Impl()->SyncTopLevel(id, {gdk_window_get_width(gdkWindow), gdk_window_get_height(gdkWindow)});
+    }
+    return FALSE;
+}
+
+gboolean OnUnmapEvent(GtkWidget* widget, GdkEvent*, gpointer) {
+    if (const WindowId id = IdFromWidget(widget))
+        if (Window* w = Impl()->Find(id)) w->managed = false;
+    return FALSE;
+}
+
 gboolean OnWindowState(GtkWidget* widget, GdkEventWindowState* event, gpointer) {
     if (const WindowId id = IdFromWidget(widget)) Impl()->OnWindowState(id, event);
     return FALSE;
@@ -120,6 +135,8 @@ WindowId GtkPlatformImpl::CreateTopLevel(const TopLevelParams& params, WindowHos
 
     g_signal_connect(window, "delete-event", G_CALLBACK(OnDelete), nullptr);
     g_signal_connect(window, "configure-event", G_CALLBACK(gtk::OnConfigure), nullptr);
+    g_signal_connect(window, "map-event", G_CALLBACK(OnMapEvent), nullptr);
+    g_signal_connect(window, "unmap-event", G_CALLBACK(OnUnmapEvent), nullptr);
     g_signal_connect(window, "window-state-event", G_CALLBACK(gtk::OnWindowState), nullptr);
     g_signal_connect(window, "focus-in-event", G_CALLBACK(OnFocusInSignal), nullptr);
     g_signal_connect(window, "focus-out-event", G_CALLBACK(OnFocusOutSignal), nullptr);
@@ -345,18 +362,26 @@ void GtkPlatformImpl::Resize(WindowId window, Size outer) {
 }
 
 void GtkPlatformImpl::OnConfigure(WindowId id, GdkEventConfigure* event) {
+    // Until the window manager has mapped the window, its frame may still be anywhere.
+    if (const Window* w = Find(id); w != nullptr && w->managed) SyncTopLevel(id, {event->width, event->height});
+}
+
+// Takes the window's place from the X server: the position in configure events is relative to the
+// window manager's frame once the window is reparented, and the frame itself comes from the
+// window manager's _NET_FRAME_EXTENTS.
+void GtkPlatformImpl::SyncTopLevel(WindowId id, Size client) {
     Window* w = Find(id);
     if (w == nullptr || w->kind != Kind::TopLevel || !gtk_widget_get_mapped(w->widget)) return;
+    GdkWindow* gdkWindow = gtk_widget_get_window(w->widget);
     FrameExtents frame = w->frame;
     if (w->style.frame) {
-        if (ReadFrameExtents(gtk_widget_get_window(w->widget), &frame) && !w->maximized)
-            knownFrames_[StyleKey(w->style)] = frame;
+        if (ReadFrameExtents(gdkWindow, &frame) && !w->maximized) knownFrames_[StyleKey(w->style)] = frame;
     } else {
         frame = {};
     }
-    const Rect outer{event->x - frame.left, event->y - frame.top, event->x + event->width + frame.right,
-                     event->y + event->height + frame.bottom};
-    const Size client{event->width, event->height};
+    int x = 0, y = 0;
+    gdk_window_get_origin(gdkWindow, &x, &y);
+    const Rect outer{x - frame.left, y - frame.top, x + client.width + frame.right, y + client.height + frame.bottom};
     const bool moved = outer.left != w->rect.left || outer.top != w->rect.top;
     const bool resized = outer.Width() != w->rect.Width() || outer.Height() != w->rect.Height() || client != w->client;
     const bool frameChanged = !(frame == w->frame);

@@ -1,0 +1,554 @@
+// The GTK backend with real windows under openbox: what a user sees (screen pixels) and does (XTEST
+// input), against what the seam reports.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "XProbe.h"
+#include "platform/Platform.h"
+#include "platform/gtk/GtkPlatform.h"
+
+namespace kestrune::platform {
+
+std::ostream& operator<<(std::ostream& os, const Rect& r) {
+    return os << "{" << r.left << "," << r.top << "," << r.right << "," << r.bottom << "}";
+}
+
+namespace {
+
+constexpr Colour kRed = 0x000000FF;
+constexpr Colour kGreen = 0x0000FF00;
+constexpr Colour kBlue = 0x00FF0000;
+constexpr Colour kYellow = 0x0000FFFF;
+constexpr Colour kWhite = 0x00FFFFFF;
+
+// Fills its client area with one colour and records what happens to it.
+class Host : public WindowHost {
+public:
+    explicit Host(Colour c = kWhite) : colour(c) {}
+    void Paint(const PixelView& target, const Rect& dirty) override {
+        ++paints;
+        const Rect r = dirty.Intersect({0, 0, target.width, target.height});
+        for (int y = r.top; y < r.bottom; ++y)
+            for (int x = r.left; x < r.right; ++x) target.SetColour(x, y, colour);
+    }
+    bool PreTranslateMouse(WindowId target, const MouseEvent& e) override {
+        pre.push_back({target, e});
+        return swallow;
+    }
+    void Mouse(const MouseEvent& e) override {
+        mouse.push_back(e);
+        if (onMouse) onMouse(e);
+    }
+    void CloseRequested() override { ++closes; }
+    void Moved() override { ++moves; }
+    void Resized() override { ++resizes; }
+    void Posted(std::uint32_t code) override {
+        posted.push_back(code);
+        if (onPosted) onPosted(code);
+    }
+    void Destroyed() override { ++destroyed; }
+
+    int Count(MouseAction action, MouseButton button = MouseButton::Left) const {
+        return static_cast<int>(std::count_if(mouse.begin(), mouse.end(), [&](const MouseEvent& e) {
+            return e.action == action && (action == MouseAction::Move || e.button == button);
+        }));
+    }
+
+    Colour colour;
+    int paints = 0, closes = 0, moves = 0, resizes = 0, destroyed = 0;
+    bool swallow = false;
+    std::vector<std::pair<WindowId, MouseEvent>> pre;
+    std::vector<MouseEvent> mouse;
+    std::vector<std::uint32_t> posted;
+    std::function<void(const MouseEvent&)> onMouse;
+    std::function<void(std::uint32_t)> onPosted;
+};
+
+class PlatformGuiTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        int argc = 1;
+        static char name[] = "kestrune_platform_gui_tests";
+        static char* args[] = {name, nullptr};
+        char** argv = args;
+        platform_ = gtk::CreateGtkPlatform(&argc, &argv).release();
+        if (platform_ != nullptr) Install(platform_);
+        probe::Open();
+    }
+
+    void SetUp() override { ASSERT_NE(platform_, nullptr) << "no display"; }
+    void TearDown() override {
+        for (WindowId w : created_) platform_->Destroy(w);
+        RunFor(30);
+    }
+
+    WindowId Top(const Rect& outer, Host* host, FrameStyle style = {}, const std::string& title = "platform test") {
+        TopLevelParams params;
+        params.title = title;
+        params.style = style;
+        params.outer = outer;
+        const WindowId w = platform_->CreateTopLevel(params, host);
+        created_.push_back(w);
+        return w;
+    }
+    static FrameStyle Framed(bool resizable = false) {
+        FrameStyle s;
+        s.frame = s.caption = s.systemMenu = true;
+        s.resizable = s.maximizeBox = s.minimizeBox = resizable;
+        return s;
+    }
+
+    // Runs the loop until `done` or about `ms` milliseconds have passed.
+    template <typename F>
+    static bool RunUntil(F done, int ms = 3000) {
+        bool timedOut = false;
+        const TimerId timer = platform_->StartTimer(ms, [&] { timedOut = true; });
+        const TimerId tick = platform_->StartTimer(10, [] {});  // re-tests `done` while nothing happens
+        platform_->RunLoop([&] { return !done() && !timedOut; });
+        platform_->KillTimer(timer);
+        platform_->KillTimer(tick);
+        return done();
+    }
+    static void RunFor(int ms) { RunUntil([] { return false; }, ms); }
+    static bool WaitForPixel(Point p, Colour c, int ms = 3000) {
+        return RunUntil([&] { return probe::Pixel(p.x, p.y) == c; }, ms);
+    }
+    static Point Screen(WindowId w, Point client) { return platform_->ClientToScreen(w, client); }
+
+    // Hosts outlive the windows, which TearDown destroys.
+    Host& NewHost(Colour colour) { return *hosts_.emplace_back(std::make_unique<Host>(colour)); }
+
+    static inline Platform* platform_ = nullptr;
+    std::vector<WindowId> created_;
+    std::vector<std::unique_ptr<Host>> hosts_;
+};
+
+// ---- geometry and frames
+
+TEST_F(PlatformGuiTest, UndecoratedWindowIsItsClientAreaExactlyWhereAskedAndKeepsHiddenMoves) {
+    Host& host = NewHost(kRed);
+    const Rect asked = Rect::FromXYWH(200, 150, 300, 200);
+    const WindowId w = Top(asked, &host);
+    EXPECT_EQ(platform_->GetOuterRect(w), asked);
+    EXPECT_EQ(platform_->GetClientSize(w), (Size{300, 200}));
+    platform_->Show(w, ShowCommand::NoActivate);
+    ASSERT_TRUE(WaitForPixel({200, 150}, kRed));
+    EXPECT_TRUE(WaitForPixel({499, 349}, kRed));
+    EXPECT_NE(probe::Pixel(199, 150), kRed);
+    EXPECT_NE(probe::Pixel(500, 349), kRed);
+    RunFor(100);
+    EXPECT_EQ(platform_->GetOuterRect(w), asked);
+    EXPECT_EQ(Screen(w, {0, 0}), (Point{200, 150}));
+    EXPECT_EQ(host.moves, 0);  // mapping is no move, not even for a moment
+    EXPECT_EQ(host.resizes, 0);
+
+    // Moved and resized while hidden: shown again exactly there.
+    platform_->Show(w, ShowCommand::Hide);
+    ASSERT_TRUE(WaitForPixel({250, 200}, probe::Pixel(1900, 1000)));
+    platform_->Move(w, {700, 400});
+    platform_->Resize(w, {120, 90});
+    EXPECT_EQ(host.moves, 1);
+    EXPECT_EQ(host.resizes, 1);
+    platform_->Show(w, ShowCommand::NoActivate);
+    ASSERT_TRUE(WaitForPixel({700, 400}, kRed));
+    EXPECT_TRUE(WaitForPixel({819, 489}, kRed));
+    EXPECT_NE(probe::Pixel(820, 489), kRed);
+    EXPECT_NE(probe::Pixel(819, 490), kRed);
+    RunFor(100);
+    EXPECT_EQ(platform_->GetOuterRect(w), Rect::FromXYWH(700, 400, 120, 90));
+}
+
+TEST_F(PlatformGuiTest, DecoratedWindowOuterRectangleHoldsTheFrame) {
+    Host& host = NewHost(kGreen);
+    const Rect asked = Rect::FromXYWH(300, 200, 400, 300);
+    const WindowId w = Top(asked, &host, Framed(), "decorated window");
+    // Known before the window is mapped: the window manager was asked for its frame.
+    EXPECT_EQ(platform_->GetOuterRect(w), asked);
+    const Size client = platform_->GetClientSize(w);
+    EXPECT_LT(client.width, 400);
+    EXPECT_LT(client.height, 300);
+    EXPECT_GT(client.width, 300);
+    platform_->Show(w, ShowCommand::NoActivate);
+    const Point origin = Screen(w, {0, 0});
+    ASSERT_TRUE(WaitForPixel(origin, kGreen));
+    RunFor(100);
+    EXPECT_EQ(platform_->GetOuterRect(w), asked);
+    EXPECT_EQ(platform_->GetClientSize(w), client);
+    // The client area ends where the frame begins: the pixel just inside is ours, the frame's is not.
+    EXPECT_EQ(probe::Pixel(origin.x + client.width - 1, origin.y + client.height - 1), kGreen);
+    EXPECT_NE(probe::Pixel(origin.x - 1, origin.y - 1), kGreen);
+    EXPECT_GT(origin.y, asked.top);  // below the caption
+    // The frame is drawn inside the outer rectangle, not outside it.
+    EXPECT_NE(probe::Pixel(asked.left, asked.top), probe::Pixel(asked.left - 1, asked.top - 1));
+}
+
+// ---- outlines and input through them
+
+TEST_F(PlatformGuiTest, OutlineHoleShowsAndPassesClicksToTheWindowBehind) {
+    Host& backHost = NewHost(kGreen);
+    Host& frontHost = NewHost(kBlue);
+    const Rect outer = Rect::FromXYWH(100, 500, 300, 200);
+    const WindowId back = Top(outer, &backHost);
+    const WindowId front = Top(outer, &frontHost);
+    // Everything but a 100x100 hole at (100,50) of the outer rectangle; set before the first map.
+    const Region shape({Rect{0, 0, 300, 50}, Rect{0, 50, 100, 150}, Rect{200, 50, 300, 150}, Rect{0, 150, 300, 200}});
+    platform_->SetShape(front, &shape);
+    platform_->Show(back, ShowCommand::NoActivate);
+    ASSERT_TRUE(WaitForPixel({150, 520}, kGreen));
+    platform_->Show(front, ShowCommand::NoActivate);
+    ASSERT_TRUE(WaitForPixel({150, 520}, kBlue));
+    EXPECT_EQ(probe::Pixel(250, 600), kGreen);  // the hole
+    EXPECT_EQ(platform_->WindowFromScreenPoint({250, 600}), back);
+    EXPECT_EQ(platform_->WindowFromScreenPoint({150, 520}), front);
+    EXPECT_EQ(platform_->WindowFromScreenPoint({1500, 1000}), 0u);
+
+    // The click on the front window first: a click raises the window it lands in.
+    probe::Click(150, 520);
+    ASSERT_TRUE(RunUntil([&] { return frontHost.Count(MouseAction::Release) == 1; }));
+    EXPECT_EQ(backHost.Count(MouseAction::Press), 0);
+
+    probe::Click(250, 600);
+    ASSERT_TRUE(RunUntil([&] { return backHost.Count(MouseAction::Release) == 1; }))
+        << "front got " << frontHost.mouse.size() << " events, back " << backHost.mouse.size();
+    EXPECT_EQ(frontHost.Count(MouseAction::Press), 1);  // only the first click
+    const auto press = std::find_if(backHost.mouse.begin(), backHost.mouse.end(),
+                                    [](const MouseEvent& e) { return e.action == MouseAction::Press; });
+    ASSERT_NE(press, backHost.mouse.end());
+    EXPECT_EQ(press->client, (Point{150, 100}));
+    EXPECT_EQ(press->screen, (Point{250, 600}));
+    EXPECT_TRUE(press->leftDown);
+
+    // The click raised the back window; brought to the front again without its outline, the front
+    // window is whole.
+    EXPECT_TRUE(WaitForPixel({150, 520}, kGreen));
+    platform_->PlaceFront(front);
+    platform_->SetShape(front, nullptr);
+    EXPECT_TRUE(WaitForPixel({250, 600}, kBlue));
+}
+
+TEST_F(PlatformGuiTest, MoveDragFollowsThePointer) {
+    Host& host = NewHost(kYellow);
+    const WindowId w = Top(Rect::FromXYWH(600, 600, 200, 100), &host);
+    host.onMouse = [&](const MouseEvent& e) {
+        if (e.action == MouseAction::Press) platform_->BeginMoveDrag(w, e);
+    };
+    platform_->Show(w, ShowCommand::Normal);
+    ASSERT_TRUE(WaitForPixel({610, 610}, kYellow));
+    probe::MoveTo(620, 620);
+    probe::Press(1);
+    ASSERT_TRUE(RunUntil([&] { return host.Count(MouseAction::Press) == 1; }));
+    RunFor(50);
+    for (int step = 1; step <= 10; ++step) {
+        probe::MoveTo(620 + step * 15, 620 + step * 8);
+        RunFor(15);
+    }
+    probe::Release(1);
+    ASSERT_TRUE(RunUntil([&] { return platform_->GetOuterRect(w).left == 750; }));
+    EXPECT_EQ(platform_->GetOuterRect(w), Rect::FromXYWH(750, 680, 200, 100));
+    EXPECT_GE(host.moves, 1);
+    EXPECT_TRUE(WaitForPixel({760, 690}, kYellow));
+}
+
+// ---- window-manager hints
+
+TEST_F(PlatformGuiTest, OwnedTaskbarlessWindowCarriesItsHints) {
+    const WindowId owner = platform_->CreateOwnerWindow();
+    created_.push_back(owner);
+    Host& host = NewHost(kWhite);
+    Host& plainHost = NewHost(kWhite);
+    TopLevelParams params;
+    params.title = "owned hinted window";
+    params.outer = Rect::FromXYWH(50, 50, 100, 80);
+    params.owner = owner;
+    params.skipTaskbar = true;
+    params.topmost = true;
+    const WindowId w = platform_->CreateTopLevel(params, &host);
+    created_.push_back(w);
+    const WindowId plain = Top(Rect::FromXYWH(200, 50, 100, 80), &plainHost, {}, "plain hinted window");
+    EXPECT_EQ(platform_->GetParent(w), owner);
+    platform_->Show(w, ShowCommand::NoActivate);
+    platform_->Show(plain, ShowCommand::NoActivate);
+    ASSERT_TRUE(WaitForPixel({60, 60}, kWhite));
+    ASSERT_TRUE(WaitForPixel({210, 60}, kWhite));
+    RunFor(50);
+
+    const unsigned long xid = probe::FindWindowByTitle("owned hinted window");
+    const unsigned long plainXid = probe::FindWindowByTitle("plain hinted window");
+    ASSERT_NE(xid, 0u);
+    ASSERT_NE(plainXid, 0u);
+    const std::string props = probe::Run("xprop -id " + std::to_string(xid) + " _NET_WM_STATE WM_TRANSIENT_FOR");
+    EXPECT_NE(props.find("_NET_WM_STATE_SKIP_TASKBAR"), std::string::npos) << props;
+    EXPECT_NE(props.find("_NET_WM_STATE_SKIP_PAGER"), std::string::npos) << props;
+    EXPECT_NE(props.find("_NET_WM_STATE_ABOVE"), std::string::npos) << props;
+    EXPECT_NE(props.find("WM_TRANSIENT_FOR(WINDOW): window id #"), std::string::npos) << props;
+    const std::string plainProps =
+        probe::Run("xprop -id " + std::to_string(plainXid) + " _NET_WM_STATE WM_TRANSIENT_FOR");
+    EXPECT_EQ(plainProps.find("SKIP_TASKBAR"), std::string::npos) << plainProps;
+    EXPECT_EQ(plainProps.find("window id #"), std::string::npos) << plainProps;
+}
+
+TEST_F(PlatformGuiTest, WindowManagerCloseOnlyAsksTheHost) {
+    Host& host = NewHost(kWhite);
+    const WindowId w = Top(Rect::FromXYWH(400, 50, 200, 100), &host, Framed(), "close request window");
+    platform_->Show(w, ShowCommand::NoActivate);
+    ASSERT_TRUE(WaitForPixel(Screen(w, {5, 5}), kWhite));
+    probe::Run("wmctrl -c 'close request window'");
+    ASSERT_TRUE(RunUntil([&] { return host.closes == 1; }));
+    RunFor(100);
+    EXPECT_TRUE(platform_->Exists(w));
+    EXPECT_EQ(host.destroyed, 0);
+    EXPECT_EQ(probe::Pixel(Screen(w, {5, 5}).x, Screen(w, {5, 5}).y), kWhite);
+}
+
+// ---- show states
+
+TEST_F(PlatformGuiTest, MaximiseFillsTheWorkAreaAndRestoreGoesBack) {
+    Host& host = NewHost(kBlue);
+    const Rect asked = Rect::FromXYWH(300, 300, 500, 400);
+    const WindowId w = Top(asked, &host, Framed(true), "maximise window");
+    platform_->Show(w, ShowCommand::Normal);
+    ASSERT_TRUE(WaitForPixel(Screen(w, {10, 10}), kBlue));
+    RunFor(50);
+    const int resizesBefore = host.resizes;
+    platform_->Show(w, ShowCommand::Maximized);
+    EXPECT_TRUE(platform_->IsMaximized(w));
+    const Rect work = platform_->WorkAreaNear(w);
+    EXPECT_EQ(work, Rect::FromXYWH(0, 0, 1920, 1080));  // no panels in this session
+    ASSERT_TRUE(RunUntil([&] { return platform_->GetOuterRect(w) == work; })) << platform_->GetOuterRect(w);
+    EXPECT_GT(host.resizes, resizesBefore);
+    EXPECT_TRUE(WaitForPixel(Screen(w, {platform_->GetClientSize(w).width - 1, 10}), kBlue));
+
+    platform_->Show(w, ShowCommand::Restore);
+    EXPECT_FALSE(platform_->IsMaximized(w));
+    ASSERT_TRUE(RunUntil([&] { return platform_->GetOuterRect(w) == asked; })) << platform_->GetOuterRect(w);
+    EXPECT_FALSE(platform_->IsMaximized(w));
+}
+
+TEST_F(PlatformGuiTest, MinimiseHidesUntilRestored) {
+    Host& host = NewHost(kRed);
+    const WindowId w = Top(Rect::FromXYWH(1000, 100, 200, 150), &host, Framed(true), "minimise window");
+    platform_->Show(w, ShowCommand::Normal);
+    const Point inside = Screen(w, {20, 20});
+    ASSERT_TRUE(WaitForPixel(inside, kRed));
+    const Colour desktop = probe::Pixel(1900, 1000);
+    platform_->Show(w, ShowCommand::Minimized);
+    EXPECT_TRUE(platform_->IsMinimized(w));
+    EXPECT_TRUE(platform_->IsVisible(w));
+    ASSERT_TRUE(WaitForPixel(inside, desktop));
+    RunFor(50);
+    EXPECT_TRUE(platform_->IsMinimized(w));  // the window manager agrees
+    const std::string state = probe::Run("xprop -id " + std::to_string(probe::FindWindowByTitle("minimise window")) +
+                                         " _NET_WM_STATE");
+    EXPECT_NE(state.find("_NET_WM_STATE_HIDDEN"), std::string::npos) << state;
+    EXPECT_EQ(platform_->WindowFromScreenPoint(inside), 0u);
+
+    platform_->Show(w, ShowCommand::Restore);
+    EXPECT_FALSE(platform_->IsMinimized(w));
+    ASSERT_TRUE(WaitForPixel(inside, kRed));
+    RunFor(50);
+    EXPECT_FALSE(platform_->IsMinimized(w));
+    EXPECT_EQ(platform_->WindowFromScreenPoint(inside), w);
+}
+
+// ---- the loop
+
+TEST_F(PlatformGuiTest, NestedLoopsPostedMessagesAndTimers) {
+    Host& host = NewHost(kWhite);
+    const WindowId w = Top(Rect::FromXYWH(10, 10, 50, 50), &host);
+    std::vector<std::string> trace;
+    int ticks = 0;
+    TimerId timer = 0;
+    bool innerQuit = false;
+    host.onPosted = [&](std::uint32_t code) {
+        trace.push_back("posted " + std::to_string(code));
+        if (code != 1) return;
+        // A nested loop inside a posted message: later posts and timers still arrive in it.
+        platform_->Post(w, 2);
+        timer = platform_->StartTimer(5, [&] {
+            if (++ticks == 3) platform_->PostQuit(7);
+        });
+        innerQuit = platform_->RunLoop([] { return true; });
+        trace.push_back("inner loop ended");
+        platform_->KillTimer(timer);
+        if (innerQuit) platform_->PostQuit(7);  // the quit belongs to the outer loop as well
+    };
+    platform_->Post(w, 1);
+    const bool outerQuit = platform_->RunLoop([] { return true; });
+    EXPECT_TRUE(innerQuit);
+    EXPECT_TRUE(outerQuit);
+    EXPECT_EQ(ticks, 3);
+    EXPECT_EQ(trace, (std::vector<std::string>{"posted 1", "posted 2", "inner loop ended"}));
+
+    // A killed timer stays quiet; a message to a window destroyed meanwhile is dropped.
+    RunFor(40);
+    EXPECT_EQ(ticks, 3);
+    platform_->Post(w, 3);
+    platform_->Destroy(w);
+    EXPECT_EQ(host.destroyed, 1);
+    RunFor(30);
+    EXPECT_EQ(host.posted, (std::vector<std::uint32_t>{1, 2}));
+
+    // keepRunning ends a loop without a quit.
+    int count = 0;
+    const TimerId t = platform_->StartTimer(5, [&] { ++count; });
+    EXPECT_FALSE(platform_->RunLoop([&] { return count < 4; }));
+    platform_->KillTimer(t);
+    EXPECT_EQ(count, 4);
+    EXPECT_EQ(platform_->StartTimer(5, nullptr), 0u);
+}
+
+// ---- child windows
+
+TEST_F(PlatformGuiTest, ChildWindowsAreClippedByTheirParentAndStackAsTold) {
+    Host& topHost = NewHost(kWhite);
+    Host& aHost = NewHost(kRed);
+    Host& bHost = NewHost(kBlue);
+    Host& cHost = NewHost(kGreen);
+    Host& grandHost = NewHost(kYellow);
+    const WindowId top = Top(Rect::FromXYWH(1300, 500, 300, 300), &topHost);
+    const WindowId a = platform_->CreateChild(top, Rect::FromXYWH(50, 50, 100, 100), &aHost);
+    const WindowId b = platform_->CreateChild(top, Rect::FromXYWH(100, 100, 100, 100), &bHost);
+    const WindowId c = platform_->CreateChild(top, Rect::FromXYWH(250, 250, 100, 100), &cHost);
+    const WindowId grand = platform_->CreateChild(a, Rect::FromXYWH(80, 80, 50, 50), &grandHost);
+    EXPECT_EQ(platform_->FirstChild(top), c);  // the newest is in front
+    EXPECT_FALSE(platform_->IsVisible(a));
+    platform_->Show(top, ShowCommand::NoActivate);
+    auto at = [&](int x, int y) { return Screen(top, {x, y}); };
+    ASSERT_TRUE(WaitForPixel(at(60, 60), kWhite));  // children start hidden
+    for (WindowId child : {a, b, c, grand}) platform_->Show(child, ShowCommand::NoActivate);
+    ASSERT_TRUE(WaitForPixel(at(60, 60), kRed));
+    EXPECT_TRUE(WaitForPixel(at(120, 120), kBlue));  // b over a
+    EXPECT_EQ(probe::Pixel(at(290, 290).x, at(290, 290).y), kGreen);
+    EXPECT_NE(probe::Pixel(at(310, 310).x, at(310, 310).y), kGreen);  // c outside its parent: clipped
+    EXPECT_EQ(probe::Pixel(at(135, 135).x, at(135, 135).y), kBlue);  // grandchild clipped by a (and under b)
+    EXPECT_EQ(platform_->WindowFromScreenPoint(at(120, 120)), b);
+    EXPECT_EQ(platform_->WindowFromScreenPoint(at(60, 60)), a);
+    EXPECT_EQ(platform_->WindowFromScreenPoint(at(10, 10)), top);
+
+    platform_->PlaceBehind(b, a);
+    EXPECT_TRUE(WaitForPixel(at(135, 135), kYellow));  // a (with its child) now over b
+    EXPECT_EQ(probe::Pixel(at(155, 155).x, at(155, 155).y), kBlue);
+    EXPECT_EQ(platform_->WindowFromScreenPoint(at(135, 135)), grand);
+    platform_->PlaceFront(b);
+    EXPECT_TRUE(WaitForPixel(at(135, 135), kBlue));
+    EXPECT_EQ(platform_->FirstChild(top), b);
+
+    // A new parent keeps left and top, now in the new parent's coordinates (so c leaves a's area).
+    platform_->SetParent(c, a);
+    EXPECT_EQ(platform_->GetParent(c), a);
+    EXPECT_TRUE(WaitForPixel(at(290, 290), kWhite));
+    EXPECT_EQ(platform_->GetOuterRect(c), Rect::FromXYWH(250, 250, 100, 100));
+
+    // Invalidate repaints with what the host draws now.
+    aHost.colour = kGreen;
+    platform_->Invalidate(a);
+    EXPECT_TRUE(WaitForPixel(at(60, 60), kGreen));
+    aHost.colour = kWhite;
+    const int paints = aHost.paints;
+    platform_->Repaint(a);
+    EXPECT_EQ(aHost.paints, paints + 1);
+    EXPECT_TRUE(WaitForPixel(at(60, 60), kWhite));
+
+    platform_->Destroy(a);
+    EXPECT_EQ(grandHost.destroyed, 1);
+    EXPECT_EQ(cHost.destroyed, 1);
+    EXPECT_FALSE(platform_->Exists(grand));
+    EXPECT_TRUE(WaitForPixel(at(60, 60), kWhite));
+}
+
+// ---- mouse routing
+
+TEST_F(PlatformGuiTest, MouseGoesThroughTheTopLevelFirstAndFollowsTheCapture) {
+    Host& topHost = NewHost(kWhite);
+    Host& childHost = NewHost(kRed);
+    const WindowId top = Top(Rect::FromXYWH(100, 850, 300, 200), &topHost);
+    const WindowId child = platform_->CreateChild(top, Rect::FromXYWH(100, 50, 100, 100), &childHost);
+    platform_->Show(child, ShowCommand::NoActivate);
+    platform_->Show(top, ShowCommand::Normal);
+    ASSERT_TRUE(WaitForPixel({250, 950}, kRed));
+
+    probe::Click(210, 910);  // child client (10, 10)
+    ASSERT_TRUE(RunUntil([&] { return childHost.Count(MouseAction::Release) == 1; }));
+    ASSERT_FALSE(topHost.pre.empty());
+    EXPECT_EQ(topHost.pre.back().first, child);
+    EXPECT_EQ(topHost.Count(MouseAction::Press), 0);
+    const MouseEvent& release = childHost.mouse.back();
+    EXPECT_EQ(release.client, (Point{10, 10}));
+    EXPECT_EQ(release.screen, (Point{210, 910}));
+    EXPECT_FALSE(release.leftDown);
+
+    // A second press close in time and place is a double press.
+    probe::Click(210, 910);
+    ASSERT_TRUE(RunUntil([&] { return childHost.Count(MouseAction::Release) == 2; }));
+    EXPECT_EQ(childHost.Count(MouseAction::Press), 1);
+    EXPECT_EQ(childHost.Count(MouseAction::DoublePress), 1);
+
+    // The top-level may swallow: the child then sees nothing.
+    topHost.swallow = true;
+    const std::size_t before = childHost.mouse.size();
+    probe::Click(220, 920, 3);
+    ASSERT_TRUE(RunUntil([&] {
+        return std::any_of(topHost.pre.begin(), topHost.pre.end(), [](const auto& p) {
+            return p.second.action == MouseAction::Release && p.second.button == MouseButton::Right;
+        });
+    }));
+    EXPECT_EQ(childHost.mouse.size(), before);
+    topHost.swallow = false;
+
+    // Captured: moves and the release outside the window still come to the child, in its coordinates.
+    probe::MoveTo(220, 920);
+    probe::Press(1);
+    ASSERT_TRUE(RunUntil([&] { return childHost.Count(MouseAction::Press) == 2; }));
+    platform_->SetCapture(child);
+    EXPECT_EQ(platform_->GetCapture(), child);
+    probe::MoveTo(700, 700);
+    ASSERT_TRUE(RunUntil([&] { return !childHost.mouse.empty() && childHost.mouse.back().screen == Point{700, 700}; }));
+    EXPECT_EQ(childHost.mouse.back().client, (Point{500, -200}));
+    EXPECT_TRUE(childHost.mouse.back().leftDown);
+    probe::Release(1);
+    ASSERT_TRUE(RunUntil([&] { return childHost.Count(MouseAction::Release) == 3; }));
+    EXPECT_EQ(childHost.mouse.back().client, (Point{500, -200}));
+    platform_->ReleaseCapture();
+    EXPECT_EQ(platform_->GetCapture(), 0u);
+
+    // A disabled top-level ignores input, its children included.
+    platform_->Enable(top, false);
+    EXPECT_FALSE(platform_->IsEnabled(top));
+    const std::size_t disabledBefore = childHost.mouse.size() + topHost.pre.size();
+    probe::Click(210, 910);
+    RunFor(150);
+    EXPECT_EQ(childHost.mouse.size() + topHost.pre.size(), disabledBefore);
+    platform_->Enable(top, true);
+    probe::Click(210, 910);
+    EXPECT_TRUE(RunUntil([&] { return childHost.Count(MouseAction::Release) == 4; }));
+}
+
+// ---- system
+
+TEST_F(PlatformGuiTest, ScreenFacts) {
+    EXPECT_EQ(platform_->PrimaryScreenSize(), (Size{1920, 1080}));
+    EXPECT_EQ(platform_->DisplayBitsPerPixel(), 32);  // depth 24 is stored in 32-bit pixels
+    EXPECT_EQ(platform_->WorkAreaNear(0), Rect::FromXYWH(0, 0, 1920, 1080));
+}
+
+TEST_F(PlatformGuiTest, ErrorBoxIsModalWithItsCaptionAndReturnsWhenClosed) {
+    bool seen = false;
+    const TimerId t = platform_->StartTimer(50, [&] {
+        if (seen || probe::FindWindowByTitle("Error caption") == 0) return;
+        seen = true;
+        probe::Run("wmctrl -c 'Error caption'");
+    });
+    platform_->ShowErrorBox("Error caption", "Something failed");
+    platform_->KillTimer(t);
+    EXPECT_TRUE(seen);
+    RunFor(50);
+    EXPECT_EQ(probe::FindWindowByTitle("Error caption"), 0u);
+}
+
+}  // namespace
+}  // namespace kestrune::platform

@@ -1,0 +1,85 @@
+// Kept apart from the tests: the Xlib headers' macros (None, Bool, Status) would break their code.
+#include "XProbe.h"
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+namespace probe {
+
+namespace {
+Display* g_display = nullptr;
+
+void Flush() { XSync(g_display, False); }
+
+unsigned long Search(::Window window, const std::string& title) {
+    char* name = nullptr;
+    if (XFetchName(g_display, window, &name) && name != nullptr) {
+        const bool match = title == name;
+        XFree(name);
+        if (match) return window;
+    }
+    ::Window root = 0, parent = 0, *children = nullptr;
+    unsigned int count = 0;
+    if (!XQueryTree(g_display, window, &root, &parent, &children, &count)) return 0;
+    unsigned long found = 0;
+    for (unsigned int i = 0; i < count && found == 0; ++i) found = Search(children[i], title);
+    if (children != nullptr) XFree(children);
+    return found;
+}
+}  // namespace
+
+bool Open() {
+    if (g_display == nullptr) g_display = XOpenDisplay(nullptr);
+    return g_display != nullptr;
+}
+
+void MoveTo(int x, int y) {
+    XTestFakeMotionEvent(g_display, -1, x, y, 0);
+    Flush();
+}
+
+void Press(int button) {
+    XTestFakeButtonEvent(g_display, static_cast<unsigned>(button), True, 0);
+    Flush();
+}
+
+void Release(int button) {
+    XTestFakeButtonEvent(g_display, static_cast<unsigned>(button), False, 0);
+    Flush();
+}
+
+void Click(int x, int y, int button) {
+    MoveTo(x, y);
+    Press(button);
+    Release(button);
+}
+
+std::uint32_t Pixel(int x, int y) {
+    XImage* image = XGetImage(g_display, DefaultRootWindow(g_display), x, y, 1, 1, AllPlanes, ZPixmap);
+    if (image == nullptr) return 0xFFFFFFFFu;
+    const unsigned long p = XGetPixel(image, 0, 0);
+    XDestroyImage(image);
+    const std::uint32_t r = (p >> 16) & 0xFF, g = (p >> 8) & 0xFF, b = p & 0xFF;
+    return r | (g << 8) | (b << 16);
+}
+
+unsigned long FindWindowByTitle(const std::string& title) {
+    return Search(DefaultRootWindow(g_display), title);
+}
+
+std::string Run(const std::string& command) {
+    std::string out;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr) return out;
+    char buffer[512];
+    while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) out += buffer;
+    pclose(pipe);
+    return out;
+}
+
+}  // namespace probe
