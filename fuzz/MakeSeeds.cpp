@@ -1,10 +1,10 @@
 // Writes a seed corpus for the picture fuzz target: small valid files of every format.
-#include <jpeglib.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <string>
+
+#include <jpeglib.h>  // after <cstdio>: it uses size_t and FILE
 
 #include "resources/Encoders.h"
 

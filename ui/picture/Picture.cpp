@@ -101,6 +101,8 @@ Bitmap FlattenBgra(const std::uint8_t* pixels, int width, int height, std::size_
         if (v > 255.0) v = 255.0;
         return static_cast<std::uint8_t>(static_cast<int>(v));
     };
+    // Alpha 0 blends to exactly the matte (c * 0 + m * 1), so those pixels are stored directly.
+    const std::uint8_t matteBytes[4] = {mb, mg, mr, 255};
     std::uint8_t* dst = out.Data();
     for (int y = 0; y < height; ++y) {
         const std::uint8_t* s = pixels + static_cast<std::size_t>(y) * stride;
@@ -110,6 +112,9 @@ Bitmap FlattenBgra(const std::uint8_t* pixels, int width, int height, std::size_
                 dst[0] = s[0];
                 dst[1] = s[1];
                 dst[2] = s[2];
+            } else if (a == 0) {
+                std::memcpy(dst, matteBytes, 4);
+                continue;
             } else {
                 const double f = factor[a];
                 dst[0] = clampTrunc(static_cast<double>(s[0]) * f + shareB[a]);
