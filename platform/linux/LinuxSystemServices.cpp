@@ -274,7 +274,17 @@ public:
         while (true) {
             const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
             if (n < 0) return {};
-            if (static_cast<std::size_t>(n) < buffer.size()) return std::string(buffer.data(), static_cast<std::size_t>(n));
+            if (static_cast<std::size_t>(n) < buffer.size()) {
+                std::string path(buffer.data(), static_cast<std::size_t>(n));
+                // An executable replaced while running (an update) reads as "<path> (deleted)"; the
+                // program still belongs to its old place.
+                constexpr std::string_view kDeleted = " (deleted)";
+                struct stat st {};
+                if (std::string_view(path).ends_with(kDeleted) && ::lstat(path.c_str(), &st) != 0) {
+                    path.resize(path.size() - kDeleted.size());
+                }
+                return path;
+            }
             if (buffer.size() >= (1u << 20)) return {};
             buffer.resize(buffer.size() * 2);
         }

@@ -41,17 +41,28 @@ std::string ReadFile(const fs::path& path) {
 struct Child {
     pid_t pid = -1;
     int out = -1;  // read end of the child's standard output
+    int in = -1;   // write end of its standard input
 };
 
-// Starts `program args...` with XDG_CONFIG_HOME set to `config`.
-Child Spawn(const std::string& program, const std::vector<std::string>& args, const fs::path& config) {
+// Starts `program args...` with XDG_CONFIG_HOME set to `config`; its standard input is a pipe only
+// when `withInput`, otherwise it reads an empty input.
+Child Spawn(const std::string& program, const std::vector<std::string>& args, const fs::path& config,
+            bool withInput = false) {
     int pipeFds[2];
+    int inFds[2];
     if (::pipe(pipeFds) != 0) return {};
+    if (::pipe(inFds) != 0) return {};
+    if (!withInput) {
+        ::close(inFds[1]);
+        inFds[1] = -1;
+    }
     const pid_t pid = ::fork();
     if (pid == 0) {
         ::dup2(pipeFds[1], STDOUT_FILENO);
-        ::close(pipeFds[0]);
-        ::close(pipeFds[1]);
+        ::dup2(inFds[0], STDIN_FILENO);
+        for (int fd : {pipeFds[0], pipeFds[1], inFds[0], inFds[1]}) {
+            if (fd >= 0) ::close(fd);
+        }
         ::setenv("XDG_CONFIG_HOME", config.c_str(), 1);
         std::vector<char*> argv;
         argv.push_back(const_cast<char*>(program.c_str()));
@@ -61,7 +72,8 @@ Child Spawn(const std::string& program, const std::vector<std::string>& args, co
         ::_exit(127);
     }
     ::close(pipeFds[1]);
-    return {pid, pipeFds[0]};
+    ::close(inFds[0]);
+    return {pid, pipeFds[0], inFds[1]};
 }
 
 std::string ReadAll(int fd) {
@@ -220,6 +232,27 @@ TEST_F(HiveReliability, MalformedHiveIsLeftByteForByteAndTheWriteFails) {
         EXPECT_EQ(ReadFile(hive_), text);
         EXPECT_TRUE(TemporaryFiles(hiveDir_).empty());
     }
+}
+
+TEST(ExecutablePath, AProgramReplacedWhileRunningKeepsItsPlace) {
+    char pattern[] = "/tmp/kestrune-exe-XXXXXX";
+    ASSERT_NE(::mkdtemp(pattern), nullptr);
+    const fs::path dir = pattern;
+    const fs::path exe = dir / "kestrune";
+    fs::copy_file(KESTRUNE_HIVE_WRITER, exe);
+    Child child = Spawn(exe.string(), {"where"}, dir, true);
+    ASSERT_GT(child.pid, 0);
+    std::string ready;
+    for (char c = 0; c != '\n' && ::read(child.out, &c, 1) == 1;) ready += c;
+    ASSERT_EQ(ready, "ready\n");
+    // An update puts a new file in its place while the old one runs.
+    fs::remove(exe);
+    ASSERT_EQ(::write(child.in, "x", 1), 1);
+    ::close(child.in);
+    const std::string out = ReadAll(child.out);
+    EXPECT_EQ(Wait(child.pid), 0);
+    EXPECT_EQ(out, exe.string() + "\n");
+    fs::remove_all(dir);
 }
 
 TEST_F(HiveReliability, FirstStartWritesBothValuesAndARenamedExecutableAddsAPair) {

@@ -7,6 +7,8 @@
 //                                                 values long enough to span many blocks
 //   kestrune_hive_writer start                    what start-up does to the registry: the browser
 //                                                 emulation values for this executable's file name
+//   kestrune_hive_writer where                    prints "ready", then the executable's path once a
+//                                                 byte arrives on standard input
 //
 // The hive locations come from the environment (XDG_CONFIG_HOME). Exit code 0 when every write
 // succeeded, 1 when one failed, 2 on bad arguments.
@@ -69,6 +71,13 @@ int main(int argc, char** argv) {
     if (mode == "start" && argc == 2) {
         services::InitExecutablePath(platform::System().ExecutablePath());
         services::ApplyBrowserEmulation(1);
+        return 0;
+    }
+    if (mode == "where" && argc == 2) {
+        Announce("ready");
+        char byte;
+        if (::read(STDIN_FILENO, &byte, 1) != 1) return 2;
+        Announce(platform::System().ExecutablePath());
         return 0;
     }
     return 2;
