@@ -310,7 +310,13 @@ void GtkPlatformImpl::SetWindowCursor(WindowId window, CursorId cursor) {
 
 void GtkPlatformImpl::ApplyCursor(const Window& w) {
     if (w.layout == nullptr || !gtk_widget_get_realized(w.layout)) return;
-    GdkCursor* cursor = nullptr;
+    // Without a pointer of its own a window shows the arrow, never its parent's pointer.
+    if (defaultCursor_ == nullptr) {
+        GdkDisplay* display = gdk_display_get_default();
+        defaultCursor_ = gdk_cursor_new_from_name(display, "default");
+        if (defaultCursor_ == nullptr) defaultCursor_ = gdk_cursor_new_for_display(display, GDK_LEFT_PTR);
+    }
+    GdkCursor* cursor = defaultCursor_;
     if (auto it = cursors_.find(w.cursor); it != cursors_.end()) cursor = it->second.cursor;
     gdk_window_set_cursor(gtk_widget_get_window(w.layout), cursor);
     gdk_window_set_cursor(gtk_layout_get_bin_window(GTK_LAYOUT(w.layout)), cursor);

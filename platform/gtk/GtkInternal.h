@@ -191,6 +191,7 @@ private:
     std::map<CursorId, Cursor> cursors_;
     CursorId nextCursor_ = 1;
     std::map<int, CursorId> systemCursors_;
+    GdkCursor* defaultCursor_ = nullptr;  // what "no pointer of its own" shows
 
     // Frames the window manager reported, by style: asking it again costs a round trip.
     std::map<std::uint32_t, FrameExtents> knownFrames_;

@@ -68,6 +68,7 @@ GtkPlatformImpl::~GtkPlatformImpl() {
     for (GtkWidget* widget : tops) gtk_widget_destroy(widget);
     for (GtkWidget* widget : foreign) g_object_unref(widget);
     for (auto& [id, c] : cursors_) g_object_unref(c.cursor);
+    if (defaultCursor_ != nullptr) g_object_unref(defaultCursor_);
     instance_ = nullptr;
 }
 

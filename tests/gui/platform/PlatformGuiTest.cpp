@@ -528,6 +528,97 @@ TEST_F(PlatformGuiTest, MouseGoesThroughTheTopLevelFirstAndFollowsTheCapture) {
     EXPECT_TRUE(RunUntil([&] { return childHost.Count(MouseAction::Release) == 4; }));
 }
 
+// ---- pointers
+
+TEST_F(PlatformGuiTest, EachWindowShowsItsOwnPointer) {
+    Host& topHost = NewHost(kWhite);
+    Host& childHost = NewHost(kRed);
+    const WindowId top = Top(Rect::FromXYWH(1300, 100, 300, 200), &topHost);
+    const WindowId child = platform_->CreateChild(top, Rect::FromXYWH(150, 0, 150, 200), &childHost);
+    const CursorId hand = platform_->LoadSystemCursor(32649);
+    ASSERT_NE(hand, 0u);
+    EXPECT_EQ(platform_->LoadSystemCursor(32649), hand);  // one shared pointer per code
+    EXPECT_EQ(platform_->LoadSystemCursor(12345), 0u);
+    Bitmap image(16, 16);
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x) image.View().SetColour(x, y, kRed);
+    const CursorId own = platform_->CreateCursor(image, {3, 5});
+    ASSERT_NE(own, 0u);
+    platform_->SetWindowCursor(top, hand);
+    platform_->Show(child, ShowCommand::NoActivate);
+    platform_->Show(top, ShowCommand::NoActivate);
+    ASSERT_TRUE(WaitForPixel({1500, 150}, kRed));
+
+    auto cursorAt = [&](int x, int y) {
+        probe::MoveTo(x, y);
+        RunFor(60);
+        return probe::CurrentCursor();
+    };
+    const probe::CursorImage overTop = cursorAt(1350, 150);
+    const probe::CursorImage overChild = cursorAt(1500, 150);  // no pointer of its own: the arrow
+    EXPECT_NE(overTop, overChild);
+    platform_->SetWindowCursor(child, own);
+    const probe::CursorImage custom = cursorAt(1501, 151);
+    EXPECT_EQ(custom.width, 16);
+    EXPECT_EQ(custom.height, 16);
+    EXPECT_EQ(custom.xhot, 3);
+    EXPECT_EQ(custom.yhot, 5);
+    ASSERT_FALSE(custom.pixels.empty());
+    EXPECT_EQ(custom.pixels[0], 0xFFFF0000u);
+    platform_->SetWindowCursor(top, 0);
+    EXPECT_EQ(cursorAt(1351, 151), overChild);  // the arrow again
+    platform_->DestroyCursor(own);
+    EXPECT_EQ(cursorAt(1502, 152), overChild);
+    platform_->DestroyCursor(hand);  // shared: stays usable
+    platform_->SetWindowCursor(top, hand);
+    EXPECT_EQ(cursorAt(1352, 152), overTop);
+}
+
+// ---- titles, icons, focus
+
+TEST_F(PlatformGuiTest, TitleAndIconsReachTheWindowManager) {
+    Host& host = NewHost(kWhite);
+    const WindowId w = Top(Rect::FromXYWH(800, 800, 120, 80), &host, Framed(), "first title");
+    platform_->SetTitle(w, "\xe7\x99\xbb\xe5\xbd\x95 login");  // UTF-8
+    Bitmap big(32, 32), small(16, 16);
+    platform_->SetIcons(w, &big, &small);
+    platform_->Show(w, ShowCommand::NoActivate);
+    ASSERT_TRUE(WaitForPixel(Screen(w, {5, 5}), kWhite));
+    const unsigned long xid = probe::FindWindowByTitle("\xe7\x99\xbb\xe5\xbd\x95 login");
+    ASSERT_NE(xid, 0u);
+    const std::string props = probe::Run("xprop -id " + std::to_string(xid) + " _NET_WM_ICON | grep 'Icon ('");
+    EXPECT_NE(props.find("32 x 32"), std::string::npos) << props;
+    EXPECT_NE(props.find("16 x 16"), std::string::npos) << props;
+    platform_->SetTitle(w, std::string("bad \xff byte"));  // invalid UTF-8 is mended, not dropped
+    EXPECT_TRUE(RunUntil([&] {
+        const std::string name = probe::Utf8Property(xid, "_NET_WM_NAME");
+        return name.rfind("bad ", 0) == 0 && name.find("byte") != std::string::npos;
+    }));
+}
+
+TEST_F(PlatformGuiTest, FocusMovesToTheWindowGivenIt) {
+    struct FocusHost : Host {
+        void FocusIn() override { ++focusIns; }
+        int focusIns = 0;
+    };
+    auto& topHost = static_cast<FocusHost&>(*hosts_.emplace_back(std::make_unique<FocusHost>()));
+    auto& childHost = static_cast<FocusHost&>(*hosts_.emplace_back(std::make_unique<FocusHost>()));
+    const WindowId top = Top(Rect::FromXYWH(500, 800, 200, 100), &topHost);
+    const WindowId child = platform_->CreateChild(top, Rect::FromXYWH(10, 10, 50, 50), &childHost);
+    platform_->Show(child, ShowCommand::NoActivate);
+    platform_->Show(top, ShowCommand::Normal);
+    ASSERT_TRUE(RunUntil([&] { return platform_->GetFocus() == top; }));
+    EXPECT_GE(topHost.focusIns, 1);
+    platform_->SetFocus(child);
+    EXPECT_EQ(platform_->GetFocus(), child);
+    EXPECT_EQ(childHost.focusIns, 1);
+    RunFor(50);
+    EXPECT_EQ(platform_->GetFocus(), child);
+    EXPECT_EQ(childHost.focusIns, 1);
+    platform_->Destroy(child);
+    EXPECT_EQ(platform_->GetFocus(), 0u);
+}
+
 // ---- system
 
 TEST_F(PlatformGuiTest, ScreenFacts) {

@@ -4,6 +4,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
+#include <X11/extensions/Xfixes.h>
 
 #include <cstdio>
 #include <cstring>
@@ -16,7 +17,23 @@ Display* g_display = nullptr;
 
 void Flush() { XSync(g_display, False); }
 
+std::string Utf8Of(::Window window, const char* name) {
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    std::string result;
+    if (XGetWindowProperty(g_display, window, XInternAtom(g_display, name, False), 0, 4096, False,
+                           XInternAtom(g_display, "UTF8_STRING", False), &type, &format, &count, &after,
+                           &data) == Success && data != nullptr) {
+        if (format == 8) result.assign(reinterpret_cast<const char*>(data), count);
+        XFree(data);
+    }
+    return result;
+}
+
 unsigned long Search(::Window window, const std::string& title) {
+    if (Utf8Of(window, "_NET_WM_NAME") == title) return window;
     char* name = nullptr;
     if (XFetchName(g_display, window, &name) && name != nullptr) {
         const bool match = title == name;
@@ -66,6 +83,22 @@ std::uint32_t Pixel(int x, int y) {
     XDestroyImage(image);
     const std::uint32_t r = (p >> 16) & 0xFF, g = (p >> 8) & 0xFF, b = p & 0xFF;
     return r | (g << 8) | (b << 16);
+}
+
+std::string Utf8Property(unsigned long window, const char* name) { return Utf8Of(window, name); }
+
+CursorImage CurrentCursor() {
+    CursorImage result;
+    XFixesCursorImage* image = XFixesGetCursorImage(g_display);
+    if (image == nullptr) return result;
+    result.width = image->width;
+    result.height = image->height;
+    result.xhot = image->xhot;
+    result.yhot = image->yhot;
+    for (int i = 0; i < image->width * image->height; ++i)
+        result.pixels.push_back(static_cast<std::uint32_t>(image->pixels[i]));
+    XFree(image);
+    return result;
 }
 
 unsigned long FindWindowByTitle(const std::string& title) {
