@@ -124,11 +124,12 @@ Bytes DrawLoginSkinPng() {
         for (int x = 0; x < kSkinWidth; ++x) {
             const float px = x + 0.5f, py = y + 0.5f;
             const float d = PanelDistance(px, py);
-            if (d > 5.0f) continue;
-            // A short dark fringe outside, so the cut edge reads well on any desktop.
+            if (d > 2.5f) continue;
+            // A short dark fringe outside, so the cut edge reads well on any desktop. It stays
+            // narrow: on screen partly transparent pixels show over the button-face colour.
             if (d > 0.0f) {
-                const float s = 1.0f - d / 5.0f;
-                c.Over(x, y, kBlack, 0.55f * s * s);
+                const float s = 1.0f - d / 2.5f;
+                c.Over(x, y, kBlack, 0.6f * s * s);
             }
             const float t = std::clamp((py - 296.0f) / 428.0f, 0.0f, 1.0f);
             Rgb fill = Mix(top, bottom, t);
