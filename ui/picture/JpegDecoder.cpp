@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include <jpeglib.h>
+#include <jerror.h>
 
 #include "ui/picture/Decoders.h"
 
@@ -13,6 +14,7 @@ namespace {
 struct ErrorManager {
     jpeg_error_mgr base;
     std::jmp_buf jump;
+    bool truncated = false;
 };
 
 [[noreturn]] void ErrorExit(j_common_ptr info) {
@@ -21,6 +23,14 @@ struct ErrorManager {
 }
 
 void SilentMessage(j_common_ptr) {}
+
+// The library pads data that ends early with an end marker and goes on, warning only; such a file
+// is short, so the decoder gives none for it, as for any other damage.
+void NoteWarning(j_common_ptr info, int level) {
+    if (level >= 0) return;  // trace messages
+    ErrorManager* manager = reinterpret_cast<ErrorManager*>(info->err);
+    if (info->err->msg_code == JWRN_JPEG_EOF) manager->truncated = true;
+}
 
 // Decompresses into `rgb` (top-down R, G, B); no C++ object is created between setjmp and the
 // library calls that may jump back.
@@ -31,6 +41,7 @@ bool Decompress(std::span<const std::uint8_t> bytes, std::vector<std::uint8_t>& 
     info.err = jpeg_std_error(&errors.base);
     errors.base.error_exit = ErrorExit;
     errors.base.output_message = SilentMessage;
+    errors.base.emit_message = NoteWarning;
     if (setjmp(errors.jump)) {
         jpeg_destroy_decompress(&info);
         return false;
@@ -59,7 +70,7 @@ bool Decompress(std::span<const std::uint8_t> bytes, std::vector<std::uint8_t>& 
             for (std::uint32_t x = width; x-- > 0;) row[x * 3] = row[x * 3 + 1] = row[x * 3 + 2] = row[x];
         }
     }
-    const bool complete = info.output_scanline == info.output_height;
+    const bool complete = info.output_scanline == info.output_height && !errors.truncated;
     if (complete) jpeg_finish_decompress(&info);
     jpeg_destroy_decompress(&info);
     return complete;

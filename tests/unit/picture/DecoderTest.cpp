@@ -296,6 +296,13 @@ TEST(JpegDecoding, ColourComesOutBlueGreenRed) {
     EXPECT_GT(kestrune::platform::RedOf(bitmap.View().ColourAt(3, 3)), 220);
 
     EXPECT_FALSE(DecodePicture(std::span(file).first(24)));  // ends inside the headers
+    // Ends inside the scan data: the library would pad it out; a short file gives none.
+    Bytes noise(64 * 64 * 3);
+    for (std::size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<std::uint8_t>((i * 2654435761u) >> 13);
+    const Bytes big = picture_test::MakeJpeg(64, 64, 3, noise, 90);
+    ASSERT_TRUE(DecodePicture(big));
+    EXPECT_FALSE(DecodePicture(std::span(big).first(big.size() * 7 / 10)));
+    EXPECT_FALSE(DecodePicture(std::span(big).first(big.size() - 2)));  // only the end marker missing
     Bytes damaged = file;
     for (std::size_t i = 2; i < 60 && i < damaged.size(); ++i) damaged[i] = 0xFF;
     EXPECT_FALSE(DecodePicture(damaged));
