@@ -4,6 +4,7 @@
 #include <webkit2/webkit2.h>
 
 #include <algorithm>
+#include <vector>
 #include <array>
 #include <cstdlib>
 #include <string>
@@ -48,9 +49,15 @@ void ConfigureProcessWide() {
                                                       WEBKIT_TLS_ERRORS_POLICY_FAIL);
 }
 
+// The views alive in this process, oldest first.
+std::vector<WebKitWebView*>& LiveViews() {
+    static std::vector<WebKitWebView*> views;
+    return views;
+}
+
 class GtkWebView final : public WebView {
 public:
-    GtkWebView(WebKitWebView* view, WebViewHost* host) : view_(view), host_(host) {}
+    GtkWebView(WebKitWebView* view, WebViewHost* host) : view_(view), host_(host) { LiveViews().push_back(view); }
     ~GtkWebView() override;
 
     bool Attach(WindowId parent, const Rect& rect);
@@ -135,6 +142,8 @@ private:
 
 GtkWebView::~GtkWebView() {
     *alive_ = false;
+    auto& live = LiveViews();
+    live.erase(std::remove(live.begin(), live.end(), view_), live.end());
     g_signal_handlers_disconnect_by_data(view_, this);
     if (content_ != nullptr) g_signal_handlers_disconnect_by_data(content_, this);
     if (window_ != 0 && Current().Exists(window_)) Current().Destroy(window_);
@@ -350,7 +359,13 @@ std::unique_ptr<WebView> CreateGtkWebView(WindowId parent, const Rect& rect, Web
     if (host == nullptr) return nullptr;
     ConfigureProcessWide();
     WebKitUserContentManager* content = webkit_user_content_manager_new();
-    GtkWidget* widget = GTK_WIDGET(g_object_new(WEBKIT_TYPE_WEB_VIEW, "user-content-manager", content, nullptr));
+    // A later view shares the web process of a live one: the game window then needs no new
+    // process. Its own content manager and settings are kept.
+    WebKitWebView* related = LiveViews().empty() ? nullptr : LiveViews().front();
+    GtkWidget* widget = GTK_WIDGET(related != nullptr
+                                       ? g_object_new(WEBKIT_TYPE_WEB_VIEW, "user-content-manager", content,
+                                                      "related-view", related, nullptr)
+                                       : g_object_new(WEBKIT_TYPE_WEB_VIEW, "user-content-manager", content, nullptr));
     g_object_unref(content);
     g_object_ref_sink(widget);  // ours until the destructor, whoever else holds the widget
     auto view = std::make_unique<GtkWebView>(WEBKIT_WEB_VIEW(widget), host);
