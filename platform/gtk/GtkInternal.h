@@ -39,6 +39,7 @@ struct Window {
     // Top-level windows: the outer rectangle on the screen as last requested or reported.
     Rect rect;
     Size client;                   // top-level: client size as last requested or reported
+    Size fixedClient;              // top-level: the size a window the user may not resize keeps
     FrameExtents frame;            // top-level: frame around the client area (reported or asked for)
     FrameStyle style;
     bool visible = false;
@@ -47,6 +48,7 @@ struct Window {
     bool maximized = false;
     bool topmost = false;
     bool managed = false;          // top-level: mapped by the window manager (its frame is placed)
+    guint resync = 0;              // top-level: pending second look at the place (SyncTopLevel)
     bool destroying = false;
     std::optional<Region> shape;
     CursorId cursor = 0;
@@ -141,6 +143,7 @@ public:
     // GtkWindows.cpp
     void OnConfigure(WindowId id, GdkEventConfigure* event);
     void SyncTopLevel(WindowId id, Size client);
+    static gboolean Resync(gpointer id);
     void OnWindowState(WindowId id, GdkEventWindowState* event);
     void OnRealize(WindowId id);
     void OnFocusIn(WindowId id);
@@ -150,6 +153,7 @@ public:
 private:
     void ApplyStyle(Window& w);
     void ApplySizeHints(Window& w);
+    void ApplyFunctions(Window& w);
     void ApplyShape(const Window& w);
     void ApplyTopLevelGeometry(Window& w);
     FrameExtents FrameFor(Window& w);

@@ -57,6 +57,7 @@ GtkPlatformImpl::~GtkPlatformImpl() {
     for (auto& [id, w] : windows_) {
         w->host = nullptr;
         ReleaseSurface(*w);
+        if (w->resync != 0) g_source_remove(w->resync);
         if (w->widget != nullptr && w->kind == Kind::Widget)
             for (gulong h : w->handlers) g_signal_handler_disconnect(w->widget, h);
         if (w->kind == Kind::TopLevel || w->kind == Kind::Owner) tops.push_back(w->widget);

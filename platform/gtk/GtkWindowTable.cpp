@@ -71,8 +71,14 @@ WindowId GtkPlatformImpl::FirstChild(WindowId window) const {
 void GtkPlatformImpl::PlaceBehind(WindowId window, WindowId sibling) {
     Window* w = Find(window);
     Window* s = Find(sibling);
-    if (w == nullptr || s == nullptr || window == sibling || w->parent != s->parent) return;
-    if (w->kind == Kind::TopLevel || w->kind == Kind::Owner) return;
+    if (w == nullptr || s == nullptr || window == sibling) return;
+    if (w->kind == Kind::TopLevel || s->kind == Kind::TopLevel) {
+        // Top-level windows are stacked by the window manager.
+        if (w->kind != Kind::TopLevel || s->kind != Kind::TopLevel || !w->managed || !s->managed) return;
+        gdk_window_restack(gtk_widget_get_window(w->widget), gtk_widget_get_window(s->widget), FALSE);
+        return;
+    }
+    if (w->parent != s->parent || w->kind == Kind::Owner) return;
     Window* p = Find(w->parent);
     if (p == nullptr) return;
     auto& list = p->children;
@@ -206,6 +212,7 @@ void GtkPlatformImpl::DestroyTree(WindowId id) {
         if (focus_ == wid) focus_ = 0;
         ForgetWindowInput(wid);
         ReleaseSurface(*owned);
+        if (owned->resync != 0) g_source_remove(owned->resync);
         if (owned->widget != nullptr) {
             g_object_set_data(G_OBJECT(owned->widget), kIdKey, nullptr);
             if (owned->layout != nullptr) g_object_set_data(G_OBJECT(owned->layout), kIdKey, nullptr);

@@ -150,6 +150,7 @@ WindowId GtkPlatformImpl::CreateTopLevel(const TopLevelParams& params, WindowHos
     raw->frame = FrameFor(*raw);
     raw->client = {std::max(raw->rect.Width() - raw->frame.left - raw->frame.right, 0),
                    std::max(raw->rect.Height() - raw->frame.top - raw->frame.bottom, 0)};
+    raw->fixedClient = raw->client;
     ApplyTopLevelGeometry(*raw);
     return id;
 }
@@ -225,14 +226,23 @@ void GtkPlatformImpl::ApplyStyle(Window& w) {
             if (s.resizable) decorations |= GDK_DECOR_RESIZEH;
         }
         gdk_window_set_decorations(gdkWindow, static_cast<GdkWMDecoration>(decorations));
-        int functions = GDK_FUNC_CLOSE;
-        if (s.movable) functions |= GDK_FUNC_MOVE;
-        if (s.resizable) functions |= GDK_FUNC_RESIZE;
-        if (s.minimizeBox || !s.frame) functions |= GDK_FUNC_MINIMIZE;
-        if (s.maximizeBox || (s.resizable && !s.frame)) functions |= GDK_FUNC_MAXIMIZE;
-        gdk_window_set_functions(gdkWindow, static_cast<GdkWMFunction>(functions));
     }
+    ApplyFunctions(w);
     ApplySizeHints(w);
+}
+
+// What the window manager lets the user do. The program itself may still maximise a window without
+// a maximise box: while it is maximised the window manager is allowed to.
+void GtkPlatformImpl::ApplyFunctions(Window& w) {
+    GdkWindow* gdkWindow = gtk_widget_get_window(w.widget);
+    if (gdkWindow == nullptr) return;
+    const FrameStyle& s = w.style;
+    int functions = GDK_FUNC_CLOSE;
+    if (s.movable) functions |= GDK_FUNC_MOVE;
+    if (s.resizable || w.maximized) functions |= GDK_FUNC_RESIZE;
+    if (s.minimizeBox || !s.frame) functions |= GDK_FUNC_MINIMIZE;
+    if (s.maximizeBox || (s.resizable && !s.frame) || w.maximized) functions |= GDK_FUNC_MAXIMIZE;
+    gdk_window_set_functions(gdkWindow, static_cast<GdkWMFunction>(functions));
 }
 
 // A window the user may not resize gets equal minimum and maximum sizes: GTK's own non-resizable
@@ -245,12 +255,19 @@ void GtkPlatformImpl::ApplySizeHints(Window& w) {
         geometry.min_width = 1;
         geometry.min_height = 1;
         gtk_window_set_geometry_hints(gw, nullptr, &geometry, GDK_HINT_MIN_SIZE);
+        // GTK passes hints on with its next resize, and only when they differ from what it sent
+        // last: set directly, so that a maximise request sent now finds the window resizable and
+        // the fixed size comes back after it.
+        if (GdkWindow* gdkWindow = gtk_widget_get_window(w.widget))
+            gdk_window_set_geometry_hints(gdkWindow, &geometry, GDK_HINT_MIN_SIZE);
         return;
     }
     GdkGeometry geometry{};
-    geometry.min_width = geometry.max_width = std::max(w.client.width, 1);
-    geometry.min_height = geometry.max_height = std::max(w.client.height, 1);
-    gtk_window_set_geometry_hints(gw, nullptr, &geometry, static_cast<GdkWindowHints>(GDK_HINT_MIN_SIZE | GDK_HINT_MAX_SIZE));
+    geometry.min_width = geometry.max_width = std::max(w.fixedClient.width, 1);
+    geometry.min_height = geometry.max_height = std::max(w.fixedClient.height, 1);
+    const auto mask = static_cast<GdkWindowHints>(GDK_HINT_MIN_SIZE | GDK_HINT_MAX_SIZE);
+    gtk_window_set_geometry_hints(gw, nullptr, &geometry, mask);
+    if (GdkWindow* gdkWindow = gtk_widget_get_window(w.widget)) gdk_window_set_geometry_hints(gdkWindow, &geometry, mask);
 }
 
 // With north-west gravity the window manager puts the frame's top-left corner where asked.
@@ -271,6 +288,7 @@ void GtkPlatformImpl::SetFrameStyle(WindowId window, const FrameStyle& style) {
     const Size client{std::max(w->rect.Width() - w->frame.left - w->frame.right, 0),
                       std::max(w->rect.Height() - w->frame.top - w->frame.bottom, 0)};
     w->client = client;
+    if (!w->maximized) w->fixedClient = client;
     ApplyTopLevelGeometry(*w);
     ApplyShape(*w);
 }
@@ -352,6 +370,7 @@ void GtkPlatformImpl::Resize(WindowId window, Size outer) {
     if (w->kind == Kind::TopLevel) {
         w->client = {std::max(outer.width - w->frame.left - w->frame.right, 0),
                      std::max(outer.height - w->frame.top - w->frame.bottom, 0)};
+        if (!w->maximized) w->fixedClient = w->client;  // a maximised window comes back to its own size
         ApplySizeHints(*w);
         gtk_window_resize(GTK_WINDOW(w->widget), std::max(w->client.width, 1), std::max(w->client.height, 1));
     } else {
@@ -389,20 +408,40 @@ void GtkPlatformImpl::SyncTopLevel(WindowId id, Size client) {
     w->client = client;
     w->frame = frame;
     if (frameChanged) ApplyShape(*w);
+    // A window manager moves its frame after resizing the client, and a moved frame sends the client
+    // no real configure event: look again shortly after every change.
+    if ((moved || resized || frameChanged) && w->resync == 0) {
+        w->resync = g_timeout_add(60, &GtkPlatformImpl::Resync, GUINT_TO_POINTER(id));
+    }
     if (moved && w->host != nullptr) w->host->Moved();
     if (resized) {
         if (Window* again = Find(id); again != nullptr && again->host != nullptr) again->host->Resized();
     }
 }
 
+gboolean GtkPlatformImpl::Resync(gpointer data) {
+    GtkPlatformImpl* impl = Instance();
+    const WindowId id = GPOINTER_TO_UINT(data);
+    Window* w = impl != nullptr ? impl->Find(id) : nullptr;
+    if (w == nullptr) return G_SOURCE_REMOVE;
+    w->resync = 0;
+    GdkWindow* gdkWindow = gtk_widget_get_window(w->widget);
+    if (w->managed && gdkWindow != nullptr)
+        impl->SyncTopLevel(id, {gdk_window_get_width(gdkWindow), gdk_window_get_height(gdkWindow)});
+    return G_SOURCE_REMOVE;
+}
+
 // ---- show states
 
 void GtkPlatformImpl::SetStateFlags(Window& w, bool minimized, bool maximized) {
     if (w.minimized == minimized && w.maximized == maximized) return;
-    const bool maxChanged = w.maximized != maximized;
+    const bool maxChanged = maximized != w.maximized;
     w.minimized = minimized;
     w.maximized = maximized;
-    if (maxChanged) ApplySizeHints(w);
+    if (maxChanged) {
+        ApplyFunctions(w);
+        ApplySizeHints(w);
+    }
     if (w.host != nullptr) w.host->Resized();
 }
 
@@ -446,34 +485,38 @@ void GtkPlatformImpl::Show(WindowId window, ShowCommand command) {
     if (!gtk_widget_get_mapped(w->widget)) ApplyTopLevelGeometry(*w);
     const bool activate = command == ShowCommand::Normal || command == ShowCommand::Maximized;
     gtk_window_set_focus_on_map(gw, command != ShowCommand::NoActivate && command != ShowCommand::Minimized);
-    bool minimized = w->minimized, maximized = w->maximized;
+    const bool wasMinimized = w->minimized, wasMaximized = w->maximized;
     switch (command) {
     case ShowCommand::Normal:
     case ShowCommand::Restore:
         if (w->minimized) {
             gtk_window_deiconify(gw);
-            minimized = false;
+            w->minimized = false;
         } else if (w->maximized) {
             gtk_window_unmaximize(gw);
-            maximized = false;
+            w->maximized = false;
+            ApplyFunctions(*w);
+            ApplySizeHints(*w);
         }
         break;
     case ShowCommand::Minimized:
         gtk_window_iconify(gw);
-        minimized = true;
+        w->minimized = true;
         break;
     case ShowCommand::Maximized:
         if (w->minimized) gtk_window_deiconify(gw);
+        w->minimized = false;
+        w->maximized = true;
+        ApplyFunctions(*w);  // a fixed size would keep the window manager from maximising
+        ApplySizeHints(*w);
         gtk_window_maximize(gw);
-        minimized = false;
-        maximized = true;
         break;
     default:
         break;
     }
     w->visible = true;
     gtk_widget_show(w->widget);
-    SetStateFlags(*w, minimized, maximized);
+    if ((wasMinimized != w->minimized || wasMaximized != w->maximized) && w->host != nullptr) w->host->Resized();
     if (activate && Exists(window)) Activate(window);
 }
 

@@ -229,6 +229,8 @@ TEST_F(PlatformGuiTest, OutlineHoleShowsAndPassesClicksToTheWindowBehind) {
     platform_->PlaceFront(front);
     platform_->SetShape(front, nullptr);
     EXPECT_TRUE(WaitForPixel({250, 600}, kBlue));
+    platform_->PlaceBehind(front, back);
+    EXPECT_TRUE(WaitForPixel({250, 600}, kGreen));
 }
 
 TEST_F(PlatformGuiTest, MoveDragFollowsThePointer) {
@@ -327,6 +329,33 @@ TEST_F(PlatformGuiTest, MaximiseFillsTheWorkAreaAndRestoreGoesBack) {
     EXPECT_FALSE(platform_->IsMaximized(w));
     ASSERT_TRUE(RunUntil([&] { return platform_->GetOuterRect(w) == asked; })) << platform_->GetOuterRect(w);
     EXPECT_FALSE(platform_->IsMaximized(w));
+}
+
+TEST_F(PlatformGuiTest, FixedSizeWindowStillMaximisesWhenToldAndGetsItsSizeBack) {
+    Host& host = NewHost(kGreen);
+    const Rect asked = Rect::FromXYWH(200, 200, 300, 200);
+    const WindowId w = Top(asked, &host, Framed(false), "fixed size window");
+    platform_->Show(w, ShowCommand::Normal);
+    ASSERT_TRUE(WaitForPixel(Screen(w, {10, 10}), kGreen));
+    // As the window unit maximises: the state, then the work area's place and size on top.
+    platform_->Show(w, ShowCommand::Maximized);
+    const Rect work = platform_->WorkAreaNear(w);
+    platform_->Move(w, {work.left, work.top});
+    platform_->Resize(w, {work.Width(), work.Height()});
+    ASSERT_TRUE(RunUntil([&] { return platform_->GetOuterRect(w) == work; })) << platform_->GetOuterRect(w);
+    RunFor(100);
+    EXPECT_TRUE(platform_->IsMaximized(w));
+    platform_->Show(w, ShowCommand::Restore);
+    ASSERT_TRUE(RunUntil([&] { return platform_->GetOuterRect(w) == asked; })) << platform_->GetOuterRect(w);
+    // Fixed again: a resize request from outside the program is refused.
+    const std::string id = std::to_string(probe::FindWindowByTitle("fixed size window"));
+    probe::Run("xdotool windowsize " + id + " 600 500");
+    RunFor(150);
+    EXPECT_EQ(platform_->GetOuterRect(w), asked);
+    // The program itself may resize it.
+    platform_->Resize(w, {350, 250});
+    RunFor(150);
+    EXPECT_EQ(platform_->GetOuterRect(w), Rect::FromXYWH(200, 200, 350, 250));
 }
 
 TEST_F(PlatformGuiTest, MinimiseHidesUntilRestored) {
