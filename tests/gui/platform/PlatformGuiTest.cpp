@@ -431,6 +431,25 @@ TEST_F(PlatformGuiTest, NestedLoopsPostedMessagesAndTimers) {
     EXPECT_EQ(platform_->StartTimer(5, nullptr), 0u);
 }
 
+TEST_F(PlatformGuiTest, TimerKeepsFiringInsideALoopItsOwnRoutineRuns) {
+    int ticks = 0;
+    int depthAtTick = 0;
+    TimerId timer = 0;
+    timer = platform_->StartTimer(5, [&] {
+        ++ticks;
+        if (ticks == 1) {
+            // A modal loop opened from the timer (as a dialog would be): the timer goes on in it.
+            platform_->RunLoop([&] { return ticks < 3; });
+            depthAtTick = ticks;
+            platform_->KillTimer(timer);  // from inside its own routine
+        }
+    });
+    EXPECT_TRUE(RunUntil([&] { return depthAtTick != 0; }, 1000));
+    EXPECT_EQ(depthAtTick, 3);
+    RunFor(40);
+    EXPECT_EQ(ticks, 3);
+}
+
 // ---- child windows
 
 TEST_F(PlatformGuiTest, ChildWindowsAreClippedByTheirParentAndStackAsTold) {
@@ -668,6 +687,22 @@ TEST_F(PlatformGuiTest, ErrorBoxIsModalWithItsCaptionAndReturnsWhenClosed) {
     EXPECT_TRUE(seen);
     RunFor(50);
     EXPECT_EQ(probe::FindWindowByTitle("Error caption"), 0u);
+}
+
+TEST_F(PlatformGuiTest, QuitPostedWhileAnErrorBoxIsUpClosesItAndReachesTheLoop) {
+    bool shown = false;
+    const TimerId t = platform_->StartTimer(50, [&] {
+        if (!shown && probe::FindWindowByTitle("Quit caption") != 0) {
+            shown = true;
+            platform_->PostQuit(3);
+        }
+    });
+    platform_->ShowErrorBox("Quit caption", "The program is ending");
+    platform_->KillTimer(t);
+    EXPECT_TRUE(shown);
+    EXPECT_TRUE(platform_->RunLoop([] { return true; }));  // the quit is still there for the loop
+    RunFor(50);
+    EXPECT_EQ(probe::FindWindowByTitle("Quit caption"), 0u);
 }
 
 }  // namespace
