@@ -156,6 +156,7 @@ private:
     void ApplyFunctions(Window& w);
     void ApplyShape(const Window& w);
     void ApplyTopLevelGeometry(Window& w);
+    void ForceMove(const Window& w);
     FrameExtents FrameFor(Window& w);
     void SetStateFlags(Window& w, bool minimized, bool maximized);
     void DeliverPosted();
@@ -218,6 +219,9 @@ bool ReadFrameExtents(GdkWindow* toplevel, FrameExtents* out);
 // Asks the window manager for the frame it would give the (unmapped) window with its current hints
 // and waits up to `timeoutMs` for the answer.
 bool RequestFrameExtents(GdkWindow* toplevel, FrameExtents* out, int timeoutMs);
+// For a managed window whose decorations just changed: waits up to `timeoutMs` for the window
+// manager to publish a frame other than `old`.
+bool AwaitFrameExtentsChange(GdkWindow* toplevel, const FrameExtents& old, FrameExtents* out, int timeoutMs);
 // Bits per pixel of the screen's default depth.
 int ScreenBitsPerPixel();
 // Top-level X windows of all clients, bottom to top (_NET_CLIENT_LIST_STACKING), with their frames.

@@ -39,7 +39,7 @@ std::uint32_t StyleKey(const FrameStyle& s) {
 FrameExtents GuessFrame(const FrameStyle& s) {
     if (!s.frame) return {};
     const int border = 1;
-    return {border, border, border + (s.caption ? (s.toolWindow ? 16 : 22) : 0), border};
+    return {border, border, border + (s.caption ? (s.toolWindow ? 16 : 19) : 0), border};
 }
 
 gboolean OnDelete(GtkWidget* widget, GdkEvent*, gpointer) {
@@ -202,11 +202,14 @@ FrameExtents GtkPlatformImpl::FrameFor(Window& w) {
     if (auto it = knownFrames_.find(key); it != knownFrames_.end()) return it->second;
     FrameExtents f;
     GdkWindow* gdkWindow = gtk_widget_get_window(w.widget);
-    if (gdkWindow != nullptr && RequestFrameExtents(gdkWindow, &f, 300)) {
-        knownFrames_[key] = f;
-        return f;
-    }
-    return GuessFrame(w.style);
+    if (gdkWindow == nullptr) return GuessFrame(w.style);
+    // A managed window gets its new frame from the window manager's reaction to the new hints (the
+    // frame request is only answered for windows it does not manage yet).
+    const bool answered = w.managed ? AwaitFrameExtentsChange(gdkWindow, w.frame, &f, 300)
+                                    : RequestFrameExtents(gdkWindow, &f, 300);
+    if (!answered) return GuessFrame(w.style);
+    knownFrames_[key] = f;
+    return f;
 }
 
 void GtkPlatformImpl::ApplyStyle(Window& w) {
@@ -276,6 +279,14 @@ void GtkPlatformImpl::ApplyTopLevelGeometry(Window& w) {
     ApplySizeHints(w);
     gtk_window_move(gw, w.rect.left, w.rect.top);
     gtk_window_resize(gw, std::max(w.client.width, 1), std::max(w.client.height, 1));
+    ForceMove(w);
+}
+
+// GTK sends a position only when it differs from the last one GTK asked for, but the window manager
+// may have moved the frame since (a new frame grows around the client): ask the server directly.
+void GtkPlatformImpl::ForceMove(const Window& w) {
+    if (!gtk_widget_get_mapped(w.widget)) return;
+    if (GdkWindow* gdkWindow = gtk_widget_get_window(w.widget)) gdk_window_move(gdkWindow, w.rect.left, w.rect.top);
 }
 
 void GtkPlatformImpl::SetFrameStyle(WindowId window, const FrameStyle& style) {
@@ -353,6 +364,7 @@ void GtkPlatformImpl::Move(WindowId window, Point topLeft) {
     w->rect = Rect::FromXYWH(topLeft.x, topLeft.y, w->rect.Width(), w->rect.Height());
     if (w->kind == Kind::TopLevel) {
         gtk_window_move(GTK_WINDOW(w->widget), topLeft.x, topLeft.y);
+        ForceMove(*w);
     } else if (const Window* p = Find(w->parent); p != nullptr && p->layout != nullptr &&
                                                    gtk_widget_get_parent(w->widget) == p->layout) {
         gtk_layout_move(GTK_LAYOUT(p->layout), w->widget, topLeft.x, topLeft.y);

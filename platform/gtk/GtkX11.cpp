@@ -79,6 +79,23 @@ std::uint32_t LastUserTime() {
     return gdk_x11_display_get_user_time(gdk_display_get_default());
 }
 
+bool AwaitFrameExtentsChange(GdkWindow* toplevel, const FrameExtents& old, FrameExtents* out, int timeoutMs) {
+    const unsigned long xid = XidOf(toplevel);
+    if (xid == 0) return false;
+    Display* dpy = XDisplay();
+    XSync(dpy, False);
+    const gint64 deadline = g_get_monotonic_time() + static_cast<gint64>(timeoutMs) * 1000;
+    while (g_get_monotonic_time() < deadline) {
+        FrameExtents now;
+        if (ReadExtents(dpy, xid, &now) && !(now == old)) {
+            *out = now;
+            return true;
+        }
+        g_usleep(2000);
+    }
+    return false;
+}
+
 int ScreenBitsPerPixel() {
     Display* dpy = XDisplay();
     const int depth = DefaultDepth(dpy, DefaultScreen(dpy));

@@ -187,6 +187,29 @@ TEST_F(PlatformGuiTest, DecoratedWindowOuterRectangleHoldsTheFrame) {
     EXPECT_NE(probe::Pixel(asked.left, asked.top), probe::Pixel(asked.left - 1, asked.top - 1));
 }
 
+TEST_F(PlatformGuiTest, NewFrameStyleKeepsTheOuterRectangle) {
+    Host& host = NewHost(kBlue);
+    const Rect asked = Rect::FromXYWH(1000, 400, 300, 200);
+    const WindowId w = Top(asked, &host, {}, "restyled window");
+    platform_->Show(w, ShowCommand::NoActivate);
+    ASSERT_TRUE(WaitForPixel({1000, 400}, kBlue));
+    platform_->SetFrameStyle(w, Framed());
+    EXPECT_EQ(platform_->GetOuterRect(w), asked);
+    const Size framed = platform_->GetClientSize(w);
+    EXPECT_LT(framed.height, 200);
+    ASSERT_TRUE(RunUntil([&] { return probe::Pixel(1000, 400) != kBlue; }));
+    RunFor(150);
+    EXPECT_EQ(platform_->GetOuterRect(w), asked);
+    EXPECT_EQ(platform_->GetClientSize(w), framed);
+    EXPECT_TRUE(WaitForPixel(Screen(w, {0, 0}), kBlue));
+    platform_->SetFrameStyle(w, {});
+    EXPECT_EQ(platform_->GetClientSize(w), (Size{300, 200}));
+    ASSERT_TRUE(WaitForPixel({1000, 400}, kBlue));
+    RunFor(150);
+    EXPECT_EQ(platform_->GetOuterRect(w), asked);
+    EXPECT_EQ(Screen(w, {0, 0}), (Point{1000, 400}));
+}
+
 // ---- outlines and input through them
 
 TEST_F(PlatformGuiTest, OutlineHoleShowsAndPassesClicksToTheWindowBehind) {
