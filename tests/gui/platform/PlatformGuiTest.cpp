@@ -552,6 +552,15 @@ TEST_F(PlatformGuiTest, MouseGoesThroughTheTopLevelFirstAndFollowsTheCapture) {
     EXPECT_EQ(release.client, (Point{10, 10}));
     EXPECT_EQ(release.screen, (Point{210, 910}));
     EXPECT_FALSE(release.leftDown);
+    EXPECT_NE(release.time, 0u);
+
+    // Moving off the child is a leave for the child (and not for the top-level it moves into).
+    probe::MoveTo(150, 900);
+    ASSERT_TRUE(RunUntil([&] { return childHost.Count(MouseAction::Leave, MouseButton::None) == 1; }));
+    EXPECT_EQ(topHost.Count(MouseAction::Leave, MouseButton::None), 0);
+    ASSERT_TRUE(RunUntil([&] { return !topHost.mouse.empty() && topHost.mouse.back().action == MouseAction::Move; }));
+    EXPECT_EQ(topHost.mouse.back().client, (Point{50, 50}));
+    probe::MoveTo(210, 910);
 
     // A second press close in time and place is a double press.
     probe::Click(210, 910);
