@@ -207,9 +207,14 @@ FrameExtents GtkPlatformImpl::FrameFor(Window& w) {
     // frame request is only answered for windows it does not manage yet).
     const bool answered = w.managed ? AwaitFrameExtentsChange(gdkWindow, w.frame, &f, 300)
                                     : RequestFrameExtents(gdkWindow, &f, 300);
-    if (!answered) return GuessFrame(w.style);
-    knownFrames_[key] = f;
-    return f;
+    if (answered) {
+        knownFrames_[key] = f;
+        return f;
+    }
+    // No new frame showed up: the style change did not show in the frame (or not yet). The current
+    // frame is the best guess, but it is not remembered for the style.
+    if (w.managed && !(w.frame == FrameExtents{}) && ReadFrameExtents(gdkWindow, &f)) return f;
+    return GuessFrame(w.style);
 }
 
 void GtkPlatformImpl::ApplyStyle(Window& w) {
@@ -406,7 +411,8 @@ void GtkPlatformImpl::SyncTopLevel(WindowId id, Size client) {
     GdkWindow* gdkWindow = gtk_widget_get_window(w->widget);
     FrameExtents frame = w->frame;
     if (w->style.frame) {
-        if (ReadFrameExtents(gdkWindow, &frame) && !w->maximized) knownFrames_[StyleKey(w->style)] = frame;
+        // Not remembered for the style: the window manager may still show the previous style's frame.
+        ReadFrameExtents(gdkWindow, &frame);
     } else {
         frame = {};
     }
