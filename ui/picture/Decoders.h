@@ -40,6 +40,8 @@ inline std::size_t IndexedStride(std::uint32_t width) { return ((static_cast<std
 void WriteIndexedHeader(std::uint8_t* out, std::uint32_t width, std::uint32_t height);
 
 std::optional<DecodedPicture> DecodePng(std::span<const std::uint8_t> bytes);
+// Whether every chunk of a PNG file up to IEND lies within its bytes (checked before decoding).
+bool PngChunksFit(std::span<const std::uint8_t> bytes);
 std::optional<DecodedPicture> DecodeJpeg(std::span<const std::uint8_t> bytes);
 std::optional<DecodedPicture> DecodeGif(std::span<const std::uint8_t> bytes);
 std::optional<DecodedPicture> DecodeBmp(std::span<const std::uint8_t> bytes);

@@ -46,8 +46,22 @@ std::optional<DecodedPicture> DecodePicture(std::span<const std::uint8_t> bytes)
 
 namespace detail {
 
+// Whether every chunk up to IEND lies within the file. The library allocates a chunk's declared
+// length before it reads the data, so a damaged length alone could ask for gigabytes.
+bool PngChunksFit(std::span<const std::uint8_t> bytes) {
+    std::size_t at = 8;  // after the signature
+    while (bytes.size() - at >= 12) {
+        const std::uint32_t length = (std::uint32_t{bytes[at]} << 24) | (std::uint32_t{bytes[at + 1]} << 16) |
+                                     (std::uint32_t{bytes[at + 2]} << 8) | std::uint32_t{bytes[at + 3]};
+        if (length > bytes.size() - at - 12) return false;
+        if (std::memcmp(bytes.data() + at + 4, "IEND", 4) == 0) return true;
+        at += 12 + std::size_t{length};
+    }
+    return false;  // no IEND: the file ends inside a chunk or before its end
+}
+
 std::optional<DecodedPicture> DecodePng(std::span<const std::uint8_t> bytes) {
-    if (bytes.size() < 8) return std::nullopt;
+    if (bytes.size() < 8 || !PngChunksFit(bytes)) return std::nullopt;
     png_image image;
     std::memset(&image, 0, sizeof image);
     image.version = PNG_IMAGE_VERSION;

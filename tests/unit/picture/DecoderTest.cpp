@@ -100,6 +100,21 @@ TEST(PngDecoding, DamagedOrTruncatedFilesGiveNone) {
     EXPECT_FALSE(DecodePicture(damaged));
 }
 
+TEST(PngDecoding, AChunkLongerThanTheFileIsRefusedBeforeDecoding) {
+    const Bytes good = Png(Bytes(4 * 4 * 4, 0x80), 4, 4);
+    EXPECT_TRUE(detail::PngChunksFit(good));
+    // An ancillary chunk declaring 1.8 GB just before IEND: the library would allocate that much.
+    Bytes huge(good.begin(), good.end() - 12);
+    for (std::uint8_t b : {0x6E, 0x00, 0x00, 0x0E}) huge.push_back(b);
+    for (char c : std::string("iTXtTitle")) huge.push_back(static_cast<std::uint8_t>(c));
+    huge.insert(huge.end(), good.end() - 12, good.end());
+    EXPECT_FALSE(detail::PngChunksFit(huge));
+    EXPECT_FALSE(DecodePicture(huge));
+    // Without IEND, or cut inside a chunk header, the walk finds no end.
+    EXPECT_FALSE(detail::PngChunksFit(std::span(good).first(good.size() - 12)));
+    EXPECT_FALSE(detail::PngChunksFit(std::span(good).first(good.size() - 6)));
+}
+
 TEST(Flattening, BlendsTruncatingTowardZero) {
     // Black at alpha 128 and at alpha 1 over white; white over white at every alpha.
     Bytes rgba = {0, 0, 0, 128, 0, 0, 0, 1};
