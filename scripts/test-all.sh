@@ -11,5 +11,5 @@ cmake -S "$root" -B "$build" -G Ninja ${KESTRUNE_CMAKE_OPTIONS:-}
 cmake --build "$build" -j"$(nproc)"
 ctest --test-dir "$build" --output-on-failure --timeout 300 -j"$(nproc)"
 if [ -x "$root/fuzz/smoke.sh" ] && command -v clang++ >/dev/null 2>&1; then
-    KESTRUNE_FUZZ_SECONDS=${KESTRUNE_FUZZ_SECONDS:-30} "$root/fuzz/smoke.sh" "$build-fuzz"
+    KESTRUNE_FUZZ_BUILD_DIR="$build-fuzz" "$root/fuzz/smoke.sh" "${KESTRUNE_FUZZ_SECONDS:-30}"
 fi
