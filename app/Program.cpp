@@ -10,8 +10,10 @@
 #include "forms/Events.h"
 #include "forms/Fatal.h"
 #include "forms/Loader.h"
+#include "forms/PointerData.h"
 #include "forms/Runtime.h"
 #include "platform/Platform.h"
+#include "resources/Artwork.h"
 #include "ui/window/WindowProperties.h"
 #include "ui/window/WindowUnit.h"
 
@@ -57,6 +59,7 @@ int Run() {
     RegisterBuiltinClasses();
     RegisterBuiltinDefinitions();
     ui::SetDefaultWindowIcon(DefaultProgramIcon());
+    forms::SetProgramPointer(forms::kPointerHand, resources::HandCursor());
     InitExecutableLocation();
     return RunStartupWindow(kLoginWindow);
 }

@@ -173,9 +173,8 @@ bool BuildWindowInstance(std::uint32_t formId, platform::WindowId owner, bool di
 
     // 8. Mouse pointers.
     for (std::size_t i = 0; i < count; ++i) {
-        const int code = ResolvePointerCode(entry->live.units[i].mousePointer);
-        if (code == 0) continue;
-        const platform::CursorId cursor = pf.LoadSystemCursor(code);
+        const platform::CursorId cursor = LoadPointer(pf, entry->live.units[i].mousePointer);
+        if (cursor == 0) continue;
         entry->pointers[i] = cursor;
         const platform::WindowId handle = HandleAt(*entry, i);
         if (cursor != 0 && handle != 0) pf.SetWindowCursor(handle, cursor);

@@ -168,6 +168,7 @@ std::optional<DecodedPicture> DecodeIcon(std::span<const std::uint8_t> bytes, in
 
     DecodedPicture picture;
     picture.kind = kind;
+    if (kind == kPictureCursor) picture.hotspot = {ReadU16(e + 4), ReadU16(e + 6)};
     static constexpr std::uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
     if (std::memcmp(image.data(), kPngSignature, 8) == 0) {
         std::optional<DecodedPicture> png = DecodePng(image);

@@ -33,6 +33,8 @@ struct DecodedPicture {
     std::vector<std::uint8_t> pixels;
     // Kinds 3, 4: the chosen image as opaque-by-convention BGRA with its alpha kept.
     platform::Bitmap icon;
+    // Kind 4: the chosen image's hotspot, as its directory entry gives it.
+    platform::Point hotspot;
 };
 
 int DetectPictureFormat(std::span<const std::uint8_t> bytes);

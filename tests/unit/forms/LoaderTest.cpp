@@ -10,7 +10,9 @@
 #include "forms/Events.h"
 #include "forms/Fatal.h"
 #include "forms/Loader.h"
+#include "forms/PointerData.h"
 #include "forms/Runtime.h"
+#include "resources/Encoders.h"
 #include "tests/support/FakePlatform.h"
 #include "ui/window/WindowProperties.h"
 #include "ui/window/WindowUnit.h"
@@ -430,6 +432,42 @@ TEST_F(LoaderTest, DeferredDestructionAndTheLastWindowEndingTheLoop) {
     EXPECT_EQ(fake_->QuitsPosted(), 1);
     EXPECT_EQ(fake_->LastQuitCode(), 0);
     EXPECT_EQ(fake_->LiveCursorCount(), 0u);  // the instance's pointers went with it
+}
+
+TEST_F(LoaderTest, TheHandIsTheProgramsOwnPointerAndCursorFilesInTheDataAreUsed) {
+    const std::vector<std::uint8_t> pixels(16 * 16 * 4, 0xFF);
+    const std::vector<std::uint8_t> hand = resources::EncodeIconFile(pixels, 16, 16, true, 5, 2);
+    SetProgramPointer(kPointerHand, hand);
+    ASSERT_TRUE(LoadWindow(kForm, 0, false));
+    // Code 14 and 32649 both take the carried cursor, with its own size and hotspot.
+    for (std::uint32_t unit : {kButtonA, kButtonB}) {
+        const testing::FakeCursor* cursor = fake_->Cursor(fake_->WindowCursor(Handle(unit)));
+        ASSERT_NE(cursor, nullptr);
+        EXPECT_EQ(cursor->systemCode, 0);
+        EXPECT_EQ(cursor->width, 16);
+        EXPECT_EQ(cursor->hotspot, (platform::Point{5, 2}));
+    }
+    DestroyUnit(kForm, kWin, true);
+    EXPECT_EQ(fake_->LiveCursorCount(), 0u);
+
+    // A carried file that does not decode falls back to the system's pointer of that code.
+    const std::vector<std::uint8_t> broken(hand.begin(), hand.begin() + 30);
+    SetProgramPointer(kPointerHand, broken);
+    ASSERT_TRUE(LoadWindow(kForm, 0, false));
+    EXPECT_EQ(fake_->Cursor(fake_->WindowCursor(Handle(kButtonA)))->systemCode, kPointerHand);
+    DestroyUnit(kForm, kWin, true);
+    SetProgramPointer(kPointerHand, {});
+
+    // Pointer data holding a whole cursor file, or code -1 and a file after it.
+    std::vector<std::uint8_t> afterCode = {0xFF, 0xFF, 0xFF, 0xFF};
+    afterCode.insert(afterCode.end(), hand.begin(), hand.end());
+    for (const auto& data : {hand, afterCode}) {
+        const platform::CursorId id = LoadPointer(*fake_, data);
+        ASSERT_NE(fake_->Cursor(id), nullptr);
+        EXPECT_EQ(fake_->Cursor(id)->hotspot, (platform::Point{5, 2}));
+    }
+    EXPECT_EQ(LoadPointer(*fake_, std::vector<std::uint8_t>{0xFF, 0xFF, 0xFF, 0xFF, 1, 2}), 0u);
+    EXPECT_EQ(LoadPointer(*fake_, std::vector<std::uint8_t>{0, 0, 0, 0}), 0u);
 }
 
 TEST_F(LoaderTest, LoadingAnOpenInstanceBringsItForward) {
