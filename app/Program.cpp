@@ -1,5 +1,6 @@
 #include "app/Program.h"
 
+#include <cstdio>
 #include <cstdlib>
 
 #include "app/BuiltinDefinitions.h"
@@ -26,10 +27,17 @@ std::vector<ExitRoutine>& Routines() {
     return routines;
 }
 
+// Ends the process without running static destructors: windows may still be loaded, and their
+// objects must not be torn down underneath the toolkit that is still running them.
+[[noreturn]] void EndProcess(int exitCode) {
+    std::fflush(nullptr);
+    std::_Exit(exitCode);
+}
+
 void FatalExit(int exitCode, bool runExitRoutines) {
     if (!runExitRoutines) ClearExitRoutines();
     Shutdown(exitCode);
-    std::exit(exitCode);
+    EndProcess(exitCode);
 }
 
 bool AnyWindowExists() {
@@ -97,7 +105,7 @@ int Shutdown(int exitCode) {
 
 void EndProgram(int exitCode) {
     Shutdown(exitCode);
-    std::exit(exitCode);
+    EndProcess(exitCode);
 }
 
 void InstallFatalExit() { forms::SetFatalExit(&FatalExit); }
