@@ -14,6 +14,7 @@
 #include "forms/PointerData.h"
 #include "forms/Runtime.h"
 #include "platform/Platform.h"
+#include "platform/SystemServices.h"
 #include "resources/Artwork.h"
 #include "ui/window/WindowProperties.h"
 #include "ui/window/WindowUnit.h"
@@ -68,6 +69,7 @@ int Run() {
     RegisterBuiltinDefinitions();
     ui::SetDefaultWindowIcon(DefaultProgramIcon());
     forms::SetProgramPointer(forms::kPointerHand, resources::HandCursor());
+    platform::System().SetProgramIcon(resources::ProgramIconPng());
     InitExecutableLocation();
     return RunStartupWindow(kLoginWindow);
 }

@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 
 namespace kestrune::platform {
@@ -66,8 +67,12 @@ public:
     // declines or the hive cannot be written.
     virtual bool UpdateHive(RegistryRoot root, const HiveEdit& edit) { (void)root; (void)edit; return false; }
 
-    // Writes (or atomically replaces) the link file `file`, exactly that name.
+    // Writes (or atomically replaces) the link file `file`, exactly that name. A link without an
+    // icon of its own to the running executable shows the program icon, where the platform's links
+    // do not take it from the program by themselves.
     virtual bool WriteLink(const std::string& file, const LinkSpec& link) { (void)file; (void)link; return false; }
+    // The program icon as a PNG file; the bytes must outlive every link written.
+    virtual void SetProgramIcon(std::span<const std::uint8_t> png) { (void)png; }
 };
 
 // The backend in use; a do-nothing instance until one is installed.

@@ -15,6 +15,8 @@ std::span<const std::uint8_t> MinimizePicture();  // 24 x 23
 std::span<const std::uint8_t> ClosePicture();     // 23 x 23
 // Game window icon: icon file with one 64 x 64 image at 32 bits per pixel.
 std::span<const std::uint8_t> GameWindowIcon();
+// The same picture as a 64 x 64 RGBA PNG file: the icon of the program's desktop launchers.
+std::span<const std::uint8_t> ProgramIconPng();
 // The program's own hand pointer: cursor file with one 32 x 32 image at 32 bits per pixel.
 std::span<const std::uint8_t> HandCursor();
 

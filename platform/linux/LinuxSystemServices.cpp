@@ -71,6 +71,14 @@ std::string ConfigHome() {
     return home + "/.config";
 }
 
+// XDG_DATA_HOME, read like XDG_CONFIG_HOME.
+std::string DataHome() {
+    if (const char* data = std::getenv("XDG_DATA_HOME"); data != nullptr && data[0] == '/') return data;
+    std::string home = HomeDirectory();
+    if (home.empty()) return {};
+    return home + "/.local/share";
+}
+
 std::string SystemRegistryDirectory() {
     if (const char* dir = std::getenv(kSystemRegistryDirVariable); dir != nullptr && dir[0] != '\0') return dir;
     return kDefaultSystemRegistryDir;
@@ -377,9 +385,13 @@ public:
         return ReplaceFile(dir, fileName, *next, mode);
     }
 
+    void SetProgramIcon(std::span<const std::uint8_t> png) override { programIcon_ = png; }
+
     bool WriteLink(const std::string& file, const LinkSpec& link) override {
         if (file.empty() || file.find('\0') != std::string::npos || file.back() == '/') return false;
-        std::optional<std::string> text = DesktopEntryText(file, link);
+        LinkSpec entry = link;
+        if (!entry.icon && !programIcon_.empty() && entry.target == ExecutablePath()) entry.icon = ProgramIconFile();
+        std::optional<std::string> text = DesktopEntryText(file, entry);
         if (!text) return false;
         GError* error = nullptr;
         const gboolean saved = g_file_set_contents_full(
@@ -392,6 +404,22 @@ public:
         (void)::chmod(file.c_str(), 0755);
         return true;
     }
+
+private:
+    // The program icon's file in the user's data directory, written when missing or different;
+    // nullopt when it cannot be put there (the link then goes without an icon).
+    std::optional<std::string> ProgramIconFile() {
+        const std::string data = DataHome();
+        if (data.empty()) return std::nullopt;
+        const std::string dir = data + "/kestrune", fileName = "kestrune.png", path = dir + "/" + fileName;
+        const std::string_view wanted(reinterpret_cast<const char*>(programIcon_.data()), programIcon_.size());
+        std::string current;
+        if (ReadWholeFile(path, current) == ReadOutcome::Read && current == wanted) return path;
+        if (!MakeDirectories(dir, 0700) || !ReplaceFile(dir, fileName, wanted, 0644)) return std::nullopt;
+        return path;
+    }
+
+    std::span<const std::uint8_t> programIcon_;
 };
 
 }  // namespace

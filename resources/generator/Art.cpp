@@ -227,7 +227,9 @@ Bytes ToBgra(const Bytes& rgba) {
 
 }  // namespace
 
-Bytes DrawGameIcon() {
+namespace {
+
+Canvas GameIconCanvas() {
     Canvas c(64, 64);
     for (int y = 0; y < 64; ++y)
         for (int x = 0; x < 64; ++x) {
@@ -239,8 +241,14 @@ Bytes DrawGameIcon() {
     for (int y = 0; y < 64; ++y)
         for (int x = 0; x < 64; ++x)
             c.Over(x, y, kGold, Band(SdCircle(x + 0.5f, y + 0.5f, 32, 32, 30.5f), -1.2f, 1.0f));
-    return resources::EncodeIconFile(ToBgra(c.Rgba(0)), 64, 64);
+    return c;
 }
+
+}  // namespace
+
+Bytes DrawGameIcon() { return resources::EncodeIconFile(ToBgra(GameIconCanvas().Rgba(0)), 64, 64); }
+
+Bytes DrawProgramIconPng() { return resources::EncodePngRgba(GameIconCanvas().Rgba(0), 64, 64); }
 
 Bytes DrawHandCursor() {
     Canvas c(32, 32);

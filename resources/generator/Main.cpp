@@ -1,7 +1,7 @@
 // The artwork generator, run at build time.
 //
 //   kestrune_artwork_generator draw <dir>
-//       writes login_background.png, minimize.gif, close.gif, game.ico and hand.cur into <dir>;
+//       writes login_background.png, minimize.gif, close.gif, game.ico, game.png and hand.cur into <dir>;
 //   kestrune_artwork_generator embed <out.cpp> <Function>=<file>...
 //       writes a source file defining each resources::<Function>() over the bytes of <file>.
 #include <cstdio>
@@ -36,6 +36,7 @@ int Draw(const std::string& dir) {
         {"minimize.gif", kestrune::artwork::DrawMinimizeGif},
         {"close.gif", kestrune::artwork::DrawCloseGif},
         {"game.ico", kestrune::artwork::DrawGameIcon},
+        {"game.png", kestrune::artwork::DrawProgramIconPng},
         {"hand.cur", kestrune::artwork::DrawHandCursor},
     };
     for (const auto& [name, draw] : files) {

@@ -66,6 +66,12 @@ public:
         gone_ = true;
         if (!deleting_) ReportUnitDestroyed(formId_, unitId_);
     }
+    void EnabledChanged(bool enabled) override {
+        // The window is already in its new state when the unit hears of it.
+        const bool windowEnabled = platform::Current().IsEnabled(window_);
+        g_log.push_back("unit " + std::to_string(unitId_) + (enabled ? " enabled" : " disabled") +
+                        (windowEnabled == enabled ? "" : " (window not yet)"));
+    }
 
 private:
     std::uint32_t formId_, unitId_;
@@ -272,6 +278,37 @@ TEST_F(LoaderTest, CommonPropertiesClampAndFollowTheLiveCopy) {
     EXPECT_TRUE(AsBool(ReadProperty(kForm, kBox, kPropVisible)));  // the flag while closed
 }
 
+TEST_F(LoaderTest, DisableEnablesTheLiveWindowAndTellsTheUnitOfEachRealChange) {
+    // Closed: only the stored flag.
+    WriteProperty(kForm, kButtonA, kPropDisable, Logical{true});
+    EXPECT_TRUE(AsBool(ReadProperty(kForm, kButtonA, kPropDisable)));
+    WriteProperty(kForm, kButtonA, kPropDisable, Logical{false});
+    EXPECT_FALSE(AsBool(ReadProperty(kForm, kButtonA, kPropDisable)));
+    EXPECT_TRUE(g_log.empty());
+
+    ASSERT_TRUE(LoadWindow(kForm, 0, false));
+    g_log.clear();
+    const std::string a = "unit " + std::to_string(kButtonA);
+    WriteProperty(kForm, kButtonA, kPropDisable, Logical{true});
+    EXPECT_FALSE(fake_->IsEnabled(Handle(kButtonA)));
+    EXPECT_TRUE(AsBool(ReadProperty(kForm, kButtonA, kPropDisable)));
+    EXPECT_EQ(g_log, (std::vector<std::string>{a + " disabled"}));
+    WriteProperty(kForm, kButtonA, kPropDisable, Logical{true});  // no change: no notice
+    EXPECT_EQ(g_log.size(), 1u);
+    WriteProperty(kForm, kButtonA, kPropDisable, Logical{false});
+    EXPECT_TRUE(fake_->IsEnabled(Handle(kButtonA)));
+    EXPECT_FALSE(AsBool(ReadProperty(kForm, kButtonA, kPropDisable)));
+    EXPECT_EQ(g_log, (std::vector<std::string>{a + " disabled", a + " enabled"}));
+    EXPECT_TRUE(fake_->IsEnabled(Handle(kButtonB)));  // only the unit written
+
+    // The window unit has no reaction of its own; its window is disabled and enabled all the same.
+    WriteProperty(kForm, kWin, kPropDisable, Logical{true});
+    EXPECT_FALSE(fake_->IsEnabled(Handle(kWin)));
+    WriteProperty(kForm, kWin, kPropDisable, Logical{false});
+    EXPECT_TRUE(fake_->IsEnabled(Handle(kWin)));
+    EXPECT_EQ(g_log.size(), 2u);
+}
+
 TEST_F(LoaderTest, ANewerPropertyBlockFailsTheWholeLoadWithoutEvents) {
     WindowDefinition d = LoginLike();
     d.units[3].propertyBlock = {2, 0, 0, 0};
@@ -459,8 +496,8 @@ TEST_F(LoaderTest, TheHandIsTheProgramsOwnPointerAndCursorFilesInTheDataAreUsed)
     SetProgramPointer(kPointerHand, {});
 
     // Pointer data holding a whole cursor file, or code -1 and a file after it.
-    std::vector<std::uint8_t> afterCode = {0xFF, 0xFF, 0xFF, 0xFF};
-    afterCode.insert(afterCode.end(), hand.begin(), hand.end());
+    std::vector<std::uint8_t> afterCode(4 + hand.size(), 0xFF);
+    std::copy(hand.begin(), hand.end(), afterCode.begin() + 4);
     for (const auto& data : {hand, afterCode}) {
         const platform::CursorId id = LoadPointer(*fake_, data);
         ASSERT_NE(fake_->Cursor(id), nullptr);

@@ -10,6 +10,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <sstream>
@@ -367,6 +368,27 @@ TEST_F(LinuxServices, ShortcutOnTheDesktopWithOptionalParts) {
     const fs::path chinese = desktop / "我的快捷方式.desktop";
     ASSERT_TRUE(services::CreateShortcut(chinese.string(), "/opt/k/kestrune"));
     EXPECT_EQ(ParseEntry(chinese).values.at("Name"), "我的快捷方式");
+}
+
+TEST_F(LinuxServices, LinkToTheProgramShowsTheProgramIcon) {
+    const ScopedEnv data("XDG_DATA_HOME", (root_ / "data").string());
+    const fs::path desktop = root_ / "Desktop";
+    fs::create_directories(desktop);
+    const std::vector<std::uint8_t> png = {0x89, 'P', 'N', 'G', 1, 2, 3};
+    services_->SetProgramIcon(png);
+    const fs::path icon = root_ / "data" / "kestrune" / "kestrune.png";
+
+    ASSERT_TRUE(services::CreateShortcut((desktop / "Kestrune").string(), services_->ExecutablePath()));
+    EXPECT_EQ(ParseEntry(desktop / "Kestrune.desktop").values.at("Icon"), icon.string());
+    std::ifstream in(icon, std::ios::binary);
+    EXPECT_EQ(std::vector<std::uint8_t>(std::istreambuf_iterator<char>(in), {}), png);
+
+    // A damaged icon file is put right at the next link; a link to another program gets no icon.
+    { std::ofstream(icon, std::ios::binary | std::ios::trunc) << "x"; }
+    ASSERT_TRUE(services::CreateShortcut((desktop / "Again").string(), services_->ExecutablePath()));
+    EXPECT_EQ(fs::file_size(icon), png.size());
+    ASSERT_TRUE(services::CreateShortcut((desktop / "Other").string(), "/opt/other/program"));
+    EXPECT_EQ(ParseEntry(desktop / "Other.desktop").values.count("Icon"), 0u);
 }
 
 TEST_F(LinuxServices, ExecQuotesReservedCharacters) {
