@@ -127,8 +127,8 @@ VScrollBar::~VScrollBar() {
 void VScrollBar::PropertyChanged(int ownIndex, const forms::Value& value) {
     const std::int32_t v = forms::AsInt(value);
     switch (ownIndex) {
-        case 0: props_.minimum = v; break;
-        case 1: props_.maximum = v; break;
+        case 0: props_.minimum = std::clamp(v, kStepLow, kStepHigh); break;
+        case 1: props_.maximum = std::clamp(v, kStepLow, kStepHigh); break;
         case 2: props_.pageStep = std::clamp(v, kStepLow, kStepHigh); break;
         case 3: props_.lineStep = std::clamp(v, kStepLow, kStepHigh); break;
         case 4: props_.position = v; break;

@@ -2,8 +2,8 @@
 //
 // Own properties (index counted from 8): 0 minimum (1), 1 maximum (100), 2 page step (10),
 // 3 line step (1), 4 position (1), 5 follow the thumb while dragged (logical, true).
-// Page and line step are kept within 1..32767 when written; the position stays within the range
-// from the smaller to the larger of minimum and maximum.
+// Minimum, maximum, page and line step are kept within 1..32767 when written; the position stays
+// within the range from the smaller to the larger of minimum and maximum.
 //
 // Property block: int32 format version (0 or 1; 1 is written), then the six values as int32 in the
 // order above (all little-endian). Empty: the defaults. A larger version or a block that ends
