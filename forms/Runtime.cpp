@@ -221,12 +221,18 @@ void WriteProperty(std::uint32_t formId, std::uint32_t unitId, int index, const 
             const std::uint32_t bit = index == kPropVisible ? kFlagVisible : kFlagDisabled;
             const bool on = AsBool(value);
             unit.flags = on ? (unit.flags | bit) : (unit.flags & ~bit);
-            if (handle != 0) {
-                platform::Platform& pf = platform::Current();
-                if (index == kPropVisible)
-                    pf.Show(handle, on ? platform::ShowCommand::NoActivate : platform::ShowCommand::Hide);
-                else
-                    pf.Enable(handle, !on);
+            if (handle == 0) return;
+            platform::Platform& pf = platform::Current();
+            if (index == kPropVisible) {
+                pf.Show(handle, on ? platform::ShowCommand::NoActivate : platform::ShowCommand::Hide);
+                return;
+            }
+            const bool enable = !on;
+            const bool wasEnabled = pf.IsEnabled(handle);
+            pf.Enable(handle, enable);
+            // The unit may draw itself differently when disabled: tell it, once per real change.
+            if (wasEnabled != enable && pf.IsEnabled(handle) == enable) {
+                if (UnitObject* object = ObjectAt(*entry, unitIndex)) object->EnabledChanged(enable);
             }
             return;
         }

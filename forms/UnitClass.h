@@ -41,6 +41,8 @@ public:
     virtual void DefinitionLoaded() {}                                   // loader step 9
     virtual void UnitsLoaded() {}                                        // loader step 9, window unit
     virtual void WindowShown() {}                                        // loader step 15
+    // Common property 6 has just enabled or disabled the unit's window (only when that changed it).
+    virtual void EnabledChanged(bool enabled) { (void)enabled; }
 };
 
 class UnitClass {

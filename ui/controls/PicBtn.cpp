@@ -211,9 +211,8 @@ void PicBtn::RefreshAndRepaint() {
     if (window_ != 0) platform::Current().Repaint(window_);
 }
 
-void PicBtn::SetEnabled(bool enabled) {
-    if (window_ == 0) return;
-    platform::Current().Enable(window_, enabled);
+void PicBtn::EnabledChanged(bool enabled) {
+    (void)enabled;  // Disabled() asks the window itself
     RefreshAndRepaint();
 }
 

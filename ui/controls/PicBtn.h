@@ -124,14 +124,13 @@ public:
     forms::Bytes SaveProperties() const override;
     bool GetProperty(int ownIndex, forms::Value& out) override;
 
+    // Enabled or disabled through common property 6: the outline is refreshed and the button
+    // repainted, so that the disabled picture comes and goes with it.
+    void EnabledChanged(bool enabled) override;
+
     void Paint(const platform::PixelView& target, const platform::Rect& dirty) override;
     void Mouse(const platform::MouseEvent& event) override;
     void Destroyed() override;
-
-    // Enables or disables the window and refreshes the outline, so that the disabled picture comes
-    // and goes with it. (The runtime does not write common property 6 in this program; this is the
-    // entry it would use.)
-    void SetEnabled(bool enabled);
 
     int VisualState() const { return machine_.VisualState(); }
     bool Down() const { return machine_.Down(); }

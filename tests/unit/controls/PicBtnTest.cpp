@@ -50,6 +50,17 @@ Bytes SolidPng(int w, int h, Colour c, std::uint8_t alpha = 255) {
     return kestrune::resources::EncodePngRgba(rgba, w, h);
 }
 
+// A 30 x 20 picture: columns [keyLeft, keyRight) in `key`, the rest in `rest`.
+Bytes BandedPng(int keyLeft, int keyRight, Colour key, Colour rest) {
+    Bytes rgba;
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 30; ++x) {
+            const Colour c = x >= keyLeft && x < keyRight ? key : rest;
+            rgba.insert(rgba.end(), {platform::RedOf(c), platform::GreenOf(c), platform::BlueOf(c), 255});
+        }
+    return kestrune::resources::EncodePngRgba(rgba, 30, 20);
+}
+
 // Normal red, hover green, pressed blue, disabled grey: which one shows is read off the paint.
 PicBtnProperties FourPictures() {
     PicBtnProperties p;
@@ -117,6 +128,10 @@ protected:
     // The colour the button shows at a client point.
     Colour Shown(Point p = {5, 5}) { return fake_->Paint(handle_).View().ColourAt(p.x, p.y); }
     bool Captured() { return fake_->GetCapture() == handle_; }
+    // Common property 6, as a program writes it.
+    void Disable(bool disabled) { forms::WriteProperty(kForm, kButton, forms::kPropDisable, forms::Logical{disabled}); }
+    bool ReadsDisabled() { return forms::AsBool(forms::ReadProperty(kForm, kButton, forms::kPropDisable)); }
+    int Repaints() { return fake_->Find(handle_)->repaints; }
 
     kestrune::testing::ScopedFakePlatform fake_;
     platform::WindowId handle_ = 0;
@@ -247,18 +262,63 @@ TEST_F(PicBtnTest, DisabledButtonShowsItsDisabledPictureAndNeverClicks) {
     Mouse(MouseAction::Release, kInside);
     EXPECT_EQ(g_clicks, 0);
 
-    Button().SetEnabled(true);
+    EXPECT_TRUE(ReadsDisabled());
+    Disable(false);
+    EXPECT_FALSE(ReadsDisabled());
+    EXPECT_TRUE(fake_->IsEnabled(handle_));
     EXPECT_EQ(Shown(), kRed);
     Mouse(MouseAction::Press, kInside, true);
     EXPECT_EQ(Shown(), kBlue);
     // Disabled while pressed, without a disabled picture: the picture of the current state shows.
     forms::WriteProperty(kForm, kButton, 13, Bytes{});
-    Button().SetEnabled(false);
+    Disable(true);
+    EXPECT_TRUE(ReadsDisabled());
     EXPECT_EQ(Shown(), kBlue);
     Mouse(MouseAction::Move, kInside, true);
     EXPECT_FALSE(Captured());  // movement releases the capture while disabled
     Mouse(MouseAction::Release, kInside);
     EXPECT_EQ(g_clicks, 0);
+}
+
+TEST_F(PicBtnTest, DisablingThroughTheCommonPropertyRefreshesOutlineAndPicture) {
+    // Keyed on red: the normal picture loses its left third, the disabled one its right third.
+    PicBtnProperties p;
+    p.transparentColor = kRed;
+    p.pictures[0] = BandedPng(0, 10, kRed, kBlue);
+    p.pictures[3] = BandedPng(20, 30, kRed, kGrey);
+    ASSERT_TRUE(Load(p));
+    ASSERT_TRUE(fake_->Find(handle_)->shape);
+    EXPECT_EQ(fake_->Find(handle_)->shape->Bounds(), (platform::Rect{10, 0, 30, 20}));
+    EXPECT_EQ(Shown({15, 5}), kBlue);
+
+    int repaints = Repaints();
+    Disable(true);
+    EXPECT_FALSE(fake_->IsEnabled(handle_));
+    ASSERT_TRUE(fake_->Find(handle_)->shape);
+    EXPECT_EQ(fake_->Find(handle_)->shape->Bounds(), (platform::Rect{0, 0, 20, 20}));
+    EXPECT_GT(Repaints(), repaints);
+    EXPECT_EQ(Shown({15, 5}), kGrey);
+
+    // Written again with the same value: not a change, nothing is redone.
+    const int shapeChanges = fake_->Find(handle_)->shapeChanges;
+    repaints = Repaints();
+    Disable(true);
+    EXPECT_EQ(fake_->Find(handle_)->shapeChanges, shapeChanges);
+    EXPECT_EQ(Repaints(), repaints);
+
+    Disable(false);
+    EXPECT_TRUE(fake_->IsEnabled(handle_));
+    ASSERT_TRUE(fake_->Find(handle_)->shape);
+    EXPECT_EQ(fake_->Find(handle_)->shape->Bounds(), (platform::Rect{10, 0, 30, 20}));
+    EXPECT_GT(Repaints(), repaints);
+    EXPECT_EQ(Shown({15, 5}), kBlue);
+
+    // Without a disabled picture the outline stays that of the normal picture.
+    forms::WriteProperty(kForm, kButton, 13, Bytes{});
+    Disable(true);
+    ASSERT_TRUE(fake_->Find(handle_)->shape);
+    EXPECT_EQ(fake_->Find(handle_)->shape->Bounds(), (platform::Rect{10, 0, 30, 20}));
+    EXPECT_EQ(Shown({15, 5}), kBlue);
 }
 
 TEST_F(PicBtnTest, PicturesAreCopiedOneToOneOnBlackOverTheWindowColour) {
