@@ -16,6 +16,9 @@ namespace kestrune::platform {
 
 // A native window as a 32-bit number; 0 is none. Ids are never reused during a run.
 using WindowId = std::uint32_t;
+// What the hit test answers where the window in front is not one of the program's own (another
+// program's window, or one the toolkit made by itself). Never the id of one of our windows.
+inline constexpr WindowId kForeignWindow = 0xFFFFFFFFu;
 using TimerId = std::uint32_t;
 using CursorId = std::uint32_t;
 
@@ -145,7 +148,9 @@ public:
     virtual void SetCapture(WindowId window) = 0;
     virtual void ReleaseCapture() = 0;
     virtual WindowId GetCapture() const = 0;
-    virtual WindowId WindowFromScreenPoint(Point screen) const = 0;  // respects outlines; 0 if not ours
+    // The window of ours in front at a screen point, looking through outlines: kForeignWindow when a
+    // window that is not ours is in front there, 0 when there is no window at all.
+    virtual WindowId WindowFromScreenPoint(Point screen) const = 0;
     // System pointers by their standard codes (32512 arrow ... 32649 hand); the hand is the program's own.
     virtual CursorId LoadSystemCursor(int code) = 0;
     virtual CursorId CreateCursor(const Bitmap& image, Point hotspot) = 0;

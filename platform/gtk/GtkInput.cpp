@@ -233,7 +233,8 @@ WindowId GtkPlatformImpl::WindowFromScreenPoint(Point screen) const {
                 break;
             }
         }
-        if (top == nullptr) return 0;  // another program's window is in front
+        // Another program's window (or a dialog GTK made by itself) is in front: not a "no window".
+        if (top == nullptr) return kForeignWindow;
         if (!top->visible || top->minimized || !top->rect.Contains(screen)) continue;
         const Point inOuter{screen.x - top->rect.left, screen.y - top->rect.top};
         if (top->shape && !top->shape->Contains(inOuter)) continue;  // through the hole

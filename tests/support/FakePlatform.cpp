@@ -386,12 +386,16 @@ WindowId FakePlatform::HitChild(WindowId window, Point clientPoint) const {
     for (WindowId childId : w->children) {
         const FakeWindow* c = Get(childId);
         if (c == nullptr || !c->visible || !c->outer.Contains(clientPoint)) continue;
-        return HitChild(childId, {clientPoint.x - c->outer.left, clientPoint.y - c->outer.top});
+        const Point inChild{clientPoint.x - c->outer.left, clientPoint.y - c->outer.top};
+        if (c->shape && !c->shape->Contains(inChild)) continue;  // cut away by its outline
+        return HitChild(childId, inChild);
     }
     return window;
 }
 
 WindowId FakePlatform::WindowFromScreenPoint(Point screen) const {
+    for (const auto& [number, rect] : foreignWindows_)
+        if (rect.Contains(screen)) return platform::kForeignWindow;
     // Topmost windows are above all others; within each group the z-order decides.
     for (int pass = 0; pass < 2; ++pass) {
         for (WindowId id : topLevels_) {
@@ -601,6 +605,14 @@ bool FakePlatform::SendMouse(WindowId target, const platform::MouseEvent& event)
     if (FakeWindow* w = Get(target); w && w->host) w->host->Mouse(event);
     return false;
 }
+
+int FakePlatform::OpenForeignWindow(const Rect& screen) {
+    const int number = nextForeign_++;
+    foreignWindows_[number] = screen;
+    return number;
+}
+
+void FakePlatform::CloseForeignWindow(int foreign) { foreignWindows_.erase(foreign); }
 
 void FakePlatform::RequestClose(WindowId window) {
     if (FakeWindow* w = Get(window); w && w->host) w->host->CloseRequested();

@@ -187,6 +187,10 @@ public:
     platform::MouseEvent MakeMouse(platform::WindowId target, platform::MouseAction action, platform::MouseButton button,
                                    platform::Point client, bool leftDown = false) const;
     void RequestClose(platform::WindowId window);  // the host's CloseRequested()
+    // Another program's window, in front of all of ours, over a screen rectangle: the hit test answers
+    // kForeignWindow inside it until it is closed. Returns a number for CloseForeignWindow.
+    int OpenForeignWindow(const platform::Rect& screen);
+    void CloseForeignWindow(int foreign);
     // Paints the client area through the host into a fresh client-size bitmap (full dirty rectangle).
     platform::Bitmap Paint(platform::WindowId window);
 
@@ -276,6 +280,8 @@ private:
     std::vector<MoveDragCall> moveDrags_;
     std::vector<ErrorBoxCall> errorBoxes_;
     std::vector<FakeWebView*> webViews_;
+    std::map<int, platform::Rect> foreignWindows_;
+    int nextForeign_ = 1;
 };
 
 // The web view of the fake: three nested child windows (view, document view, page), everything else

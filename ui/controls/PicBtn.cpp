@@ -307,7 +307,9 @@ void PicBtn::Mouse(const platform::MouseEvent& event) {
     pointer.enabled = p.IsEnabled(window_);
     pointer.captured = p.GetCapture() == window_;
     if (input == PicBtnInput::Move) {
-        // Asking which window is under the pointer makes a cut-away or covered point count as outside.
+        // Asking which window is under the pointer makes a point cut away by the outline, or covered
+        // by another window (ours or another program's), count as outside. Only where there is no
+        // window at all does the client rectangle decide.
         const platform::WindowId under = p.WindowFromScreenPoint(event.screen);
         pointer.over = under == window_ || (under == 0 && pointer.inside);
     }

@@ -69,6 +69,22 @@ public:
     std::function<void(std::uint32_t)> onPosted;
 };
 
+// A window of another X client: a connection of the test's own, unknown to the backend, mapped over
+// a screen rectangle in one colour until destroyed. (Defined at the end of the file, after the X
+// headers, whose macros would clash with names used here.)
+class ForeignWindow {
+public:
+    ForeignWindow(const Rect& rect, Colour colour);
+    ~ForeignWindow();
+    ForeignWindow(const ForeignWindow&) = delete;
+    ForeignWindow& operator=(const ForeignWindow&) = delete;
+    bool Opened() const { return window_ != 0; }
+
+private:
+    void* display_ = nullptr;
+    unsigned long window_ = 0;
+};
+
 class PlatformGuiTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -254,6 +270,28 @@ TEST_F(PlatformGuiTest, OutlineHoleShowsAndPassesClicksToTheWindowBehind) {
     EXPECT_TRUE(WaitForPixel({250, 600}, kBlue));
     platform_->PlaceBehind(front, back);
     EXPECT_TRUE(WaitForPixel({250, 600}, kGreen));
+}
+
+TEST_F(PlatformGuiTest, AnotherProgramsWindowInFrontIsForeignWhereNothingIsNoWindow) {
+    Host& host = NewHost(kGreen);
+    const WindowId w = Top(Rect::FromXYWH(500, 300, 400, 300), &host);
+    platform_->Show(w, ShowCommand::NoActivate);
+    const Point covered{600, 400}, beside{850, 550}, nothing{1900, 1000};
+    ASSERT_TRUE(WaitForPixel(covered, kGreen));
+    EXPECT_EQ(platform_->WindowFromScreenPoint(covered), w);
+    EXPECT_EQ(platform_->WindowFromScreenPoint(nothing), 0u);
+    {
+        const ForeignWindow other(Rect::FromXYWH(550, 350, 150, 100), kYellow);
+        ASSERT_TRUE(other.Opened());
+        ASSERT_TRUE(WaitForPixel(covered, kYellow));
+        // Once the window manager stacks it above ours, the point is the other program's.
+        EXPECT_TRUE(RunUntil([&] { return platform_->WindowFromScreenPoint(covered) == kForeignWindow; }))
+            << "answered " << platform_->WindowFromScreenPoint(covered);
+        EXPECT_EQ(platform_->WindowFromScreenPoint(beside), w);
+        EXPECT_EQ(platform_->WindowFromScreenPoint(nothing), 0u);
+    }
+    ASSERT_TRUE(WaitForPixel(covered, kGreen));
+    EXPECT_TRUE(RunUntil([&] { return platform_->WindowFromScreenPoint(covered) == w; }));
 }
 
 TEST_F(PlatformGuiTest, MoveDragFollowsThePointer) {
@@ -737,6 +775,47 @@ TEST_F(PlatformGuiTest, QuitPostedWhileAnErrorBoxIsUpClosesItAndReachesTheLoop) 
     EXPECT_TRUE(platform_->RunLoop([] { return true; }));  // the quit is still there for the loop
     RunFor(50);
     EXPECT_EQ(probe::FindWindowByTitle("Quit caption"), 0u);
+}
+
+}  // namespace
+}  // namespace kestrune::platform
+
+// ---- the other X client (here, after every use of names the X headers turn into macros)
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+namespace kestrune::platform {
+namespace {
+
+ForeignWindow::ForeignWindow(const Rect& rect, Colour colour) {
+    Display* dpy = XOpenDisplay(nullptr);
+    if (dpy == nullptr) return;
+    display_ = dpy;
+    const int screen = DefaultScreen(dpy);
+    // A 24-bit true-colour screen: the pixel value is 0xRRGGBB.
+    const unsigned long pixel = (static_cast<unsigned long>(RedOf(colour)) << 16) |
+                                (static_cast<unsigned long>(GreenOf(colour)) << 8) | BlueOf(colour);
+    window_ = XCreateSimpleWindow(dpy, RootWindow(dpy, screen), rect.left, rect.top,
+                                  static_cast<unsigned>(rect.Width()), static_cast<unsigned>(rect.Height()), 0, 0,
+                                  pixel);
+    XSizeHints hints{};
+    hints.flags = USPosition | USSize;  // placed where asked, not where the window manager likes
+    hints.x = rect.left;
+    hints.y = rect.top;
+    hints.width = rect.Width();
+    hints.height = rect.Height();
+    XSetWMNormalHints(dpy, window_, &hints);
+    XStoreName(dpy, window_, "another program");
+    XMapRaised(dpy, window_);
+    XFlush(dpy);
+}
+
+ForeignWindow::~ForeignWindow() {
+    auto* dpy = static_cast<Display*>(display_);
+    if (dpy == nullptr) return;
+    if (window_ != 0) XDestroyWindow(dpy, window_);
+    XCloseDisplay(dpy);
 }
 
 }  // namespace

@@ -321,6 +321,102 @@ TEST_F(PicBtnTest, DisablingThroughTheCommonPropertyRefreshesOutlineAndPicture) 
     EXPECT_EQ(Shown({15, 5}), kBlue);
 }
 
+TEST_F(PicBtnTest, AnotherProgramsWindowOverTheButtonCountsAsOutside) {
+    ASSERT_TRUE(Load(FourPictures()));
+    Mouse(MouseAction::Move, kInside);
+    ASSERT_EQ(Button().VisualState(), 1);
+    ASSERT_TRUE(Captured());
+
+    // A window of another program comes up over the button; the pointer, still inside the button's
+    // rectangle, now moves over that window.
+    const Point onScreen = fake_->ClientToScreen(handle_, {0, 0});
+    const int foreign = fake_->OpenForeignWindow(platform::Rect::FromXYWH(onScreen.x, onScreen.y, 20, 20));
+    ASSERT_EQ(fake_->WindowFromScreenPoint(fake_->ClientToScreen(handle_, kInside)), platform::kForeignWindow);
+    Mouse(MouseAction::Move, kInside);
+    EXPECT_EQ(Button().VisualState(), 0);
+    EXPECT_FALSE(Captured());
+    EXPECT_EQ(Shown(), kRed);
+    Mouse(MouseAction::Move, Point{25, 5});  // the part of the button it leaves free
+    EXPECT_EQ(Button().VisualState(), 1);
+    EXPECT_TRUE(Captured());
+
+    // A press on the free part, dragged under the other window: not pressed there, capture kept.
+    Mouse(MouseAction::Press, Point{25, 5}, true);
+    EXPECT_EQ(Button().VisualState(), 2);
+    Mouse(MouseAction::Move, kInside, true);
+    EXPECT_EQ(Button().VisualState(), 0);
+    EXPECT_TRUE(Captured());
+    Mouse(MouseAction::Move, Point{25, 5}, true);
+    EXPECT_EQ(Button().VisualState(), 2);
+    Mouse(MouseAction::Release, Point{25, 5});
+    EXPECT_EQ(g_clicks, 1);
+
+    fake_->CloseForeignWindow(foreign);
+    Mouse(MouseAction::Move, kInside);
+    EXPECT_EQ(Button().VisualState(), 1);
+    EXPECT_EQ(Shown(), kGreen);
+}
+
+TEST_F(PicBtnTest, WhereNoWindowAtAllIsTheClientRectangleDecides) {
+    ASSERT_TRUE(Load(FourPictures()));
+    // The window's own outline cuts away the whole button area, with nothing behind it.
+    const platform::WindowId window = forms::GetUnitHandle(kForm, kWin);
+    const platform::Region outline({platform::Rect{100, 0, 200, 100}});
+    fake_->SetShape(window, &outline);
+    ASSERT_EQ(fake_->WindowFromScreenPoint(fake_->ClientToScreen(handle_, kInside)), 0u);
+    Mouse(MouseAction::Move, kInside);
+    EXPECT_EQ(Button().VisualState(), 1);
+    EXPECT_TRUE(Captured());
+    Mouse(MouseAction::Move, Point{-5, 5});  // no window there either, but outside the rectangle
+    EXPECT_EQ(Button().VisualState(), 0);
+    EXPECT_FALSE(Captured());
+
+    // The same point with another program's window there instead of nothing: outside.
+    Mouse(MouseAction::Move, kInside);
+    ASSERT_EQ(Button().VisualState(), 1);
+    fake_->OpenForeignWindow(platform::Rect::FromXYWH(0, 0, 1920, 1080));
+    Mouse(MouseAction::Move, kInside);
+    EXPECT_EQ(Button().VisualState(), 0);
+    EXPECT_FALSE(Captured());
+}
+
+TEST_F(PicBtnTest, PointerOverACutAwayPartCountsAsOutside) {
+    // Keyed on red: the left third of the button is cut away.
+    PicBtnProperties p;
+    p.transparentColor = kRed;
+    p.pictures[0] = BandedPng(0, 10, kRed, kBlue);
+    p.pictures[1] = BandedPng(0, 10, kRed, kGreen);
+    ASSERT_TRUE(Load(p));
+    const Point cutAway{5, 5}, solid{15, 5};
+    Mouse(MouseAction::Move, cutAway);  // inside the rectangle, but the window there is the parent
+    EXPECT_EQ(Button().VisualState(), 0);
+    EXPECT_FALSE(Captured());
+    Mouse(MouseAction::Move, solid);
+    EXPECT_EQ(Button().VisualState(), 1);
+    EXPECT_TRUE(Captured());
+    EXPECT_EQ(Shown(solid), kGreen);
+    Mouse(MouseAction::Move, cutAway);
+    EXPECT_EQ(Button().VisualState(), 0);
+    EXPECT_FALSE(Captured());
+    EXPECT_EQ(Shown(solid), kBlue);
+    const int repaints = Repaints();
+    Mouse(MouseAction::Move, cutAway);  // the same state again changes nothing
+    EXPECT_EQ(Button().VisualState(), 0);
+    EXPECT_EQ(Repaints(), repaints);
+
+    // Pressed on the picture and dragged onto the cut-away part: shown normal, the capture kept; the
+    // release there is still inside the client rectangle, so it clicks.
+    Mouse(MouseAction::Move, solid);
+    Mouse(MouseAction::Press, solid, true);
+    EXPECT_EQ(Button().VisualState(), 2);
+    Mouse(MouseAction::Move, cutAway, true);
+    EXPECT_EQ(Button().VisualState(), 0);
+    EXPECT_TRUE(Captured());
+    Mouse(MouseAction::Release, cutAway);
+    EXPECT_EQ(g_clicks, 1);
+    EXPECT_FALSE(Captured());
+}
+
 TEST_F(PicBtnTest, PicturesAreCopiedOneToOneOnBlackOverTheWindowColour) {
     PicBtnProperties p;
     p.pictures[0] = SolidPng(12, 8, 0x0000FF, 0);  // fully transparent: shows the window's colour
@@ -430,24 +526,6 @@ TEST_F(PicBtnTest, VersionTwoBlockFailsTheWholeLoad) {
     block[0] = 2;
     EXPECT_FALSE(Load(block));
     EXPECT_EQ(g_clicks, 0);
-}
-
-TEST(PicBtnStateMachine, PointerOverACutAwayPartCountsAsOutside) {
-    kestrune::ui::PicBtnStateMachine m;
-    kestrune::ui::PicBtnPointer pointer;
-    pointer.inside = true;
-    pointer.over = true;
-    auto r = m.Handle(kestrune::ui::PicBtnInput::Move, pointer);
-    EXPECT_TRUE(r.capture);
-    EXPECT_EQ(m.VisualState(), 1);
-    pointer.captured = true;
-    pointer.over = false;  // inside the rectangle, but another window (or a hole) is under it
-    r = m.Handle(kestrune::ui::PicBtnInput::Move, pointer);
-    EXPECT_TRUE(r.release);
-    EXPECT_TRUE(r.stateChanged);
-    EXPECT_EQ(m.VisualState(), 0);
-    r = m.Handle(kestrune::ui::PicBtnInput::Move, pointer);
-    EXPECT_FALSE(r.stateChanged);  // the same state again changes nothing
 }
 
 TEST(PicBtnChoice, FallsBackToTheNormalPicture) {
