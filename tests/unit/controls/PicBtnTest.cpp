@@ -321,6 +321,42 @@ TEST_F(PicBtnTest, DisablingThroughTheCommonPropertyRefreshesOutlineAndPicture) 
     EXPECT_EQ(Shown({15, 5}), kBlue);
 }
 
+TEST_F(PicBtnTest, SelectedWrittenToAPushButtonIsStoredButReadsTheDownFlag) {
+    ASSERT_TRUE(Load(FourPictures()));
+    const int repaints = Repaints();
+    forms::WriteProperty(kForm, kButton, 9, forms::Logical{true});
+    EXPECT_FALSE(forms::AsBool(forms::ReadProperty(kForm, kButton, 9)));  // the down flag, still up
+    EXPECT_FALSE(Button().Down());
+    EXPECT_EQ(Button().VisualState(), 0);
+    EXPECT_EQ(Repaints(), repaints);
+    EXPECT_EQ(Shown(), kRed);
+    EXPECT_TRUE(Button().Properties().selected);  // stored, and saved with the block
+    const auto saved = kestrune::ui::DecodePicBtnProperties(Button().SaveProperties());
+    ASSERT_TRUE(saved);
+    EXPECT_TRUE(saved->selected);
+    // Turned into a toggle button afterwards, it is still up until Selected is written again.
+    forms::WriteProperty(kForm, kButton, 8, 1);
+    EXPECT_FALSE(forms::AsBool(forms::ReadProperty(kForm, kButton, 9)));
+    EXPECT_EQ(Shown(), kRed);
+    forms::WriteProperty(kForm, kButton, 9, forms::Logical{true});
+    EXPECT_TRUE(forms::AsBool(forms::ReadProperty(kForm, kButton, 9)));
+    EXPECT_EQ(Shown(), kBlue);
+
+    // A push button created selected starts with its down flag set (without looking pressed), and
+    // writing Selected does not clear it.
+    forms::ResetRuntimeForTests();
+    SetUp();
+    PicBtnProperties p = FourPictures();
+    p.selected = true;
+    ASSERT_TRUE(Load(p));
+    EXPECT_TRUE(forms::AsBool(forms::ReadProperty(kForm, kButton, 9)));
+    EXPECT_EQ(Button().VisualState(), 0);
+    forms::WriteProperty(kForm, kButton, 9, forms::Logical{false});
+    EXPECT_TRUE(forms::AsBool(forms::ReadProperty(kForm, kButton, 9)));
+    EXPECT_FALSE(Button().Properties().selected);
+    EXPECT_EQ(Shown(), kRed);
+}
+
 TEST_F(PicBtnTest, AnotherProgramsWindowOverTheButtonCountsAsOutside) {
     ASSERT_TRUE(Load(FourPictures()));
     Mouse(MouseAction::Move, kInside);
