@@ -100,7 +100,7 @@ private:
     // Signal handlers.
     static gboolean OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision, WebKitPolicyDecisionType type,
                                    gpointer self);
-    static GtkWidget* OnCreate(WebKitWebView*, WebKitNavigationAction*, gpointer) { return nullptr; }
+    static GtkWidget* OnCreate(WebKitWebView*, WebKitNavigationAction* action, gpointer self);
     static void OnLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer self);
     static void OnProgress(GObject*, GParamSpec*, gpointer self);
     static void OnTitle(GObject*, GParamSpec*, gpointer self);
@@ -124,6 +124,7 @@ private:
         return result != 0 && !reachedDefault;
     }
     void ReplacePageWindow();
+    void NewWindowRequested(const std::string& uri);
     void ReportCommandStates();
 
     WebKitWebView* view_;
@@ -202,13 +203,28 @@ gboolean GtkWebView::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decisi
         if (allow && *alive) webkit_policy_decision_use(decision);
         else webkit_policy_decision_ignore(decision);
     } else {
-        const bool allow = self->host_->NewWindow(uri);
-        // Not cancelled: the page opens in the user's own browser; never in a window of ours.
-        if (allow && !uri.empty()) g_app_info_launch_default_for_uri(uri.c_str(), nullptr, nullptr);
+        // Ignored, the decision ends this request here: WebKit never goes on to ask for a view for
+        // it (see OnCreate), so the request is reported once.
         webkit_policy_decision_ignore(decision);
+        self->NewWindowRequested(uri);
     }
     g_object_unref(decision);
     return TRUE;
+}
+
+// A script's window.open() asks for the new view directly, without a new-window policy decision.
+// It is reported like a link's request; the page gets no window (window.open() returns null).
+GtkWidget* GtkWebView::OnCreate(WebKitWebView*, WebKitNavigationAction* action, gpointer data) {
+    const gchar* rawUri = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
+    static_cast<GtkWebView*>(data)->NewWindowRequested(rawUri != nullptr ? rawUri : "");
+    return nullptr;
+}
+
+void GtkWebView::NewWindowRequested(const std::string& uri) {
+    // The handler may destroy this view; nothing of it is used afterwards.
+    const bool allow = host_->NewWindow(uri);
+    // Not cancelled: the page opens in the user's own browser; never in a window of ours.
+    if (allow && !uri.empty()) g_app_info_launch_default_for_uri(uri.c_str(), nullptr, nullptr);
 }
 
 void GtkWebView::ReplacePageWindow() {
