@@ -15,6 +15,7 @@ namespace kestrune::platform::gtk {
 
 namespace {
 
+constexpr const char* kFrameCommittedHandler = "kestruneFrameCommitted";
 constexpr const char* kFrameReadyHandler = "kestruneFrameReady";
 
 // Keeps the page's own DOM `contextmenu` event from running. On this platform the web process
@@ -29,14 +30,30 @@ constexpr const char* kBlockContextMenuScript =
     "  e.preventDefault(); e.stopImmediatePropagation();"
     "}, true);";
 
-// Subframes report their load, so that frame documents raise document-complete like the page does.
-constexpr const char* kFrameReadyScript =
-    "if (window !== window.top) {"
+// Subframes report their commit (this script runs as the frame's new document starts) and their
+// load, so that navigations inside frames raise navigation-complete and document-complete like the
+// page's own. The handlers are taken before any script of the frame runs.
+constexpr const char* kFrameReportScript =
+    "if (window !== window.top) (function () {"
+    "  var handlers = window.webkit && window.webkit.messageHandlers;"
+    "  if (!handlers) return;"
+    "  var committed = handlers.kestruneFrameCommitted, ready = handlers.kestruneFrameReady;"
+    "  var address = String(location.href);"
+    "  try { committed.postMessage(address); } catch (e) {}"
     "  window.addEventListener('load', function () {"
-    "    try { window.webkit.messageHandlers.kestruneFrameReady.postMessage(String(location.href)); }"
-    "    catch (e) {}"
+    "    try { ready.postMessage(String(location.href)); } catch (e) {}"
     "  });"
-    "}";
+    "})();";
+
+// The address a frame report carries; false for anything but a string.
+bool FrameAddress(WebKitJavascriptResult* result, std::string& address) {
+    JSCValue* value = webkit_javascript_result_get_js_value(result);
+    if (value == nullptr || !jsc_value_is_string(value)) return false;
+    gchar* text = jsc_value_to_string(value);
+    address = text != nullptr ? text : "";
+    g_free(text);
+    return true;
+}
 
 void ConfigureProcessWide() {
     static bool done = false;
@@ -114,6 +131,7 @@ private:
     static gboolean OnPermission(WebKitWebView*, WebKitPermissionRequest* request, gpointer self);
     static gboolean OnPrint(WebKitWebView*, WebKitPrintOperation*, gpointer self);
     static gboolean OnFileChooser(WebKitWebView*, WebKitFileChooserRequest* request, gpointer self);
+    static void OnFrameCommitted(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer self);
     static void OnFrameReady(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer self);
 
     // True when the page window's procedure chain swallowed the message.
@@ -158,13 +176,16 @@ bool GtkWebView::Attach(WindowId parent, const Rect& rect) {
     page_ = CreatePseudoWindow(document_);
 
     content_ = webkit_web_view_get_user_content_manager(view_);
-    for (const char* source : {kBlockContextMenuScript, kFrameReadyScript}) {
+    for (const char* source : {kBlockContextMenuScript, kFrameReportScript}) {
         WebKitUserScript* script = webkit_user_script_new(source, WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,
                                                           WEBKIT_USER_SCRIPT_INJECT_AT_DOCUMENT_START, nullptr, nullptr);
         webkit_user_content_manager_add_script(content_, script);
         webkit_user_script_unref(script);
     }
+    g_signal_connect(content_, "script-message-received::kestruneFrameCommitted", G_CALLBACK(OnFrameCommitted),
+                     this);
     g_signal_connect(content_, "script-message-received::kestruneFrameReady", G_CALLBACK(OnFrameReady), this);
+    webkit_user_content_manager_register_script_message_handler(content_, kFrameCommittedHandler);
     webkit_user_content_manager_register_script_message_handler(content_, kFrameReadyHandler);
 
     g_signal_connect(view_, "decide-policy", G_CALLBACK(OnDecidePolicy), this);
@@ -354,14 +375,14 @@ gboolean GtkWebView::OnFileChooser(WebKitWebView*, WebKitFileChooserRequest* req
     return TRUE;
 }
 
+void GtkWebView::OnFrameCommitted(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer data) {
+    std::string address;
+    if (FrameAddress(result, address)) static_cast<GtkWebView*>(data)->host_->NavigateComplete(address);
+}
+
 void GtkWebView::OnFrameReady(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer data) {
-    auto* self = static_cast<GtkWebView*>(data);
-    JSCValue* value = webkit_javascript_result_get_js_value(result);
-    if (value == nullptr || !jsc_value_is_string(value)) return;
-    gchar* url = jsc_value_to_string(value);
-    const std::string text = url != nullptr ? url : "";
-    g_free(url);
-    self->host_->DocumentComplete(text);
+    std::string address;
+    if (FrameAddress(result, address)) static_cast<GtkWebView*>(data)->host_->DocumentComplete(address);
 }
 
 }  // namespace
