@@ -131,6 +131,7 @@ private:
     static gboolean OnPermission(WebKitWebView*, WebKitPermissionRequest* request, gpointer self);
     static gboolean OnPrint(WebKitWebView*, WebKitPrintOperation*, gpointer self);
     static gboolean OnFileChooser(WebKitWebView*, WebKitFileChooserRequest* request, gpointer self);
+    static gboolean OnColorChooser(WebKitWebView*, WebKitColorChooserRequest* request, gpointer self);
     static void OnFrameCommitted(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer self);
     static void OnFrameReady(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer self);
 
@@ -204,6 +205,7 @@ bool GtkWebView::Attach(WindowId parent, const Rect& rect) {
     g_signal_connect(view_, "permission-request", G_CALLBACK(OnPermission), this);
     g_signal_connect(view_, "print", G_CALLBACK(OnPrint), this);
     g_signal_connect(view_, "run-file-chooser", G_CALLBACK(OnFileChooser), this);
+    g_signal_connect(view_, "run-color-chooser", G_CALLBACK(OnColorChooser), this);
     return true;
 }
 
@@ -372,6 +374,22 @@ gboolean GtkWebView::OnPrint(WebKitWebView*, WebKitPrintOperation*, gpointer dat
 gboolean GtkWebView::OnFileChooser(WebKitWebView*, WebKitFileChooserRequest* request, gpointer data) {
     if (!static_cast<GtkWebView*>(data)->silent_) return FALSE;
     webkit_file_chooser_request_cancel(request);
+    return TRUE;
+}
+
+gboolean GtkWebView::OnColorChooser(WebKitWebView*, WebKitColorChooserRequest* request, gpointer data) {
+    if (!static_cast<GtkWebView*>(data)->silent_) return FALSE;
+    // Taken on, and cancelled (the input keeps its colour) once this signal has returned: WebKit
+    // makes the request its chooser's own only then, and a request finished any earlier would stay
+    // behind as the chooser's. The page's input counts its chooser as open for as long as its
+    // document lives, so that input asks no more, also after Silent is cleared.
+    g_idle_add_full(
+        G_PRIORITY_DEFAULT,
+        [](gpointer pending) -> gboolean {
+            webkit_color_chooser_request_cancel(WEBKIT_COLOR_CHOOSER_REQUEST(pending));
+            return G_SOURCE_REMOVE;
+        },
+        g_object_ref(request), g_object_unref);
     return TRUE;
 }
 
