@@ -1,36 +1,66 @@
-// The GTK web view inside a real window: notifications for the demo login page and its frame, the
-// page window replaced per document, cancelled navigations, and a real right-click that the page's
-// procedure chain swallows (the page sees the press, never the release or a context menu).
+// The GTK web view inside a real window: notifications for pages and their frames, the page window
+// replaced per document, cancelled navigations, new-window requests from links and scripts, what
+// Silent keeps from appearing, the text size, and a real right-click that the page's procedure
+// chain swallows (the page sees the press, never the release or a context menu).
+//
+// Two local servers: the demo login site, and this directory's site/ with the test pages. The
+// user's default browser is, for this process, a recorder script that notes each address it is
+// asked to open (an XDG mimeapps.list of its own).
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <gtk/gtk.h>
+#include <netinet/in.h>
 #include <signal.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <set>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "platform/Platform.h"
 #include "platform/WebView.h"
 #include "platform/gtk/GtkPlatform.h"
+#include "platform/gtk/GtkWebView.h"
 
-bool FakeRightClick(int screenX, int screenY);  // FakeClick.cpp
+bool FakeClick(int screenX, int screenY, unsigned button);  // FakeClick.cpp
 
 namespace kestrune::platform {
 namespace {
 
-constexpr int kPort = 48131;
-const std::string kBase = "http://127.0.0.1:" + std::to_string(kPort) + "/";
+// Where the two sites are served (free loopback ports, chosen when the suite starts).
+std::string g_base, g_testBase;
 
 class RecordingHost : public WebViewHost {
 public:
+    // The address notifications in the order they came: 'B' before navigate, 'C' navigation
+    // committed, 'R' document ready.
+    using Entry = std::pair<char, std::string>;
+
     bool BeforeNavigate(const std::string& url) override {
         before.push_back(url);
+        log.emplace_back('B', url);
         return url.find("client=1") == std::string::npos;
     }
-    void NavigateComplete(const std::string& url) override { committed.push_back(url); }
-    void DocumentComplete(const std::string& url) override { ready.push_back(url); }
+    void NavigateComplete(const std::string& url) override {
+        committed.push_back(url);
+        log.emplace_back('C', url);
+    }
+    void DocumentComplete(const std::string& url) override {
+        ready.push_back(url);
+        log.emplace_back('R', url);
+    }
     void DownloadBegin() override { ++begins; }
     void DownloadComplete() override { ++completes; }
     void ProgressChange(int progress, int max) override { lastProgress = progress, lastMax = max; }
@@ -41,13 +71,110 @@ public:
     }
     bool NewWindow(const std::string& url) override {
         newWindows.push_back(url);
-        return false;  // keep the test from opening the user's browser
+        return allowNewWindow;
+    }
+
+    // Where in the log the notification `kind` for `url` is; -1 if it never came.
+    int Index(char kind, const std::string& url) const {
+        const auto it = std::find(log.begin(), log.end(), Entry{kind, url});
+        return it == log.end() ? -1 : static_cast<int>(it - log.begin());
+    }
+    int Count(char kind, const std::string& url) const {
+        return static_cast<int>(std::count(log.begin(), log.end(), Entry{kind, url}));
     }
 
     std::vector<std::string> before, committed, ready, titles, newWindows;
+    std::vector<Entry> log;
     int begins = 0, completes = 0, lastProgress = -1, lastMax = -1;
     bool canGoBack = false;
+    bool allowNewWindow = false;
 };
+
+// A loopback port that nothing listens on at the moment.
+int FreePort() {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    if (fd < 0) return 0;
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    int port = 0;
+    if (bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 &&
+        getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0)
+        port = ntohs(address.sin_port);
+    close(fd);
+    return port;
+}
+
+// Starts the demo server for `root` and returns its base address once the server itself says it
+// is listening (another program may have taken the port meanwhile: then another port is tried).
+// Its output goes on to this program's standard error. Empty if no server could be started.
+std::string StartServer(const char* root, pid_t& pid) {
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        const int port = FreePort();
+        int out[2];
+        if (port == 0 || pipe(out) != 0) return {};
+        pid = fork();
+        if (pid == 0) {
+            dup2(out[1], STDOUT_FILENO);
+            close(out[0]);
+            close(out[1]);
+            execl(KESTRUNE_DEMO_SERVER, KESTRUNE_DEMO_SERVER, "--port", std::to_string(port).c_str(), "--root", root,
+                  static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        close(out[1]);
+        FILE* output = fdopen(out[0], "r");
+        char line[512];
+        // The first line comes once the server listens; a server that cannot listen ends instead.
+        if (pid > 0 && output != nullptr && std::fgets(line, sizeof line, output) != nullptr &&
+            std::strncmp(line, "serving ", 8) == 0) {
+            std::fputs(line, stderr);
+            std::thread([output] {
+                char rest[512];
+                while (std::fgets(rest, sizeof rest, output) != nullptr) std::fputs(rest, stderr);
+                std::fclose(output);
+            }).detach();
+            return "http://127.0.0.1:" + std::to_string(port) + "/";
+        }
+        if (output != nullptr) std::fclose(output);
+        if (pid > 0) waitpid(pid, nullptr, 0);
+        pid = -1;
+    }
+    return {};
+}
+
+void StopServer(pid_t& pid) {
+    if (pid <= 0) return;
+    kill(pid, SIGTERM);
+    waitpid(pid, nullptr, 0);
+    pid = -1;
+}
+
+void WriteFile(const std::filesystem::path& path, const std::string& text) {
+    std::filesystem::create_directories(path.parent_path());
+    std::ofstream(path) << text;
+}
+
+void CollectDialogs(GtkWidget* widget, gpointer out) {
+    if (GTK_IS_DIALOG(widget) || std::string(G_OBJECT_TYPE_NAME(widget)).find("Dialog") != std::string::npos)
+        static_cast<std::vector<GtkWidget*>*>(out)->push_back(widget);
+    if (GTK_IS_CONTAINER(widget)) gtk_container_forall(GTK_CONTAINER(widget), &CollectDialogs, out);
+}
+
+// Every dialog of this process that is on show: dialog windows, and the dialogs the web view draws
+// inside itself (widgets of its own whose type names say so).
+std::vector<GtkWidget*> VisibleDialogs() {
+    std::vector<GtkWidget*> all;
+    GList* toplevels = gtk_window_list_toplevels();
+    for (GList* item = toplevels; item != nullptr; item = item->next)
+        if (gtk_widget_get_visible(GTK_WIDGET(item->data))) CollectDialogs(GTK_WIDGET(item->data), &all);
+    g_list_free(toplevels);
+    std::vector<GtkWidget*> shown;
+    for (GtkWidget* widget : all)
+        if (gtk_widget_get_visible(widget)) shown.push_back(widget);
+    return shown;
+}
 
 std::vector<std::uint32_t> g_pageMessages;
 std::intptr_t SwallowingProc(WindowId, std::uint32_t message, std::intptr_t, std::intptr_t) {
@@ -58,13 +185,27 @@ std::intptr_t SwallowingProc(WindowId, std::uint32_t message, std::intptr_t, std
 class WebViewGuiTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        server_ = fork();
-        if (server_ == 0) {
-            execl(KESTRUNE_DEMO_SERVER, KESTRUNE_DEMO_SERVER, "--port", std::to_string(kPort).c_str(), "--root",
-                  KESTRUNE_DEMO_SITE, static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        usleep(300000);
+        // The default browser, before GIO first reads where applications are configured.
+        char pattern[] = "/tmp/kestrune-browser-gui-XXXXXX";
+        const char* made = mkdtemp(pattern);
+        ASSERT_NE(made, nullptr);
+        home_ = made;
+        const std::filesystem::path recorder = home_ / "recorder.sh";
+        WriteFile(recorder, "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" + OpenedFile().string() + "'\n");
+        chmod(recorder.c_str(), 0755);
+        WriteFile(home_ / "data/applications/kestrune-test-browser.desktop",
+                  "[Desktop Entry]\nType=Application\nName=Recorder\nExec=" + recorder.string() +
+                      " %u\nMimeType=x-scheme-handler/http;x-scheme-handler/https;\n");
+        WriteFile(home_ / "config/mimeapps.list",
+                  "[Default Applications]\nx-scheme-handler/http=kestrune-test-browser.desktop\n"
+                  "x-scheme-handler/https=kestrune-test-browser.desktop\n");
+        setenv("XDG_CONFIG_HOME", (home_ / "config").c_str(), 1);
+        setenv("XDG_DATA_HOME", (home_ / "data").c_str(), 1);
+
+        g_base = StartServer(KESTRUNE_DEMO_SITE, server_);
+        ASSERT_FALSE(g_base.empty()) << "no demo server";
+        g_testBase = StartServer(KESTRUNE_TEST_SITE, testServer_);
+        ASSERT_FALSE(g_testBase.empty()) << "no test page server";
         int argc = 1;
         static char name[] = "kestrune_browser_gui_tests";
         static char* args[] = {name, nullptr};
@@ -73,10 +214,18 @@ protected:
         if (platform_ != nullptr) Install(platform_);
     }
     static void TearDownTestSuite() {
-        if (server_ > 0) {
-            kill(server_, SIGTERM);
-            waitpid(server_, nullptr, 0);
-        }
+        StopServer(server_);
+        StopServer(testServer_);
+        if (!home_.empty()) std::filesystem::remove_all(home_);
+    }
+
+    static std::filesystem::path OpenedFile() { return home_ / "opened.txt"; }
+    // The addresses the default browser was asked to open, in the order it noted them.
+    static std::vector<std::string> Opened() {
+        std::vector<std::string> lines;
+        std::ifstream in(OpenedFile());
+        for (std::string line; std::getline(in, line);) lines.push_back(line);
+        return lines;
     }
 
     void SetUp() override {
@@ -116,12 +265,16 @@ protected:
         for (int i = 0; i < 3 && w != 0; ++i) w = platform_->FirstChild(w);
         return w;
     }
-    void RightClick(Point client) {
+    void Click(Point client, unsigned button = 1) {
         const Point screen = platform_->ClientToScreen(box_, client);
-        ASSERT_TRUE(FakeRightClick(screen.x, screen.y));
+        ASSERT_TRUE(FakeClick(screen.x, screen.y, button));
     }
+    void RightClick(Point client) { Click(client, 3); }
+    bool TitleIs(const std::string& title) const { return view_->LocationName() == title; }
 
     static inline pid_t server_ = -1;
+    static inline pid_t testServer_ = -1;
+    static inline std::filesystem::path home_;
     static inline Platform* platform_ = nullptr;
     WindowId top_ = 0, box_ = 0;
     RecordingHost host_;
@@ -130,44 +283,49 @@ protected:
 
 TEST_F(WebViewGuiTest, LoginPageAndFrameReportTheirLoads) {
     EXPECT_EQ(platform_->FirstChild(box_), view_->Window());
-    view_->Navigate(kBase + "login.html");
-    ASSERT_TRUE(RunUntil([&] { return Ready(kBase + "login.html") && Ready(kBase + "frame.html"); }));
-    EXPECT_EQ(host_.before.front(), kBase + "login.html");
-    EXPECT_NE(std::find(host_.before.begin(), host_.before.end(), kBase + "frame.html"), host_.before.end());
-    EXPECT_EQ(host_.committed.front(), kBase + "login.html");
+    view_->Navigate(g_base + "login.html");
+    ASSERT_TRUE(RunUntil([&] { return Ready(g_base + "login.html") && Ready(g_base + "frame.html"); }));
+    EXPECT_EQ(host_.before.front(), g_base + "login.html");
+    EXPECT_NE(std::find(host_.before.begin(), host_.before.end(), g_base + "frame.html"), host_.before.end());
+    EXPECT_EQ(host_.committed.front(), g_base + "login.html");
+    EXPECT_NE(std::find(host_.committed.begin(), host_.committed.end(), g_base + "frame.html"), host_.committed.end());
     EXPECT_GE(host_.begins, 1);
     EXPECT_GE(host_.completes, 1);
     EXPECT_EQ(host_.lastMax, 100);
-    EXPECT_EQ(view_->LocationUrl(), kBase + "login.html");
-    EXPECT_TRUE(RunUntil([&] { return view_->LocationName() == "Kestrune login"; }, 3000));
+    EXPECT_EQ(view_->LocationUrl(), g_base + "login.html");
+    EXPECT_TRUE(RunUntil([&] { return TitleIs("Kestrune login"); }));
     EXPECT_NE(Page(), 0u);
 }
 
 TEST_F(WebViewGuiTest, NewDocumentReplacesPageWindowAndCancelKeepsThePage) {
-    view_->Navigate(kBase + "login.html");
-    ASSERT_TRUE(RunUntil([&] { return Ready(kBase + "login.html"); }));
+    view_->Navigate(g_base + "login.html");
+    ASSERT_TRUE(RunUntil([&] { return Ready(g_base + "login.html"); }));
     const WindowId firstPage = Page();
     ASSERT_NE(firstPage, 0u);
     g_pageMessages.clear();
     platform_->SetWindowProc(firstPage, &SwallowingProc);
 
-    view_->Navigate(kBase + "plain.html");
-    ASSERT_TRUE(RunUntil([&] { return Ready(kBase + "plain.html"); }));
+    view_->Navigate(g_base + "plain.html");
+    ASSERT_TRUE(RunUntil([&] { return Ready(g_base + "plain.html"); }));
     EXPECT_FALSE(platform_->Exists(firstPage));
     EXPECT_NE(Page(), 0u);
     EXPECT_NE(Page(), firstPage);
     EXPECT_EQ(g_pageMessages, std::vector<std::uint32_t>{kMessageDestroy});
-    EXPECT_TRUE(RunUntil([&] { return host_.canGoBack; }, 3000));
+    EXPECT_TRUE(RunUntil([&] { return host_.canGoBack; }));
 
-    view_->Navigate(kBase + "game.html?client=1");
-    RunUntil([&] { return host_.before.back().find("client=1") != std::string::npos; }, 3000);
-    RunUntil([] { return false; }, 500);
-    EXPECT_EQ(view_->LocationUrl(), kBase + "plain.html");
+    const int beginsBefore = host_.begins;
+    view_->Navigate(g_base + "game.html?client=1");
+    ASSERT_TRUE(RunUntil([&] { return host_.before.back().find("client=1") != std::string::npos; }));
+    // Nothing more is expected: give a navigation that went ahead wrongly the time to start.
+    RunUntil([] { return false; }, 1000);
+    EXPECT_EQ(host_.begins, beginsBefore);
+    EXPECT_EQ(std::count(host_.committed.begin(), host_.committed.end(), g_base + "game.html?client=1"), 0);
+    EXPECT_EQ(view_->LocationUrl(), g_base + "plain.html");
 }
 
 TEST_F(WebViewGuiTest, RightClickSwallowedByPageChainReachesPageOnlyAsPress) {
-    view_->Navigate(kBase + "login.html");
-    ASSERT_TRUE(RunUntil([&] { return Ready(kBase + "login.html"); }));
+    view_->Navigate(g_base + "login.html");
+    ASSERT_TRUE(RunUntil([&] { return Ready(g_base + "login.html"); }));
     RunUntil([] { return false; }, 300);  // let the first frame paint
     g_pageMessages.clear();
     platform_->SetWindowProc(Page(), &SwallowingProc);
@@ -181,6 +339,124 @@ TEST_F(WebViewGuiTest, RightClickSwallowedByPageChainReachesPageOnlyAsPress) {
     const std::set<std::uint32_t> seen(g_pageMessages.begin(), g_pageMessages.end());
     EXPECT_TRUE(seen.count(kMessageRightButtonDown));
     EXPECT_TRUE(seen.count(kMessageRightButtonUp));
+}
+
+TEST_F(WebViewGuiTest, NavigationsInsideFramesRaiseBeforeCommitAndReadyWithTheFrameAddress) {
+    const std::string page = g_testBase + "frames.html";
+    const std::string first = g_testBase + "inner.html";
+    const std::string second = g_testBase + "inner.html?second";  // the frame moves itself on
+    view_->Navigate(page);
+    ASSERT_TRUE(RunUntil([&] { return Ready(page) && Ready(second); }));
+    for (const std::string& frame : {first, second}) {
+        SCOPED_TRACE(frame);
+        EXPECT_EQ(host_.Count('B', frame), 1);
+        EXPECT_EQ(host_.Count('C', frame), 1);
+        EXPECT_EQ(host_.Count('R', frame), 1);
+        EXPECT_LT(host_.Index('B', frame), host_.Index('C', frame));
+        EXPECT_LT(host_.Index('C', frame), host_.Index('R', frame));
+    }
+    EXPECT_LT(host_.Index('R', first), host_.Index('B', second));
+    // Nothing else is reported: not the frames' initial empty documents either.
+    for (const auto& [kind, url] : host_.log)
+        EXPECT_TRUE(url == page || url == first || url == second) << kind << ' ' << url;
+    // The page itself committed once; frames never pass for it.
+    EXPECT_EQ(host_.committed.front(), page);
+    EXPECT_EQ(host_.Count('C', page), 1);
+    EXPECT_EQ(view_->LocationUrl(), page);
+}
+
+TEST_F(WebViewGuiTest, NewWindowRequestsOfLinksAndScriptsAreRaisedOnceAndOpenInTheDefaultBrowserUnlessCancelled) {
+    const std::string page = g_testBase + "newwindow.html";
+    const std::string viaLink = g_testBase + "opened.html?via=link";
+    const std::string viaScript = g_testBase + "opened.html?via=script";
+    const Point link{300, 75}, script{300, 225};
+    view_->Navigate(page);
+    ASSERT_TRUE(RunUntil([&] { return Ready(page); }));
+
+    // Cancelled: nothing opens.
+    host_.allowNewWindow = false;
+    Click(link);
+    ASSERT_TRUE(RunUntil([&] { return !host_.newWindows.empty(); }));
+    Click(script);
+    ASSERT_TRUE(RunUntil([&] { return TitleIs("script 1 null"); })) << view_->LocationName();
+    EXPECT_EQ(host_.newWindows, (std::vector<std::string>{viaLink, viaScript}));
+
+    // Not cancelled: the address goes to the user's default browser; the page still gets no window.
+    host_.allowNewWindow = true;
+    Click(link);
+    ASSERT_TRUE(RunUntil([&] { return host_.newWindows.size() >= 3; }));
+    Click(script);
+    ASSERT_TRUE(RunUntil([&] { return TitleIs("script 2 null"); })) << view_->LocationName();
+    ASSERT_TRUE(RunUntil([&] { return Opened().size() >= 2; })) << Opened().size();
+    EXPECT_EQ(host_.newWindows, (std::vector<std::string>{viaLink, viaScript, viaLink, viaScript}));
+    std::vector<std::string> opened = Opened();
+    std::sort(opened.begin(), opened.end());
+    EXPECT_EQ(opened, (std::vector<std::string>{viaLink, viaScript}));
+
+    // The view itself stayed where it was.
+    EXPECT_EQ(host_.Count('B', viaLink) + host_.Count('B', viaScript), 0);
+    EXPECT_EQ(view_->LocationUrl(), page);
+}
+
+TEST_F(WebViewGuiTest, SilentAnswersScriptDialogsWithoutShowingThem) {
+    ASSERT_TRUE(view_->Silent());
+    view_->Navigate(g_testBase + "dialogs.html");
+    // The page's script goes on past each dialog: an alert dismissed, a confirmation answered
+    // "no", a prompt answered with nothing.
+    ASSERT_TRUE(RunUntil([&] { return TitleIs("answered false null"); })) << view_->LocationName();
+    EXPECT_TRUE(VisibleDialogs().empty());
+
+    // Not silent, the same script stops at its alert, which is on show.
+    view_->SetSilent(false);
+    view_->Navigate(g_testBase + "dialogs.html?shown");
+    ASSERT_TRUE(RunUntil([&] { return !VisibleDialogs().empty(); }));
+    EXPECT_NE(view_->LocationName().rfind("answered", 0), 0u) << view_->LocationName();
+}
+
+TEST_F(WebViewGuiTest, SilentKeepsTheColourChooserClosed) {
+    const std::string page = g_testBase + "colour.html";
+    const Point input{300, 150};
+    view_->Navigate(page);
+    ASSERT_TRUE(RunUntil([&] { return Ready(page); }));
+
+    // The page counts the click after the click's default action has asked for the chooser.
+    Click(input);
+    ASSERT_TRUE(RunUntil([&] { return TitleIs("clicked 1"); })) << view_->LocationName();
+    EXPECT_TRUE(VisibleDialogs().empty());
+
+    // Not silent, the click opens it. (An input that has asked once counts its chooser as open
+    // for as long as its document lives, so a new document asks.)
+    view_->SetSilent(false);
+    view_->Navigate(page + "?again");
+    ASSERT_TRUE(RunUntil([&] { return Ready(page + "?again"); }));
+    Click(input);
+    ASSERT_TRUE(RunUntil([&] { return TitleIs("clicked 1"); })) << view_->LocationName();
+    GtkWidget* chooser = nullptr;
+    ASSERT_TRUE(RunUntil([&] {
+        for (GtkWidget* dialog : VisibleDialogs())
+            if (GTK_IS_COLOR_CHOOSER_DIALOG(dialog)) chooser = dialog;
+        return chooser != nullptr;
+    }));
+    gtk_dialog_response(GTK_DIALOG(chooser), GTK_RESPONSE_CANCEL);
+    EXPECT_TRUE(RunUntil([&] { return VisibleDialogs().empty(); }));
+}
+
+TEST_F(WebViewGuiTest, FontSizeScalesTheTextOfThePage) {
+    const std::string page = g_testBase + "text.html";
+    view_->Navigate(page);
+    ASSERT_TRUE(RunUntil([&] { return TitleIs("height 100"); })) << view_->LocationName();
+    // Each step changes the size, so that every one is seen; out-of-range levels are clamped.
+    for (const int level : {4, 2, 7, -3, 1, 3, 0}) {
+        const long expected = std::lround(100 * gtk::TextZoomFactor(level));
+        view_->SetTextZoom(level);
+        EXPECT_TRUE(RunUntil([&] { return TitleIs("height " + std::to_string(expected)); }))
+            << "level " << level << ": " << view_->LocationName();
+    }
+    EXPECT_LT(gtk::TextZoomFactor(0), gtk::TextZoomFactor(1));
+    EXPECT_LT(gtk::TextZoomFactor(1), gtk::TextZoomFactor(2));
+    EXPECT_EQ(gtk::TextZoomFactor(2), 1.0);
+    EXPECT_LT(gtk::TextZoomFactor(2), gtk::TextZoomFactor(3));
+    EXPECT_LT(gtk::TextZoomFactor(3), gtk::TextZoomFactor(4));
 }
 
 }  // namespace
