@@ -319,23 +319,36 @@ class LauncherTest(unittest.TestCase):
         self.assertNotIn("game-contextmenu-2", seen)
 
         # Made smaller, the game window keeps its browser to the rule; the login window, now in
-        # view again, ignores its close button while the game window is open.
+        # view again, is disabled while the game window is open: its page gets no clicks and its
+        # close button is ignored.
         run("wmctrl", "-i", "-r", hex(game), "-b", "remove,maximized_vert,maximized_horz")
         xdotool("windowsize", game, 700, 500)
         xdotool("windowmove", game, 0, 0)
         wait_for(lambda: geometry(game)[2:] == (700, 500), 5, "the game window to shrink")
         self.check_game_browser_layout(game)
         ox, oy = self.login_origin()
+        login_page_point = (ox + 456 + 450, oy + 370 + 280)
+        self.server.forget()
+        self.click(*login_page_point)
         self.click(ox + 1034 + 11, oy + 312 + 11)
         time.sleep(0.5)
         self.assertIsNone(self.proc.poll())
         self.assertIn(self.login, self.visible_windows())
+        self.assertFalse([b for b in self.server.drain() if b.startswith("login-mouse")], self.server.seen)
 
         run("wmctrl", "-i", "-c", hex(game))
         wait_for(lambda: game not in self.visible_windows(), 5, "the game window to close")
         self.assertIsNone(self.proc.poll())
-        # Back at the login window, which kept its page: the close button ends the program with 0.
+        # Back at the login window, enabled again and still on the login page it showed (the
+        # hand-off navigation was cancelled, nothing reloaded it): a left click reaches that page.
         self.server.forget()
+        self.click(*login_page_point)
+        self.server.wait("login-mouseup-0")
+        seen = self.server.drain()
+        self.assertIn("login-mousedown-0", seen)
+        self.assertNotIn("login-ready", seen)
+        self.assertFalse([b for b in seen if b.startswith("game-")], seen)
+        # The close button ends the program with 0.
         self.click(ox + 1034 + 11, oy + 312 + 11)
         self.assertEqual(self.proc.wait(10), 0)
         self.assertNotIn("login-ready", self.server.drain())
