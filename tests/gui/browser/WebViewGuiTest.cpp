@@ -199,8 +199,11 @@ protected:
         WriteFile(home_ / "config/mimeapps.list",
                   "[Default Applications]\nx-scheme-handler/http=kestrune-test-browser.desktop\n"
                   "x-scheme-handler/https=kestrune-test-browser.desktop\n");
+        // The user's own data folder stays: the web processes keep writing there after the suite.
+        const char* dataDirs = std::getenv("XDG_DATA_DIRS");
+        const std::string systemDirs = dataDirs != nullptr && *dataDirs != '\0' ? dataDirs : "/usr/local/share:/usr/share";
+        setenv("XDG_DATA_DIRS", ((home_ / "data").string() + ":" + systemDirs).c_str(), 1);
         setenv("XDG_CONFIG_HOME", (home_ / "config").c_str(), 1);
-        setenv("XDG_DATA_HOME", (home_ / "data").c_str(), 1);
 
         g_base = StartServer(KESTRUNE_DEMO_SITE, server_);
         ASSERT_FALSE(g_base.empty()) << "no demo server";
