@@ -12,6 +12,8 @@
 // they were first written with and are matched without regard to ASCII case. Text values whose bytes
 // are valid UTF-8 without control characters are written quoted; any other value type, or text that
 // cannot be quoted, is written as hex(N) with its stored bytes, so every value survives a round trip.
+// The store is the program's own: comment lines are skipped when read, and keys are written back in
+// tree order, so a hand-made file keeps every key and value but not its comments or layout.
 #pragma once
 
 #include <cstdint>
@@ -70,7 +72,7 @@ public:
                   CodePage codePage = CurrentCodePage());
     const RegistryData* FindValue(std::string_view keyPath, std::string_view name) const;
     bool HasKey(std::string_view keyPath) const;
-    std::vector<std::string> KeyPaths() const;                         // in file order
+    std::vector<std::string> KeyPaths() const;                         // in tree order, as written
     const std::vector<RegistryValue>* Values(std::string_view keyPath) const;
 
     friend bool operator==(const RegistryHive&, const RegistryHive&) = default;
