@@ -203,7 +203,13 @@ class LauncherTest(unittest.TestCase):
         link = os.path.join(self.home, "Desktop", "Kestrune.desktop")
         self.assertTrue(os.access(link, os.X_OK))
         with open(link, encoding="utf-8") as f:
-            self.assertIn(os.path.realpath(ARGS.launcher), f.read())
+            entry = f.read()
+        self.assertIn(os.path.realpath(ARGS.launcher), entry)
+        # The link shows the program icon, kept in the user's data folder.
+        icon = re.search(r"^Icon=(.+)$", entry, re.M).group(1)
+        self.assertEqual(icon, os.path.join(self.home, ".local", "share", "kestrune", "kestrune.png"))
+        with open(icon, "rb") as f:
+            self.assertEqual(f.read(8), b"\x89PNG\r\n\x1a\n")
 
     def test_drag_on_the_skin_and_on_the_shape_box_moves_the_window(self):
         def bare_skin():
