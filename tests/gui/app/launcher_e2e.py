@@ -131,7 +131,8 @@ class LauncherTest(unittest.TestCase):
     def setUp(self):
         self.home = tempfile.mkdtemp(prefix="kestrune-e2e-")
         os.makedirs(os.path.join(self.home, "Desktop"))
-        env = dict(os.environ, HOME=self.home, XDG_CONFIG_HOME=os.path.join(self.home, ".config"))
+        env = dict(os.environ, HOME=self.home, XDG_CONFIG_HOME=os.path.join(self.home, ".config"),
+                   XDG_DATA_HOME=os.path.join(self.home, ".local", "share"))
         env.pop("XDG_DESKTOP_DIR", None)
         self.server.forget()
         self.proc = subprocess.Popen([ARGS.launcher], env=env, cwd="/")
