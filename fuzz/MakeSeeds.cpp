@@ -4,9 +4,8 @@
 #include <fstream>
 #include <string>
 
-#include <jpeglib.h>  // after <cstdio>: it uses size_t and FILE
-
 #include "resources/Encoders.h"
+#include "tests/unit/picture/PictureFiles.h"
 
 namespace {
 
@@ -17,58 +16,32 @@ void Write(const std::string& dir, const std::string& name, const Bytes& bytes) 
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
-void U16(Bytes& b, unsigned v) {
-    b.push_back(static_cast<std::uint8_t>(v));
-    b.push_back(static_cast<std::uint8_t>(v >> 8));
-}
-void U32(Bytes& b, std::uint32_t v) {
-    U16(b, v & 0xFFFF);
-    U16(b, v >> 16);
-}
+using picture_test::PutU16;
+using picture_test::PutU32;
 
 Bytes Bmp(int w, int h, int bits) {
     const std::size_t row = ((static_cast<std::size_t>(w) * bits + 31) / 32) * 4;
     const std::uint32_t palette = bits <= 8 ? (1u << bits) * 4 : 0;
     Bytes b = {'B', 'M'};
-    U32(b, static_cast<std::uint32_t>(54 + palette + row * h));
-    U32(b, 0);
-    U32(b, 54 + palette);
-    U32(b, 40);
-    U32(b, static_cast<std::uint32_t>(w));
-    U32(b, static_cast<std::uint32_t>(h));
-    U16(b, 1);
-    U16(b, static_cast<unsigned>(bits));
-    for (int i = 0; i < 6; ++i) U32(b, 0);
+    PutU32(b, static_cast<std::uint32_t>(54 + palette + row * h));
+    PutU32(b, 0);
+    PutU32(b, 54 + palette);
+    PutU32(b, 40);
+    PutU32(b, static_cast<std::uint32_t>(w));
+    PutU32(b, static_cast<std::uint32_t>(h));
+    PutU16(b, 1);
+    PutU16(b, static_cast<unsigned>(bits));
+    for (int i = 0; i < 6; ++i) PutU32(b, 0);
     for (std::uint32_t i = 0; i < palette; ++i) b.push_back(static_cast<std::uint8_t>(i * 37));
     for (std::size_t i = 0; i < row * h; ++i) b.push_back(static_cast<std::uint8_t>(i * 13));
     return b;
 }
 
 Bytes Jpeg(int w, int h, int components) {
-    jpeg_compress_struct info;
-    jpeg_error_mgr errors;
-    info.err = jpeg_std_error(&errors);
-    jpeg_create_compress(&info);
-    unsigned char* buffer = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&info, &buffer, &size);
-    info.image_width = static_cast<JDIMENSION>(w);
-    info.image_height = static_cast<JDIMENSION>(h);
-    info.input_components = components;
-    info.in_color_space = components == 1 ? JCS_GRAYSCALE : JCS_RGB;
-    jpeg_set_defaults(&info);
-    jpeg_start_compress(&info, TRUE);
-    Bytes row(static_cast<std::size_t>(w) * components);
-    while (info.next_scanline < info.image_height) {
-        for (std::size_t i = 0; i < row.size(); ++i) row[i] = static_cast<std::uint8_t>(i * 9 + info.next_scanline * 5);
-        JSAMPROW r = row.data();
-        jpeg_write_scanlines(&info, &r, 1);
-    }
-    jpeg_finish_compress(&info);
-    jpeg_destroy_compress(&info);
-    Bytes out(buffer, buffer + size);
-    std::free(buffer);
-    return out;
+    Bytes samples(static_cast<std::size_t>(w) * h * components);
+    const std::size_t row = static_cast<std::size_t>(w) * components;
+    for (std::size_t i = 0; i < samples.size(); ++i) samples[i] = static_cast<std::uint8_t>(i % row * 9 + i / row * 5);
+    return picture_test::MakeJpeg(w, h, components, samples);
 }
 
 // PCX, one plane, run-length encoded; 8 bits with the 256-colour palette, or 1 bit.
