@@ -14,9 +14,8 @@ std::map<int, std::span<const std::uint8_t>>& ProgramPointers() {
 }
 
 platform::CursorId LoadCursorFile(platform::Platform& pf, std::span<const std::uint8_t> file) {
-    if (ui::DetectPictureFormat(file) != ui::kPictureCursor) return 0;
     const std::optional<ui::DecodedPicture> cursor = ui::DecodePicture(file);
-    if (!cursor || cursor->icon.Empty()) return 0;
+    if (!cursor || cursor->kind != ui::kPictureCursor || cursor->icon.Empty()) return 0;
     return pf.CreateCursor(cursor->icon, cursor->hotspot);
 }
 
