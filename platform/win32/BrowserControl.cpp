@@ -80,6 +80,8 @@ public:
     }
     void SetMode(const WebViewMode&) override {}
 
+    ComPtr<IUnknown> Object() const { return object_ ? object_.As<IUnknown>() : ComPtr<IUnknown>(); }
+
 private:
     void AmbientChanged(DISPID property) {
         if (ComPtr<IOleControl> control = object_.As<IOleControl>()) control->OnAmbientPropertyChange(property);
@@ -160,6 +162,11 @@ void BrowserControl::Close() {
 }
 
 }  // namespace
+
+ComPtr<IUnknown> BrowserControlObject(const WebView& view) {
+    const auto* control = dynamic_cast<const BrowserControl*>(&view);
+    return control != nullptr ? control->Object() : ComPtr<IUnknown>();
+}
 
 std::unique_ptr<WebView> CreateBrowserControl(HWND parent, const Rect& rect, WebViewHost* host) {
     if (host == nullptr || !::IsWindow(parent)) return nullptr;

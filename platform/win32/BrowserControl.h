@@ -14,6 +14,7 @@
 #include <memory>
 
 #include "platform/WebView.h"
+#include "platform/win32/ComPtr.h"
 
 namespace kestrune::platform::win32 {
 
@@ -23,5 +24,9 @@ inline constexpr int kBrowserWindowId = 0xE900;
 // A control covering `rect` (client coordinates of `parent`), shown, notifying `host`; nullptr when the
 // control cannot be created or activated. COM must be initialised on this thread (OleApartment).
 std::unique_ptr<WebView> CreateBrowserControl(HWND parent, const Rect& rect, WebViewHost* host);
+
+// The control object behind a view that CreateBrowserControl made (empty for any other view), for
+// code that reaches it the way the system does, through its own interfaces and connection points.
+ComPtr<IUnknown> BrowserControlObject(const WebView& view);
 
 }  // namespace kestrune::platform::win32

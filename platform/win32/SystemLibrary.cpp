@@ -99,13 +99,4 @@ void SetMissingFunctionHandler(MissingFunctionHandler handler) {
     g_missingFunction = handler != nullptr ? handler : &DefaultMissingFunction;
 }
 
-bool RestrictDllSearchToSystem() {
-    using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
-    HMODULE kernel = ::GetModuleHandleW(L"kernel32.dll");
-    if (kernel == nullptr) return false;
-    const auto setDefault =
-        reinterpret_cast<SetDefaultDllDirectoriesFn>(reinterpret_cast<void*>(::GetProcAddress(kernel, "SetDefaultDllDirectories")));
-    return setDefault != nullptr && setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32) != FALSE;
-}
-
 }  // namespace kestrune::platform::win32

@@ -30,9 +30,4 @@ std::string MissingFunctionMessage(std::string_view library, std::string_view fu
 using MissingFunctionHandler = void (*)(const std::string& message);
 void SetMissingFunctionHandler(MissingFunctionHandler handler);
 
-// From here on, libraries loaded by plain name (the browser control's own ones included) come from
-// the system directory only, where the system supports setting that (Windows 8, or 7 with its
-// loader update). True when the restriction is in force.
-bool RestrictDllSearchToSystem();
-
 }  // namespace kestrune::platform::win32
