@@ -14,8 +14,6 @@ using platform::Rect;
 
 namespace {
 
-__extension__ typedef __int128 Wide;
-
 constexpr int kDash[] = {18, 6};
 constexpr int kDot[] = {3, 3};
 constexpr int kDashDot[] = {9, 6, 3, 6};
@@ -29,14 +27,40 @@ std::int64_t ISqrt(std::int64_t n) {
     return r;
 }
 
+// floor(a * b / d) for a result that fits in 64 bits, without a 128-bit integer type (32-bit targets
+// have none): the 128-bit product is formed from 32-bit halves and divided bit by bit.
+std::uint64_t MulDivFloor(std::uint64_t a, std::uint64_t b, std::uint64_t d) {
+    const std::uint64_t aLow = a & 0xFFFFFFFFu, aHigh = a >> 32, bLow = b & 0xFFFFFFFFu, bHigh = b >> 32;
+    const std::uint64_t lowLow = aLow * bLow, lowHigh = aLow * bHigh, highLow = aHigh * bLow;
+    const std::uint64_t middle = (lowLow >> 32) + (lowHigh & 0xFFFFFFFFu) + (highLow & 0xFFFFFFFFu);
+    const std::uint64_t low = (middle << 32) | (lowLow & 0xFFFFFFFFu);
+    const std::uint64_t high = aHigh * bHigh + (lowHigh >> 32) + (highLow >> 32) + (middle >> 32);
+    std::uint64_t quotient = 0, remainder = 0;
+    for (int bit = 127; bit >= 0; --bit) {
+        const bool carry = (remainder >> 63) != 0;
+        const std::uint64_t next = bit >= 64 ? (high >> (bit - 64)) & 1u : (low >> bit) & 1u;
+        remainder = (remainder << 1) | next;
+        quotient <<= 1;
+        if (carry || remainder >= d) {
+            remainder -= d;
+            quotient |= 1u;
+        }
+    }
+    return quotient;
+}
+
 // The first column (counted from the box's left) of row v of the ellipse inscribed in a w x h box.
 // Column u is inside when (2u+1-w)^2 / w^2 + (2v+1-h)^2 / h^2 <= 1; exact integer arithmetic, so
 // the figure is symmetric to the pixel. Returns a value above (w-1)/2 when the row is empty.
 std::int64_t EllipseInset(std::int64_t w, std::int64_t h, std::int64_t v) {
     const std::int64_t k = 2 * v + 1 - h;
-    const Wide room = static_cast<Wide>(h) * h - static_cast<Wide>(k) * k;
-    if (room < 0) return w;
-    const auto q = static_cast<std::int64_t>(static_cast<Wide>(w) * w * room / (static_cast<Wide>(h) * h));
+    // Widths and heights are differences of 32-bit coordinates, so every square fits in 64 bits.
+    const auto hh = static_cast<std::uint64_t>(h) * static_cast<std::uint64_t>(h);
+    const auto kk = static_cast<std::uint64_t>(k < 0 ? -k : k) * static_cast<std::uint64_t>(k < 0 ? -k : k);
+    if (kk > hh) return w;
+    const std::uint64_t room = hh - kk;
+    const auto q = static_cast<std::int64_t>(
+        MulDivFloor(static_cast<std::uint64_t>(w) * static_cast<std::uint64_t>(w), room, hh));
     const std::int64_t m = ISqrt(q);  // largest |2u+1-w| that fits
     const std::int64_t low = w - 1 - m;
     return std::max<std::int64_t>(0, low <= 0 ? -((-low) / 2) : (low + 1) / 2);

@@ -43,6 +43,9 @@ std::optional<DecodedPicture> DecodePng(std::span<const std::uint8_t> bytes);
 // Whether every chunk of a PNG file up to IEND lies within its bytes (checked before decoding).
 bool PngChunksFit(std::span<const std::uint8_t> bytes);
 std::optional<DecodedPicture> DecodeJpeg(std::span<const std::uint8_t> bytes);
+// Whether a JPEG file's segments and scans lead to its end-of-image marker within its bytes: a file
+// that ends before it is short, whatever a decoder would pad it out with.
+bool JpegReachesEnd(std::span<const std::uint8_t> bytes);
 std::optional<DecodedPicture> DecodeGif(std::span<const std::uint8_t> bytes);
 std::optional<DecodedPicture> DecodeBmp(std::span<const std::uint8_t> bytes);
 std::optional<DecodedPicture> DecodeIcon(std::span<const std::uint8_t> bytes, int kind);

@@ -1,7 +1,5 @@
 #include "ui/picture/Picture.h"
 
-#include <png.h>
-
 #include <algorithm>
 #include <cstring>
 
@@ -60,29 +58,42 @@ bool PngChunksFit(std::span<const std::uint8_t> bytes) {
     return false;  // no IEND: the file ends inside a chunk or before its end
 }
 
-std::optional<DecodedPicture> DecodePng(std::span<const std::uint8_t> bytes) {
-    if (bytes.size() < 8 || !PngChunksFit(bytes)) return std::nullopt;
-    png_image image;
-    std::memset(&image, 0, sizeof image);
-    image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_memory(&image, bytes.data(), bytes.size())) {
-        png_image_free(&image);
-        return std::nullopt;
+bool JpegReachesEnd(std::span<const std::uint8_t> bytes) {
+    const std::size_t n = bytes.size();
+    if (n < 4 || bytes[0] != 0xFF || bytes[1] != 0xD8) return false;
+    std::size_t at = 2;
+    while (at + 1 < n) {
+        if (bytes[at] != 0xFF) return false;  // a marker must come here
+        const std::uint8_t marker = bytes[at + 1];
+        if (marker == 0xFF) {  // fill byte before a marker
+            ++at;
+            continue;
+        }
+        if (marker == 0xD9) return true;
+        if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {  // markers without a length
+            at += 2;
+            continue;
+        }
+        if (at + 3 >= n) return false;
+        const std::size_t length = (std::size_t{bytes[at + 2]} << 8) | bytes[at + 3];
+        if (length < 2 || length > n - at - 2) return false;
+        at += 2 + length;
+        if (marker != 0xDA) continue;
+        // Entropy-coded data of the scan runs to the next marker that is neither a stuffed zero nor
+        // a restart marker.
+        while (at + 1 < n) {
+            if (bytes[at] != 0xFF) {
+                ++at;
+            } else if (bytes[at + 1] == 0x00 || (bytes[at + 1] >= 0xD0 && bytes[at + 1] <= 0xD7)) {
+                at += 2;
+            } else if (bytes[at + 1] == 0xFF) {
+                ++at;
+            } else {
+                break;
+            }
+        }
     }
-    image.format = PNG_FORMAT_BGRA;
-    if (!DimensionsAcceptable(image.width, image.height)) {
-        png_image_free(&image);
-        return std::nullopt;
-    }
-    DecodedPicture picture;
-    picture.kind = kPicturePng;
-    picture.width = static_cast<int>(image.width);
-    picture.height = static_cast<int>(image.height);
-    picture.pixels.resize(static_cast<std::size_t>(image.width) * image.height * 4);
-    const int ok = png_image_finish_read(&image, nullptr, picture.pixels.data(), 0, nullptr);
-    png_image_free(&image);
-    if (!ok) return std::nullopt;
-    return picture;
+    return false;
 }
 
 void WriteIndexedHeader(std::uint8_t* out, std::uint32_t width, std::uint32_t height) {

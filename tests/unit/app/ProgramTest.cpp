@@ -14,6 +14,7 @@
 #include "forms/Fatal.h"
 #include "forms/Loader.h"
 #include "forms/Runtime.h"
+#include "tests/support/ExitStatus.h"
 #include "tests/support/FakePlatform.h"
 #include "ui/window/WindowProperties.h"
 
@@ -145,7 +146,8 @@ TEST_F(ProgramTest, MissingStartupWindowIsFatalWithExitCodeMinusOneAndNoExitRout
             RegisterExitRoutine(&RoutineSays);
             RunStartupWindow(0x52999999);
         },
-        ::testing::ExitedWithCode(255), ::testing::Not(::testing::HasSubstr("exit routine ran")));
+        ::testing::ExitedWithCode(testing_support::kExitStatusMinusOne),
+        ::testing::Not(::testing::HasSubstr("exit routine ran")));
 }
 
 }  // namespace

@@ -96,7 +96,11 @@ protected:
         g_writes.clear();
         g_handles.clear();
         platform::InstallSystemServices(&hives_);
+#ifdef _WIN32
+        services::InitExecutablePath("C:\\Games\\Kestrune\\kestrune-launcher");
+#else
         services::InitExecutablePath("/opt/kestrune/kestrune-launcher");
+#endif
         g_loads = 0;
         g_gameOpen = false;
         g_whileOpen = nullptr;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "forms/Fatal.h"
+#include "tests/support/ExitStatus.h"
 #include "tests/support/FakePlatform.h"
 
 namespace kestrune::forms {
@@ -45,8 +46,9 @@ TEST(AllocationFailureDeathTest, AnImpossibleAllocationIsTheFatalOutOfMemoryErro
             char* p = new char[huge];
             p[0] = 1;  // never reached
         },
-        ::testing::ExitedWithCode(255),
-        "\\[错误\\] 运行时出错!\r\n\r\n错误信息：分配 9223372036854775807 字节内存失败!\r\nroutines=0");
+        ::testing::ExitedWithCode(testing_support::kExitStatusMinusOne),
+        "\\[错误\\] 运行时出错!\r\n\r\n错误信息：分配 " + std::to_string(std::numeric_limits<std::size_t>::max() / 2) +
+            " 字节内存失败!\r\nroutines=0");
 }
 
 }  // namespace
