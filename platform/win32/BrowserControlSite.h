@@ -11,6 +11,9 @@
 
 namespace kestrune::platform::win32 {
 
+// COM interfaces have no virtual destructor; the object deletes itself in Release, as its own class.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
 class BrowserControlSite final : public IOleClientSite,
                                  public IOleInPlaceSite,
                                  public IOleInPlaceFrame,
@@ -111,5 +114,6 @@ private:
     bool offline_ = false;
     IOleInPlaceObject* inPlace_ = nullptr;  // not owned: the control's, cleared before it is released
 };
+#pragma GCC diagnostic pop
 
 }  // namespace kestrune::platform::win32

@@ -12,6 +12,9 @@
 
 namespace kestrune::platform::win32 {
 
+// COM interfaces have no virtual destructor; the object deletes itself in Release, as its own class.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
 class BrowserEventSink final : public IDispatch {
 public:
     // Opens an address the host let open in a new window; the control makes no window of its own.
@@ -52,5 +55,6 @@ private:
     bool newWindowAnswered_ = false;
     bool newWindowAllowed_ = false;
 };
+#pragma GCC diagnostic pop
 
 }  // namespace kestrune::platform::win32
