@@ -1,0 +1,200 @@
+#include "platform/win32/BrowserControlSite.h"
+
+#include <idispids.h>
+
+#include <cstddef>
+
+namespace kestrune::platform::win32 {
+
+ComPtr<BrowserControlSite> BrowserControlSite::Create(HWND box, const RECT& position) {
+    return ComPtr<BrowserControlSite>::Adopt(new BrowserControlSite(box, position));
+}
+
+// ---- IUnknown
+
+HRESULT BrowserControlSite::QueryInterface(REFIID riid, void** object) {
+    if (object == nullptr) return E_POINTER;
+    *object = nullptr;
+    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IOleClientSite))
+        *object = static_cast<IOleClientSite*>(this);
+    else if (IsEqualIID(riid, IID_IOleWindow) || IsEqualIID(riid, IID_IOleInPlaceSite))
+        *object = static_cast<IOleInPlaceSite*>(this);
+    else if (IsEqualIID(riid, IID_IOleInPlaceUIWindow) || IsEqualIID(riid, IID_IOleInPlaceFrame))
+        *object = static_cast<IOleInPlaceFrame*>(this);
+    else if (IsEqualIID(riid, IID_IDispatch))
+        *object = static_cast<IDispatch*>(this);
+    else if (IsEqualIID(riid, IID_IDocHostUIHandler))
+        *object = static_cast<IDocHostUIHandler*>(this);
+    else
+        return E_NOINTERFACE;
+    AddRef();
+    return S_OK;
+}
+
+ULONG BrowserControlSite::AddRef() { return ++references_; }
+
+ULONG BrowserControlSite::Release() {
+    const ULONG left = --references_;
+    if (left == 0) delete this;
+    return left;
+}
+
+// ---- IOleClientSite: an embedding with nothing to save and no container of documents.
+
+HRESULT BrowserControlSite::SaveObject() { return E_NOTIMPL; }
+HRESULT BrowserControlSite::GetMoniker(DWORD, DWORD, IMoniker** moniker) {
+    if (moniker != nullptr) *moniker = nullptr;
+    return E_NOTIMPL;
+}
+HRESULT BrowserControlSite::GetContainer(IOleContainer** container) {
+    if (container != nullptr) *container = nullptr;
+    return E_NOINTERFACE;
+}
+HRESULT BrowserControlSite::ShowObject() { return S_OK; }
+HRESULT BrowserControlSite::OnShowWindow(BOOL) { return S_OK; }
+HRESULT BrowserControlSite::RequestNewObjectLayout() { return E_NOTIMPL; }
+
+// ---- IOleWindow
+
+HRESULT BrowserControlSite::GetWindow(HWND* window) {
+    if (window == nullptr) return E_POINTER;
+    *window = box_;
+    return box_ != nullptr ? S_OK : E_FAIL;
+}
+HRESULT BrowserControlSite::ContextSensitiveHelp(BOOL) { return E_NOTIMPL; }
+
+// ---- IOleInPlaceSite
+
+HRESULT BrowserControlSite::CanInPlaceActivate() { return box_ != nullptr ? S_OK : S_FALSE; }
+HRESULT BrowserControlSite::OnInPlaceActivate() { return S_OK; }
+HRESULT BrowserControlSite::OnUIActivate() { return S_OK; }
+
+HRESULT BrowserControlSite::GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** document,
+                                             LPRECT position, LPRECT clip, LPOLEINPLACEFRAMEINFO info) {
+    if (frame == nullptr || document == nullptr || position == nullptr || clip == nullptr || info == nullptr)
+        return E_POINTER;
+    *frame = static_cast<IOleInPlaceFrame*>(this);
+    AddRef();
+    *document = nullptr;  // the frame is the only user-interface window
+    *position = position_;
+    *clip = position_;
+    info->fMDIApp = FALSE;
+    info->hwndFrame = box_ != nullptr ? ::GetAncestor(box_, GA_ROOT) : nullptr;
+    info->haccel = nullptr;
+    info->cAccelEntries = 0;
+    return S_OK;
+}
+
+HRESULT BrowserControlSite::Scroll(SIZE) { return E_NOTIMPL; }
+HRESULT BrowserControlSite::OnUIDeactivate(BOOL) { return S_OK; }
+HRESULT BrowserControlSite::OnInPlaceDeactivate() {
+    inPlace_ = nullptr;
+    return S_OK;
+}
+HRESULT BrowserControlSite::DiscardUndoState() { return S_OK; }
+HRESULT BrowserControlSite::DeactivateAndUndo() { return S_OK; }
+
+HRESULT BrowserControlSite::OnPosRectChange(LPCRECT position) {
+    if (position == nullptr) return E_POINTER;
+    position_ = *position;
+    if (inPlace_ != nullptr) inPlace_->SetObjectRects(&position_, &position_);
+    return S_OK;
+}
+
+// ---- IOleInPlaceUIWindow / IOleInPlaceFrame: no tool space, menus or status bar to lend.
+
+HRESULT BrowserControlSite::GetBorder(LPRECT) { return INPLACE_E_NOTOOLSPACE; }
+HRESULT BrowserControlSite::RequestBorderSpace(LPCBORDERWIDTHS) { return INPLACE_E_NOTOOLSPACE; }
+HRESULT BrowserControlSite::SetBorderSpace(LPCBORDERWIDTHS) { return OLE_E_INVALIDRECT; }
+HRESULT BrowserControlSite::SetActiveObject(IOleInPlaceActiveObject*, LPCOLESTR) { return S_OK; }
+HRESULT BrowserControlSite::InsertMenus(HMENU, LPOLEMENUGROUPWIDTHS) { return E_NOTIMPL; }
+HRESULT BrowserControlSite::SetMenu(HMENU, HOLEMENU, HWND) { return S_OK; }
+HRESULT BrowserControlSite::RemoveMenus(HMENU) { return E_NOTIMPL; }
+HRESULT BrowserControlSite::SetStatusText(LPCOLESTR) { return S_OK; }
+HRESULT BrowserControlSite::EnableModeless(BOOL) { return S_OK; }
+HRESULT BrowserControlSite::TranslateAccelerator(LPMSG, WORD) { return S_FALSE; }
+
+// ---- IDispatch: ambient properties
+
+HRESULT BrowserControlSite::GetTypeInfoCount(UINT* count) {
+    if (count == nullptr) return E_POINTER;
+    *count = 0;
+    return S_OK;
+}
+HRESULT BrowserControlSite::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
+    if (info != nullptr) *info = nullptr;
+    return E_NOTIMPL;
+}
+HRESULT BrowserControlSite::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) { return E_NOTIMPL; }
+
+HRESULT BrowserControlSite::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS*, VARIANT* result, EXCEPINFO*,
+                                   UINT*) {
+    if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
+    if ((flags & DISPATCH_PROPERTYGET) == 0) return DISP_E_MEMBERNOTFOUND;
+    bool value;
+    switch (id) {
+    case DISPID_AMBIENT_SILENT:
+        value = silent_;
+        break;
+    case DISPID_AMBIENT_OFFLINEIFNOTCONNECTED:
+        value = offline_;
+        break;
+    default:
+        return DISP_E_MEMBERNOTFOUND;  // every other ambient property keeps the control's default
+    }
+    if (result == nullptr) return E_POINTER;
+    ::VariantInit(result);
+    V_VT(result) = VT_BOOL;
+    V_BOOL(result) = value ? VARIANT_TRUE : VARIANT_FALSE;
+    return S_OK;
+}
+
+// ---- IDocHostUIHandler: the page keeps the control's own look; its context menu is the page
+// window's to refuse (the box's hook swallows the requests), so it is not decided here.
+
+HRESULT BrowserControlSite::ShowContextMenu(DWORD, POINT*, IUnknown*, IDispatch*) { return S_FALSE; }
+
+HRESULT BrowserControlSite::GetHostInfo(DOCHOSTUIINFO* info) {
+    if (info == nullptr) return E_POINTER;
+    if (info->cbSize < offsetof(DOCHOSTUIINFO, pchHostCss)) return E_INVALIDARG;
+    info->dwFlags = 0;  // border, scroll bars and text selection as the control draws them
+    info->dwDoubleClick = DOCHOSTUIDBLCLK_DEFAULT;
+    if (info->cbSize >= sizeof(DOCHOSTUIINFO)) {  // an older control's record ends before these
+        info->pchHostCss = nullptr;
+        info->pchHostNS = nullptr;
+    }
+    return S_OK;
+}
+
+HRESULT BrowserControlSite::ShowUI(DWORD, IOleInPlaceActiveObject*, IOleCommandTarget*, IOleInPlaceFrame*,
+                                   IOleInPlaceUIWindow*) {
+    return S_FALSE;
+}
+HRESULT BrowserControlSite::HideUI() { return S_OK; }
+HRESULT BrowserControlSite::UpdateUI() { return S_OK; }
+HRESULT BrowserControlSite::OnDocWindowActivate(BOOL) { return S_OK; }
+HRESULT BrowserControlSite::OnFrameWindowActivate(BOOL) { return S_OK; }
+HRESULT BrowserControlSite::ResizeBorder(LPCRECT, IOleInPlaceUIWindow*, BOOL) { return S_OK; }
+HRESULT BrowserControlSite::TranslateAccelerator(LPMSG, const GUID*, DWORD) { return S_FALSE; }
+HRESULT BrowserControlSite::GetOptionKeyPath(LPOLESTR* key, DWORD) {
+    if (key != nullptr) *key = nullptr;
+    return S_FALSE;
+}
+HRESULT BrowserControlSite::GetDropTarget(IDropTarget*, IDropTarget** replacement) {
+    if (replacement != nullptr) *replacement = nullptr;
+    return E_NOTIMPL;
+}
+HRESULT BrowserControlSite::GetExternal(IDispatch** external) {
+    if (external != nullptr) *external = nullptr;
+    return S_FALSE;
+}
+HRESULT BrowserControlSite::TranslateUrl(DWORD, LPWSTR, LPWSTR* translated) {
+    if (translated != nullptr) *translated = nullptr;
+    return S_FALSE;
+}
+HRESULT BrowserControlSite::FilterDataObject(IDataObject*, IDataObject** replacement) {
+    if (replacement != nullptr) *replacement = nullptr;
+    return S_FALSE;
+}
+
+}  // namespace kestrune::platform::win32

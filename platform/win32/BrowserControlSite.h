@@ -1,0 +1,119 @@
+// The container side of the embedded browser control: the client site, the in-place site and frame,
+// the ambient properties and the document host's user-interface handler. The box window is the
+// window the control is activated in; the box has no menus, tool space or accelerators to share.
+#pragma once
+
+#include <ole2.h>
+#include <docobj.h>
+#include <mshtmhst.h>
+
+#include "platform/win32/ComPtr.h"
+
+namespace kestrune::platform::win32 {
+
+// COM interfaces have no virtual destructor; the object deletes itself in Release, as its own class.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
+class BrowserControlSite final : public IOleClientSite,
+                                 public IOleInPlaceSite,
+                                 public IOleInPlaceFrame,
+                                 public IDispatch,
+                                 public IDocHostUIHandler {
+public:
+    // `box`: the window the control's own window becomes a child of; `position`: where, in the box's
+    // client coordinates.
+    static ComPtr<BrowserControlSite> Create(HWND box, const RECT& position);
+
+    // The control asks for these two ambient properties (silent: no dialog boxes of its own; offline:
+    // pages from the cache when not connected) when it is sited and when told they changed.
+    void SetAmbientSilent(bool silent) { silent_ = silent; }
+    void SetAmbientOffline(bool offline) { offline_ = offline; }
+    bool AmbientSilent() const { return silent_; }
+    bool AmbientOffline() const { return offline_; }
+    // The control is being closed: the site answers no more requests for windows.
+    void Detach() { box_ = nullptr; }
+
+    // ---- IUnknown
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
+    ULONG STDMETHODCALLTYPE AddRef() override;
+    ULONG STDMETHODCALLTYPE Release() override;
+
+    // ---- IOleClientSite
+    HRESULT STDMETHODCALLTYPE SaveObject() override;
+    HRESULT STDMETHODCALLTYPE GetMoniker(DWORD assign, DWORD which, IMoniker** moniker) override;
+    HRESULT STDMETHODCALLTYPE GetContainer(IOleContainer** container) override;
+    HRESULT STDMETHODCALLTYPE ShowObject() override;
+    HRESULT STDMETHODCALLTYPE OnShowWindow(BOOL show) override;
+    HRESULT STDMETHODCALLTYPE RequestNewObjectLayout() override;
+
+    // ---- IOleWindow (shared by the in-place site and frame)
+    HRESULT STDMETHODCALLTYPE GetWindow(HWND* window) override;
+    HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL enter) override;
+
+    // ---- IOleInPlaceSite
+    HRESULT STDMETHODCALLTYPE CanInPlaceActivate() override;
+    HRESULT STDMETHODCALLTYPE OnInPlaceActivate() override;
+    HRESULT STDMETHODCALLTYPE OnUIActivate() override;
+    HRESULT STDMETHODCALLTYPE GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** document,
+                                               LPRECT position, LPRECT clip, LPOLEINPLACEFRAMEINFO info) override;
+    HRESULT STDMETHODCALLTYPE Scroll(SIZE extent) override;
+    HRESULT STDMETHODCALLTYPE OnUIDeactivate(BOOL undoable) override;
+    HRESULT STDMETHODCALLTYPE OnInPlaceDeactivate() override;
+    HRESULT STDMETHODCALLTYPE DiscardUndoState() override;
+    HRESULT STDMETHODCALLTYPE DeactivateAndUndo() override;
+    HRESULT STDMETHODCALLTYPE OnPosRectChange(LPCRECT position) override;
+
+    // ---- IOleInPlaceUIWindow / IOleInPlaceFrame
+    HRESULT STDMETHODCALLTYPE GetBorder(LPRECT border) override;
+    HRESULT STDMETHODCALLTYPE RequestBorderSpace(LPCBORDERWIDTHS widths) override;
+    HRESULT STDMETHODCALLTYPE SetBorderSpace(LPCBORDERWIDTHS widths) override;
+    HRESULT STDMETHODCALLTYPE SetActiveObject(IOleInPlaceActiveObject* object, LPCOLESTR name) override;
+    HRESULT STDMETHODCALLTYPE InsertMenus(HMENU shared, LPOLEMENUGROUPWIDTHS widths) override;
+    HRESULT STDMETHODCALLTYPE SetMenu(HMENU shared, HOLEMENU descriptor, HWND activeObject) override;
+    HRESULT STDMETHODCALLTYPE RemoveMenus(HMENU shared) override;
+    HRESULT STDMETHODCALLTYPE SetStatusText(LPCOLESTR text) override;
+    HRESULT STDMETHODCALLTYPE EnableModeless(BOOL enable) override;  // also IDocHostUIHandler's
+    HRESULT STDMETHODCALLTYPE TranslateAccelerator(LPMSG message, WORD id) override;
+
+    // ---- IDispatch: the ambient properties
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID locale, ITypeInfo** info) override;
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID locale,
+                                            DISPID* ids) override;
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID riid, LCID locale, WORD flags, DISPPARAMS* params,
+                                     VARIANT* result, EXCEPINFO* exception, UINT* argumentError) override;
+
+    // ---- IDocHostUIHandler
+    HRESULT STDMETHODCALLTYPE ShowContextMenu(DWORD id, POINT* point, IUnknown* target, IDispatch* object) override;
+    HRESULT STDMETHODCALLTYPE GetHostInfo(DOCHOSTUIINFO* info) override;
+    HRESULT STDMETHODCALLTYPE ShowUI(DWORD id, IOleInPlaceActiveObject* object, IOleCommandTarget* target,
+                                     IOleInPlaceFrame* frame, IOleInPlaceUIWindow* document) override;
+    HRESULT STDMETHODCALLTYPE HideUI() override;
+    HRESULT STDMETHODCALLTYPE UpdateUI() override;
+    HRESULT STDMETHODCALLTYPE OnDocWindowActivate(BOOL activate) override;
+    HRESULT STDMETHODCALLTYPE OnFrameWindowActivate(BOOL activate) override;
+    HRESULT STDMETHODCALLTYPE ResizeBorder(LPCRECT border, IOleInPlaceUIWindow* window, BOOL frameWindow) override;
+    HRESULT STDMETHODCALLTYPE TranslateAccelerator(LPMSG message, const GUID* group, DWORD id) override;
+    HRESULT STDMETHODCALLTYPE GetOptionKeyPath(LPOLESTR* key, DWORD reserved) override;
+    HRESULT STDMETHODCALLTYPE GetDropTarget(IDropTarget* dropTarget, IDropTarget** replacement) override;
+    HRESULT STDMETHODCALLTYPE GetExternal(IDispatch** external) override;
+    HRESULT STDMETHODCALLTYPE TranslateUrl(DWORD reserved, LPWSTR url, LPWSTR* translated) override;
+    HRESULT STDMETHODCALLTYPE FilterDataObject(IDataObject* data, IDataObject** replacement) override;
+
+    // The in-place object, told when the control moves its own window (OnPosRectChange).
+    void SetInPlaceObject(IOleInPlaceObject* object) { inPlace_ = object; }
+
+private:
+    BrowserControlSite(HWND box, const RECT& position) : box_(box), position_(position) {}
+    virtual ~BrowserControlSite() = default;
+
+    ULONG references_ = 1;
+    HWND box_;
+    RECT position_;
+    bool silent_ = false;
+    bool offline_ = false;
+    IOleInPlaceObject* inPlace_ = nullptr;  // not owned: the control's, cleared before it is released
+};
+#pragma GCC diagnostic pop
+
+}  // namespace kestrune::platform::win32

@@ -1,0 +1,201 @@
+#include "platform/win32/BrowserEventSink.h"
+
+#include <exdisp.h>
+#include <exdispid.h>
+
+#include "platform/win32/Bstr.h"
+
+namespace kestrune::platform::win32 {
+
+namespace {
+
+// The control passes the arguments of a notification last first: argument i of n is rgvarg[n - 1 - i].
+const VARIANT* Argument(const DISPPARAMS& params, UINT index, UINT count) {
+    if (params.cArgs != count || params.rgvarg == nullptr) return nullptr;
+    return &params.rgvarg[count - 1 - index];
+}
+
+// Arguments given by reference to a variant (the addresses, for one) are read through it.
+const VARIANT* Dereferenced(const VARIANT* value) {
+    while (value != nullptr && V_VT(value) == (VT_BYREF | VT_VARIANT)) value = V_VARIANTREF(value);
+    return value;
+}
+
+std::string TextOf(const VARIANT* value) {
+    value = Dereferenced(value);
+    if (value == nullptr) return {};
+    if (V_VT(value) == VT_BSTR) return Bstr::ToUtf8(V_BSTR(value));
+    if (V_VT(value) == (VT_BYREF | VT_BSTR)) return V_BSTRREF(value) != nullptr ? Bstr::ToUtf8(*V_BSTRREF(value)) : std::string();
+    VARIANT converted;
+    ::VariantInit(&converted);
+    std::string text;
+    if (SUCCEEDED(::VariantChangeType(&converted, const_cast<VARIANT*>(value), 0, VT_BSTR))) text = Bstr::ToUtf8(V_BSTR(&converted));
+    ::VariantClear(&converted);
+    return text;
+}
+
+long LongOf(const VARIANT* value) {
+    value = Dereferenced(value);
+    if (value == nullptr) return 0;
+    if (V_VT(value) == VT_I4) return V_I4(value);
+    VARIANT converted;
+    ::VariantInit(&converted);
+    long number = 0;
+    if (SUCCEEDED(::VariantChangeType(&converted, const_cast<VARIANT*>(value), 0, VT_I4))) number = V_I4(&converted);
+    ::VariantClear(&converted);
+    return number;
+}
+
+bool BoolOf(const VARIANT* value) { return LongOf(value) != 0; }
+
+// The Cancel argument: a VARIANT_BOOL the control reads once the notification returns.
+VARIANT_BOOL* CancelOf(const VARIANT* value) {
+    value = Dereferenced(value);
+    return value != nullptr && V_VT(value) == (VT_BYREF | VT_BOOL) ? V_BOOLREF(value) : nullptr;
+}
+
+void SetCancel(VARIANT_BOOL* cancel, bool cancelled) {
+    if (cancel != nullptr && cancelled) *cancel = VARIANT_TRUE;
+}
+
+// Only web addresses go to the user's browser; anything else (a script address, a file, another
+// program's scheme) is not handed to the shell.
+bool IsWebAddress(const std::string& url) {
+    auto startsWith = [&url](std::string_view prefix) {
+        if (url.size() < prefix.size()) return false;
+        for (std::size_t i = 0; i < prefix.size(); ++i) {
+            char c = url[i];
+            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+            if (c != prefix[i]) return false;
+        }
+        return true;
+    };
+    return startsWith("http://") || startsWith("https://");
+}
+
+}  // namespace
+
+ComPtr<BrowserEventSink> BrowserEventSink::Create(WebViewHost* host, Opener openNewWindow) {
+    return ComPtr<BrowserEventSink>::Adopt(new BrowserEventSink(host, std::move(openNewWindow)));
+}
+
+HRESULT BrowserEventSink::QueryInterface(REFIID riid, void** object) {
+    if (object == nullptr) return E_POINTER;
+    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) || IsEqualIID(riid, DIID_DWebBrowserEvents2)) {
+        *object = static_cast<IDispatch*>(this);
+        AddRef();
+        return S_OK;
+    }
+    *object = nullptr;
+    return E_NOINTERFACE;
+}
+
+ULONG BrowserEventSink::AddRef() { return ++references_; }
+
+ULONG BrowserEventSink::Release() {
+    const ULONG left = --references_;
+    if (left == 0) delete this;
+    return left;
+}
+
+HRESULT BrowserEventSink::GetTypeInfoCount(UINT* count) {
+    if (count == nullptr) return E_POINTER;
+    *count = 0;
+    return S_OK;
+}
+
+HRESULT BrowserEventSink::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
+    if (info != nullptr) *info = nullptr;
+    return E_NOTIMPL;
+}
+
+HRESULT BrowserEventSink::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) { return E_NOTIMPL; }
+
+HRESULT BrowserEventSink::Invoke(DISPID id, REFIID riid, LCID, WORD, DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
+                                 UINT*) {
+    if (!IsEqualIID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
+    if (result != nullptr) ::VariantInit(result);
+    if (params == nullptr) return E_INVALIDARG;
+    // A handler may end the view (and with it the last reference the control holds) meanwhile.
+    const ComPtr<BrowserEventSink> keep = [this] {
+        AddRef();
+        return ComPtr<BrowserEventSink>::Adopt(this);
+    }();
+    Dispatch(id, *params);
+    return S_OK;
+}
+
+void BrowserEventSink::Dispatch(DISPID id, const DISPPARAMS& params) {
+    // Only the second announcement of a new-window request follows the first; anything else ends it.
+    if (id != DISPID_NEWWINDOW2 && id != DISPID_NEWWINDOW3) newWindowAnswered_ = false;
+    switch (id) {
+    case DISPID_BEFORENAVIGATE2: {  // (frame, address, flags, target frame, post data, headers, cancel)
+        VARIANT_BOOL* cancel = CancelOf(Argument(params, 6, 7));
+        if (cancel == nullptr) return;
+        const std::string url = TextOf(Argument(params, 1, 7));
+        const bool allowed = host_ != nullptr && host_->BeforeNavigate(url);
+        // A view that went while its host decided has nobody left to show the page to.
+        SetCancel(cancel, !allowed || host_ == nullptr);
+        return;
+    }
+    case DISPID_NAVIGATECOMPLETE2:  // (frame, address)
+        if (params.cArgs == 2 && host_ != nullptr) host_->NavigateComplete(TextOf(Argument(params, 1, 2)));
+        return;
+    case DISPID_DOCUMENTCOMPLETE:  // (frame, address)
+        if (params.cArgs == 2 && host_ != nullptr) host_->DocumentComplete(TextOf(Argument(params, 1, 2)));
+        return;
+    case DISPID_DOWNLOADBEGIN:
+        if (host_ != nullptr) host_->DownloadBegin();
+        return;
+    case DISPID_DOWNLOADCOMPLETE:
+        if (host_ != nullptr) host_->DownloadComplete();
+        return;
+    case DISPID_PROGRESSCHANGE:  // (progress, maximum)
+        if (params.cArgs == 2 && host_ != nullptr)
+            host_->ProgressChange(static_cast<int>(LongOf(Argument(params, 0, 2))),
+                                  static_cast<int>(LongOf(Argument(params, 1, 2))));
+        return;
+    case DISPID_STATUSTEXTCHANGE:  // (text)
+        if (params.cArgs == 1 && host_ != nullptr) host_->StatusTextChange(TextOf(Argument(params, 0, 1)));
+        return;
+    case DISPID_TITLECHANGE:  // (text)
+        if (params.cArgs == 1 && host_ != nullptr) host_->TitleChange(TextOf(Argument(params, 0, 1)));
+        return;
+    case DISPID_COMMANDSTATECHANGE:  // (command, enabled)
+        if (params.cArgs == 2 && host_ != nullptr)
+            host_->CommandStateChange(static_cast<int>(LongOf(Argument(params, 0, 2))), BoolOf(Argument(params, 1, 2)));
+        return;
+    case DISPID_NEWWINDOW2:  // (new window object, cancel)
+        if (VARIANT_BOOL* cancel = CancelOf(Argument(params, 1, 2))) NewWindowRequest(cancel, {}, false);
+        return;
+    case DISPID_NEWWINDOW3:  // (new window object, cancel, flags, address of the page asking, address)
+        if (VARIANT_BOOL* cancel = CancelOf(Argument(params, 1, 5)))
+            NewWindowRequest(cancel, TextOf(Argument(params, 4, 5)), true);
+        return;
+    default:
+        return;  // property change, quit, visibility, navigation errors and the rest: nothing to tell
+    }
+}
+
+void BrowserEventSink::NewWindowRequest(VARIANT_BOOL* cancel, const std::string& url, bool urlKnown) {
+    bool allowed;
+    if (urlKnown && newWindowAnswered_) {
+        allowed = newWindowAllowed_;  // the host was asked when the request was first announced
+    } else {
+        allowed = host_ != nullptr && host_->NewWindow(url);
+        allowed = allowed && host_ != nullptr;
+    }
+    newWindowAnswered_ = !urlKnown;
+    newWindowAllowed_ = allowed;
+    if (!allowed) {
+        SetCancel(cancel, true);
+        return;
+    }
+    // Let go, a web address opens in the user's own browser and never in a window of the control.
+    if (urlKnown && IsWebAddress(url) && openNewWindow_) {
+        SetCancel(cancel, true);
+        openNewWindow_(url);
+    }
+}
+
+}  // namespace kestrune::platform::win32

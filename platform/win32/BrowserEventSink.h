@@ -1,0 +1,60 @@
+// The browser control's notifications (its DWebBrowserEvents2 dispatch interface, advised through
+// the control's connection point) turned into the web view host's ten notifications.
+#pragma once
+
+#include <ole2.h>
+
+#include <functional>
+#include <string>
+
+#include "platform/WebView.h"
+#include "platform/win32/ComPtr.h"
+
+namespace kestrune::platform::win32 {
+
+// COM interfaces have no virtual destructor; the object deletes itself in Release, as its own class.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
+class BrowserEventSink final : public IDispatch {
+public:
+    // Opens an address the host let open in a new window; the control makes no window of its own.
+    using Opener = std::function<void(const std::string& url)>;
+
+    static ComPtr<BrowserEventSink> Create(WebViewHost* host, Opener openNewWindow);
+
+    // The host is not called any more after this (its view is going). A notification arriving later
+    // is answered as if nobody were listening; a navigation or new window pending is cancelled.
+    void Detach() { host_ = nullptr; }
+    bool Attached() const { return host_ != nullptr; }
+
+    // ---- IUnknown
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
+    ULONG STDMETHODCALLTYPE AddRef() override;
+    ULONG STDMETHODCALLTYPE Release() override;
+    // ---- IDispatch: only Invoke does anything; the control calls it by dispatch id.
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID locale, ITypeInfo** info) override;
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID locale,
+                                            DISPID* ids) override;
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID riid, LCID locale, WORD flags, DISPPARAMS* params,
+                                     VARIANT* result, EXCEPINFO* exception, UINT* argumentError) override;
+
+private:
+    BrowserEventSink(WebViewHost* host, Opener openNewWindow) : host_(host), openNewWindow_(std::move(openNewWindow)) {}
+    virtual ~BrowserEventSink() = default;
+
+    void Dispatch(DISPID id, const DISPPARAMS& params);
+    // A new-window request: asks the host (once per request) and answers the control's Cancel.
+    void NewWindowRequest(VARIANT_BOOL* cancel, const std::string& url, bool urlKnown);
+
+    ULONG references_ = 1;
+    WebViewHost* host_;
+    Opener openNewWindow_;
+    // The control announces one request twice, first without its address (NewWindow2) and then with
+    // it (NewWindow3): the host's answer to the first is kept for the second.
+    bool newWindowAnswered_ = false;
+    bool newWindowAllowed_ = false;
+};
+#pragma GCC diagnostic pop
+
+}  // namespace kestrune::platform::win32
