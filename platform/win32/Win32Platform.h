@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "platform/Platform.h"
+#include "resources/windows/ResourceIds.h"
 
 namespace kestrune::platform::win32 {
 
@@ -16,8 +17,8 @@ namespace kestrune::platform::win32 {
 // registered. Only one may exist at a time; it runs on the thread that creates it.
 std::unique_ptr<Platform> CreateWin32Platform(HINSTANCE instance);
 
-// Resource numbers of the executable's own icon and hand pointer (resources/windows/).
-inline constexpr int kProgramIconResource = 1;
-inline constexpr int kHandCursorResource = 2;
+// Resource numbers of the executable's own icon and hand pointer.
+inline constexpr int kProgramIconResource = KESTRUNE_IDI_PROGRAM;
+inline constexpr int kHandCursorResource = KESTRUNE_IDC_HAND;
 
 }  // namespace kestrune::platform::win32

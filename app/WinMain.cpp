@@ -1,0 +1,40 @@
+// Entry point on Windows (GUI subsystem, no console): library search restricted to the system
+// directory, OLE for the GUI thread, the Win32 backend and the Windows system services, then the
+// program itself. The exit code is the program's: 0, or -1 after a fatal error.
+#include <windows.h>
+
+#include <memory>
+
+#include "app/Program.h"
+#include "platform/Platform.h"
+#include "platform/SystemServices.h"
+#include "platform/win32/OleApartment.h"
+#include "platform/win32/Win32DllSearch.h"
+#include "platform/win32/Win32Platform.h"
+#if __has_include("platform/win32/WindowsSystemServices.h")
+#include "platform/win32/WindowsSystemServices.h"
+#define KESTRUNE_WIN_SERVICES 1
+#endif
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    namespace platform = kestrune::platform;
+    // First of all, before anything loads a library by name.
+    platform::win32::RestrictLibrarySearchToSystem();
+    // Once for the thread, released last (after every window and browser control is gone).
+    const platform::win32::OleApartment ole;
+
+#ifdef KESTRUNE_WIN_SERVICES
+    std::unique_ptr<platform::SystemServices> services = platform::win32::CreateWindowsSystemServices();
+    platform::InstallSystemServices(services.get());
+#endif
+    std::unique_ptr<platform::Platform> backend = platform::win32::CreateWin32Platform(instance);
+    if (!backend) return -1;
+    platform::Install(backend.get());
+
+    const int exitCode = kestrune::app::Run();
+
+    platform::Install(nullptr);
+    backend.reset();
+    platform::InstallSystemServices(nullptr);
+    return exitCode;
+}

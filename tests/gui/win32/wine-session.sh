@@ -1,0 +1,65 @@
+#!/bin/sh
+# Runs a command under Wine inside a private X session (tests/gui/with-x-session.sh: Xvfb + openbox),
+# with a Wine prefix of the GUI tests' own and a wine server that lives exactly as long as the
+# command, so every run's Wine processes talk to this run's display.
+#
+#   wine-session.sh PREFIX_DIR COMMAND [ARGS...]
+#
+# PREFIX_DIR holds the prefix (made with wineboot on first use, kept for later runs), its home and
+# desktop folders. Runs on one prefix are serialised. COMMAND sees WINEPREFIX, HOME, WINEDEBUG and
+# WINEDLLOVERRIDES set; `wine prog.exe` starts Windows programs there. Exits with COMMAND's status.
+set -u
+here=$(cd "$(dirname "$0")" && pwd)
+
+if [ "$#" -lt 2 ]; then
+    echo "usage: $0 prefix-dir command [args...]" >&2
+    exit 2
+fi
+if [ "${KESTRUNE_WINE_SESSION_X:-}" != "${DISPLAY:-none}" ]; then
+    # Not inside our own X session yet.
+    exec "$here/../with-x-session.sh" sh -c \
+        'export KESTRUNE_WINE_SESSION_X="$DISPLAY"; exec "$0" "$@"' "$0" "$@"
+fi
+
+root=$1
+shift
+mkdir -p "$root"
+root=$(cd "$root" && pwd)
+export WINEPREFIX="$root/prefix"
+export HOME="$root/home"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d"
+mkdir -p "$HOME"
+
+exec 9>"$root/lock"
+flock 9
+
+if [ ! -f "$root/ready" ]; then
+    rm -rf "$WINEPREFIX"
+    if ! timeout "${KESTRUNE_WINEBOOT_TIMEOUT:-300}" wineboot -i >"$root/wineboot.log" 2>&1; then
+        echo "$0: wineboot failed, see $root/wineboot.log" >&2
+        exit 1
+    fi
+    timeout 60 wineserver -w
+    # A fresh prefix's user folders are links into $HOME; the tests get real folders of their own.
+    for user_dir in "$WINEPREFIX"/drive_c/users/*; do
+        [ "$(basename "$user_dir")" = Public ] && continue
+        for folder in Desktop Documents Downloads Music Pictures Videos Templates; do
+            if [ -L "$user_dir/$folder" ]; then
+                rm -f "$user_dir/$folder"
+                mkdir -p "$user_dir/$folder"
+            fi
+        done
+    done
+    touch "$root/ready"
+fi
+
+stop_server() { timeout 30 wineserver -k >/dev/null 2>&1; timeout 30 wineserver -w >/dev/null 2>&1; }
+# A server left from an earlier run talks to a display that is gone.
+stop_server
+trap stop_server EXIT
+trap 'exit 130' INT TERM
+wineserver -p
+timeout 60 wine cmd /c exit </dev/null >/dev/null 2>&1
+
+"$@"
