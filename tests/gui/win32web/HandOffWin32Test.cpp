@@ -54,7 +54,7 @@ struct WhileOpen {
     bool loginEnabled = true;
     std::wstring title;
     RECT game{}, box{};
-    SIZE boxClient{}, controlWindow{};
+    SIZE boxClient{}, controlWindow{}, documentView{};
 };
 
 class HandOffWin32Test : public ::testing::Test {
@@ -201,8 +201,13 @@ void HandOffWin32Test::WatchGameWindow(const std::string& target, WhileOpen& ope
         RECT client{};
         ::GetClientRect(box, &client);
         open.boxClient = {client.right, client.bottom};
-        const RECT inner = WindowRectOf(::GetWindow(box, GW_CHILD));
+        HWND browserWindow = ::GetWindow(box, GW_CHILD);
+        const RECT inner = WindowRectOf(browserWindow);
         open.controlWindow = {inner.right - inner.left, inner.bottom - inner.top};
+        if (HWND view = ::GetWindow(browserWindow, GW_CHILD)) {
+            const RECT document = WindowRectOf(view);
+            open.documentView = {document.right - document.left, document.bottom - document.top};
+        }
         ::PostMessageW(game, WM_CLOSE, 0, 0);
     });
 }
@@ -216,6 +221,9 @@ void ExpectGameWindowAsSpecified(const WhileOpen& open) {
     EXPECT_EQ(open.box.bottom - open.box.top, open.game.bottom - open.game.top - 32);
     EXPECT_EQ(open.controlWindow.cx, open.boxClient.cx);  // the control fills its box
     EXPECT_EQ(open.controlWindow.cy, open.boxClient.cy);
+    // The control lays out its own document view in its window, resized as the box was.
+    EXPECT_EQ(open.documentView.cx, open.boxClient.cx);
+    EXPECT_EQ(open.documentView.cy, open.boxClient.cy);
 }
 
 TEST_F(HandOffWin32Test, TheMarkedAddressOpensTheGameWindowModallyAndTheLoginNavigationIsCancelled) {
