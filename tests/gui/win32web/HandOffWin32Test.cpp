@@ -213,7 +213,7 @@ void HandOffWin32Test::WatchGameWindow(const std::string& target, WhileOpen& ope
     });
 }
 
-void ExpectGameWindowAsSpecified(const WhileOpen& open) {
+void ExpectGameWindowOpenAndLaidOut(const WhileOpen& open) {
     ASSERT_TRUE(open.seen);
     EXPECT_TRUE(open.maximized);
     EXPECT_FALSE(open.loginEnabled);
@@ -238,7 +238,7 @@ TEST_F(HandOffWin32Test, TheMarkedAddressOpensTheGameWindowModallyAndTheLoginNav
     WatchGameWindow(target, open);
 
     EXPECT_EQ(DeliverBeforeNavigate(play), VARIANT_TRUE);  // returns once the game window is closed
-    ExpectGameWindowAsSpecified(open);
+    ExpectGameWindowOpenAndLaidOut(open);
 
     EXPECT_EQ(HandleOf(app::kGameWindow, app::kGameWindowUnit), nullptr);
     EXPECT_TRUE(::IsWindowEnabled(loginWindow));
@@ -257,7 +257,7 @@ TEST_F(HandOffWin32Test, TheLoginBoxNavigatedForRealToTheGameAddressHandsOffAndS
     WatchGameWindow(target, open);
     forms::WriteProperty(app::kLoginWindow, app::kLoginBrowser, 11, server.Url(target));
     ASSERT_TRUE(RunFor(20000, [&] { return open.done && HandleOf(app::kGameWindow, app::kGameWindowUnit) == nullptr; }));
-    ExpectGameWindowAsSpecified(open);
+    ExpectGameWindowOpenAndLaidOut(open);
     EXPECT_TRUE(::IsWindowEnabled(loginWindow));
     EXPECT_EQ(browser::GameUrl(), server.Url(target));
     RunFor(500, [] { return false; });
