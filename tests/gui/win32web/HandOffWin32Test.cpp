@@ -1,0 +1,269 @@
+// The login hand-off on Windows, with the built-in windows on the Win32 platform and the real browser
+// control: the login box is pointed at a loopback server, and the navigation to the game address is
+// delivered the way the control delivers it, through the event sink advised on the control's
+// connection point (Invoke with the before-navigate id and the control's argument list). The game
+// window then runs its modal loop inside that call, as it does when the control raises the event.
+#include "LoopbackServer.h"
+
+#include <gtest/gtest.h>
+
+#include <ocidl.h>
+#include <exdisp.h>
+#include <exdispid.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "app/BuiltinDefinitions.h"
+#include "app/FormIds.h"
+#include "app/UnitClasses.h"
+#include "browser/BrowserHook.h"
+#include "browser/HandOff.h"
+#include "browser/HtmlViewer.h"
+#include "forms/Fatal.h"
+#include "forms/Loader.h"
+#include "forms/Runtime.h"
+#include "platform/win32/Bstr.h"
+#include "platform/win32/BrowserControl.h"
+#include "platform/win32/OleApartment.h"
+#include "platform/win32/Win32Platform.h"
+
+namespace kestrune {
+namespace {
+
+using platform::win32::Bstr;
+using platform::win32::ComPtr;
+
+HWND HandleOf(std::uint32_t formId, std::uint32_t unitId) {
+    return reinterpret_cast<HWND>(static_cast<std::uintptr_t>(forms::GetUnitHandle(formId, unitId)));
+}
+
+RECT WindowRectOf(HWND window) {
+    RECT r{};
+    ::GetWindowRect(window, &r);
+    return r;
+}
+
+// What the test sees while the game window is open.
+struct WhileOpen {
+    bool done = false;
+    bool seen = false;
+    bool maximized = false;
+    bool loginEnabled = true;
+    std::wstring title;
+    RECT game{}, box{};
+    SIZE boxClient{}, controlWindow{}, documentView{};
+};
+
+class HandOffWin32Test : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(ole.ok());
+        ASSERT_NE(server.Port(), 0);
+        pf = platform::win32::CreateWin32Platform(::GetModuleHandleW(nullptr));
+        ASSERT_NE(pf, nullptr);
+        platform::Install(pf.get());
+
+        app::RegisterBuiltinClasses();
+        forms::WindowDefinition login = app::LoginWindowDefinition();
+        for (forms::UnitDefinition& unit : login.units) {
+            if (unit.unitId != app::kLoginBrowser) continue;
+            auto data = browser::ParseHtmlViewerData(unit.propertyBlock);
+            ASSERT_TRUE(data.has_value());
+            data->address = server.Url("/login.html");
+            unit.propertyBlock = browser::SerializeHtmlViewerData(*data);
+        }
+        forms::RegisterDefinition(login);
+        forms::RegisterDefinition(app::GameWindowDefinition());
+        forms::SetOwnerWindow(pf->CreateOwnerWindow());
+        ASSERT_TRUE(forms::LoadWindow(app::kLoginWindow, 0, false));
+        loginWindow = HandleOf(app::kLoginWindow, app::kLoginWindowUnit);
+        ASSERT_NE(loginWindow, nullptr);
+        ASSERT_TRUE(RunFor(10000, [&] { return Requests("/login.html") == 1; }));
+
+        // The sink the control calls: the one advised on its connection point.
+        auto* viewer = dynamic_cast<browser::HtmlViewer*>(forms::FindUnitObject(app::kLoginWindow, app::kLoginBrowser));
+        ASSERT_NE(viewer, nullptr);
+        ASSERT_NE(viewer->View(), nullptr);
+        control = platform::win32::BrowserControlObject(*viewer->View());
+        ASSERT_TRUE(control);
+        auto container = control.As<IConnectionPointContainer>();
+        ASSERT_TRUE(container);
+        ComPtr<IConnectionPoint> point;
+        ASSERT_EQ(container->FindConnectionPoint(DIID_DWebBrowserEvents2, point.Put()), S_OK);
+        ComPtr<IEnumConnections> connections;
+        ASSERT_EQ(point->EnumConnections(connections.Put()), S_OK);
+        CONNECTDATA data{};
+        ULONG fetched = 0;
+        ASSERT_EQ(connections->Next(1, &data, &fetched), S_OK);
+        ASSERT_EQ(fetched, 1u);
+        ComPtr<IUnknown> advised = ComPtr<IUnknown>::Adopt(data.pUnk);
+        sink = advised.As<IDispatch>();
+        ASSERT_TRUE(sink);
+    }
+
+    void TearDown() override {
+        sink.Reset();
+        control.Reset();
+        if (loginWindow != nullptr && ::IsWindow(loginWindow)) ::DestroyWindow(loginWindow);
+        browser::ResetBrowserHooks();
+        if (forms::OwnerWindow() != 0) pf->Destroy(forms::OwnerWindow());
+        forms::ResetRuntimeForTests();
+        platform::Install(nullptr);
+    }
+
+    int Requests(const std::string& target) const {
+        const auto requests = server.Requests();
+        return static_cast<int>(std::count(requests.begin(), requests.end(), target));
+    }
+    bool RunFor(DWORD timeoutMs, const std::function<bool()>& done) {
+        const DWORD start = ::GetTickCount();
+        const platform::TimerId tick = pf->StartTimer(20, [] {});
+        pf->RunLoop([&] { return !done() && ::GetTickCount() - start < timeoutMs; });
+        pf->KillTimer(tick);
+        return done();
+    }
+
+    // BeforeNavigate2 for `address` as the control raises it for its page; returns Cancel.
+    VARIANT_BOOL DeliverBeforeNavigate(const std::string& address) {
+        Bstr url(address);
+        VARIANT urlValue, flags, target, postData, headers;
+        for (VARIANT* v : {&urlValue, &flags, &target, &postData, &headers}) ::VariantInit(v);
+        V_VT(&urlValue) = VT_BSTR;
+        V_BSTR(&urlValue) = url.Get();
+        V_VT(&flags) = VT_I4;
+        V_I4(&flags) = 0;
+        V_VT(&target) = VT_BSTR;
+        V_BSTR(&target) = nullptr;
+        V_VT(&headers) = VT_BSTR;
+        V_BSTR(&headers) = nullptr;
+        VARIANT_BOOL cancel = VARIANT_FALSE;
+        ComPtr<IDispatch> frame = control.As<IDispatch>();
+        VARIANT args[7];
+        for (VARIANT& v : args) ::VariantInit(&v);
+        // Last argument first.
+        V_VT(&args[0]) = VT_BYREF | VT_BOOL;
+        V_BOOLREF(&args[0]) = &cancel;
+        VARIANT* byReference[] = {&headers, &postData, &target, &flags, &urlValue};
+        for (int i = 0; i < 5; ++i) {
+            V_VT(&args[1 + i]) = VT_BYREF | VT_VARIANT;
+            V_VARIANTREF(&args[1 + i]) = byReference[i];
+        }
+        V_VT(&args[6]) = VT_DISPATCH;
+        V_DISPATCH(&args[6]) = frame.Get();
+        DISPPARAMS params{args, nullptr, 7, 0};
+        EXPECT_EQ(sink->Invoke(DISPID_BEFORENAVIGATE2, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr,
+                               nullptr, nullptr),
+                  S_OK);
+        return cancel;
+    }
+
+    void WatchGameWindow(const std::string& target, WhileOpen& open);
+
+    platform::win32::OleApartment ole;
+    tests::LoopbackServer server;
+    std::unique_ptr<platform::Platform> pf;
+    platform::TimerId watcher = 0;
+    HWND loginWindow = nullptr;
+    ComPtr<IUnknown> control;
+    ComPtr<IDispatch> sink;
+};
+
+TEST_F(HandOffWin32Test, AnAddressWithoutTheMarkerGoesAheadInTheLoginBox) {
+    EXPECT_EQ(DeliverBeforeNavigate(server.Url("/news.html?client=2")), VARIANT_FALSE);
+    EXPECT_EQ(HandleOf(app::kGameWindow, app::kGameWindowUnit), nullptr);
+    EXPECT_TRUE(::IsWindowEnabled(loginWindow));
+    EXPECT_TRUE(browser::GameUrl().empty());
+}
+
+// Watches for the game window from a timer (it runs inside the game window's modal loop), records
+// what it sees once the game box has asked for `target`, then closes the window as the user would.
+void HandOffWin32Test::WatchGameWindow(const std::string& target, WhileOpen& open) {
+    const DWORD start = ::GetTickCount();
+    watcher = pf->StartTimer(50, [this, target, start, &open] {
+        HWND game = HandleOf(app::kGameWindow, app::kGameWindowUnit);
+        HWND box = HandleOf(app::kGameWindow, app::kGameBrowser);
+        const bool ready = game != nullptr && ::IsWindowVisible(game) && box != nullptr && Requests(target) == 1;
+        if (!ready && ::GetTickCount() - start < 15000) return;
+        pf->KillTimer(watcher);
+        open.done = true;
+        if (game == nullptr) return;
+        open.seen = ready;
+        open.maximized = ::IsZoomed(game) != FALSE;
+        open.loginEnabled = ::IsWindowEnabled(loginWindow) != FALSE;
+        wchar_t title[64] = {};
+        ::GetWindowTextW(game, title, 64);
+        open.title = title;
+        open.game = WindowRectOf(game);
+        open.box = WindowRectOf(box);
+        RECT client{};
+        ::GetClientRect(box, &client);
+        open.boxClient = {client.right, client.bottom};
+        HWND browserWindow = ::GetWindow(box, GW_CHILD);
+        const RECT inner = WindowRectOf(browserWindow);
+        open.controlWindow = {inner.right - inner.left, inner.bottom - inner.top};
+        if (HWND view = ::GetWindow(browserWindow, GW_CHILD)) {
+            const RECT document = WindowRectOf(view);
+            open.documentView = {document.right - document.left, document.bottom - document.top};
+        }
+        ::PostMessageW(game, WM_CLOSE, 0, 0);
+    });
+}
+
+void ExpectGameWindowOpenAndLaidOut(const WhileOpen& open) {
+    ASSERT_TRUE(open.seen);
+    EXPECT_TRUE(open.maximized);
+    EXPECT_FALSE(open.loginEnabled);
+    EXPECT_EQ(open.title, L"Kestrune微端");
+    EXPECT_EQ(open.box.right - open.box.left, open.game.right - open.game.left);
+    EXPECT_EQ(open.box.bottom - open.box.top, open.game.bottom - open.game.top - 32);
+    EXPECT_EQ(open.controlWindow.cx, open.boxClient.cx);  // the control fills its box
+    EXPECT_EQ(open.controlWindow.cy, open.boxClient.cy);
+    // The control lays out its own document view in its window, resized as the box was.
+    EXPECT_EQ(open.documentView.cx, open.boxClient.cx);
+    EXPECT_EQ(open.documentView.cy, open.boxClient.cy);
+}
+
+TEST_F(HandOffWin32Test, TheMarkedAddressOpensTheGameWindowModallyAndTheLoginNavigationIsCancelled) {
+    const std::string target = "/play.html?user=7&client=1&lang=zh";
+    const std::string play = server.Url(target);
+    // The title is read back under the code page the test was started for (936 and 1252).
+    if (const char* expected = std::getenv("KESTRUNE_EXPECT_ACP")) {
+        EXPECT_EQ(::GetACP(), static_cast<UINT>(std::atoi(expected)));
+    }
+    WhileOpen open;
+    WatchGameWindow(target, open);
+
+    EXPECT_EQ(DeliverBeforeNavigate(play), VARIANT_TRUE);  // returns once the game window is closed
+    ExpectGameWindowOpenAndLaidOut(open);
+
+    EXPECT_EQ(HandleOf(app::kGameWindow, app::kGameWindowUnit), nullptr);
+    EXPECT_TRUE(::IsWindowEnabled(loginWindow));
+    EXPECT_EQ(browser::GameUrl(), play);
+    // Only the game box asked for the game address; the login box stays where it was.
+    RunFor(500, [] { return false; });
+    EXPECT_EQ(Requests(target), 1);
+    EXPECT_EQ(Requests("/login.html"), 1);
+}
+
+TEST_F(HandOffWin32Test, TheLoginBoxNavigatedForRealToTheGameAddressHandsOffAndStaysOnItsPage) {
+    // The control itself raises the before-navigate notification here; the box raises event 0 with
+    // the address, whose handler finds the marker in it.
+    const std::string target = "/enter.html?client=1";
+    WhileOpen open;
+    WatchGameWindow(target, open);
+    forms::WriteProperty(app::kLoginWindow, app::kLoginBrowser, 11, server.Url(target));
+    ASSERT_TRUE(RunFor(20000, [&] { return open.done && HandleOf(app::kGameWindow, app::kGameWindowUnit) == nullptr; }));
+    ExpectGameWindowOpenAndLaidOut(open);
+    EXPECT_TRUE(::IsWindowEnabled(loginWindow));
+    EXPECT_EQ(browser::GameUrl(), server.Url(target));
+    RunFor(500, [] { return false; });
+    EXPECT_EQ(Requests(target), 1);  // the game box's; the login box's own was cancelled
+    EXPECT_EQ(forms::AsText(forms::ReadProperty(app::kLoginWindow, app::kLoginBrowser, 11)), server.Url("/login.html"));
+}
+
+}  // namespace
+}  // namespace kestrune
