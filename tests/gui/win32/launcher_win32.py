@@ -217,6 +217,8 @@ class LauncherTest(unittest.TestCase):
         self.assertTrue(style & WS_POPUP)
         self.assertFalse(style & WS_CAPTION)
         self.assertFalse(style & WS_THICKFRAME)
+        # Exactly a visible pop-up that clips its children and siblings: no boxes, no system menu.
+        self.assertEqual(style & 0xFFFF0000, 0x96000000)
         self.assertEqual((self.login["cw"], self.login["ch"]), (str(LOGIN_W), str(LOGIN_H)))
         self.assertEqual(self.login["region"], "3")  # a complex window region: the skin's outline
         self.assertEqual(self.login["owner"], "0")   # its own taskbar button
