@@ -14,3 +14,6 @@ $SUDO apt-get install -y --no-install-recommends \
     xvfb xauth openbox xdotool x11-utils x11-xserver-utils x11-apps wmctrl imagemagick \
     dbus-x11 at-spi2-core fonts-dejavu-core fonts-noto-cjk \
     python3 clang
+# The cookie store (SQLite), and building and checking the Debian package (scripts/test-package.sh).
+$SUDO apt-get install -y --no-install-recommends \
+    libsqlite3-dev lintian desktop-file-utils appstream dpkg-dev
