@@ -17,7 +17,7 @@ import time
 from urllib.parse import urlparse
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "gui", "app"))
-from cookies_e2e import enter_private_network  # noqa: E402
+from private_network import enter_private_network  # noqa: E402
 
 
 def main():

@@ -2,21 +2,18 @@
 """The launcher keeps players logged in: cookies across restarts, between its windows, with a damaged
 store and with two launchers on one data folder (run through tests/gui/with-x-session.sh).
 
-The launcher's login address is built in, so the script runs in a network namespace of its own: the
-login site's port there is free whatever else runs on the machine. Its server plays a login site whose
-form POST answers with a persistent and a session cookie and a 303 to the game address, and notes
-every request with its Cookie header.
+The launcher's login address is built in, so the script runs in a network namespace of its own
+(private_network.py): the login site's port there is free whatever else runs on the machine. Its
+server plays a login site whose form POST answers with a persistent and a session cookie and a 303
+to the game address, and notes every request with its Cookie header.
 """
 import argparse
-import fcntl
 import glob
 import http.server
 import os
 import shutil
-import socket
 import sqlite3
 import stat
-import struct
 import subprocess
 import sys
 import tempfile
@@ -27,22 +24,10 @@ from urllib.parse import urlparse
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from launcher_e2e import geometry, run, wait_for, xdotool  # noqa: E402
+from private_network import enter_private_network  # noqa: E402
 
 ARGS = None
 LOGIN_W, LOGIN_H = 1250, 870
-PRIVATE_NET = "KESTRUNE_COOKIE_TEST_NETNS"
-
-
-def enter_private_network():
-    """Re-runs this script in a network namespace of its own with loopback up."""
-    if os.environ.get(PRIVATE_NET) != "1":
-        cmd = ["unshare", "--net"] + ([] if os.geteuid() == 0 else ["--map-root-user"])
-        os.execvpe(cmd[0], cmd + [sys.executable] + sys.argv, dict(os.environ, **{PRIVATE_NET: "1"}))
-    siocgifflags, siocsifflags, iff_up = 0x8913, 0x8914, 0x1
-    with socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as s:
-        request = struct.pack("16sH22s", b"lo", 0, b"")
-        flags = struct.unpack("16sH22s", fcntl.ioctl(s, siocgifflags, request))[1]
-        fcntl.ioctl(s, siocsifflags, struct.pack("16sH22s", b"lo", flags | iff_up, b""))
 
 
 class LoginSite(http.server.ThreadingHTTPServer):
@@ -116,6 +101,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
                     "<body style='background:#2040c0'><form id='f' method='post' action='/login'>"
                     "<input name='user' value='player'></form><script>"
                     "window.addEventListener('load', function () {"
+                    "  var visits = Number(localStorage.getItem('visits') || 0);"
+                    "  localStorage.setItem('visits', visits + 1);"
+                    "  new Image().src = '/beacon?visits-' + visits;"
                     "  new Image().src = '/beacon?login-ready';"
                     "  if (%s) fetch('/may-login').then(function () { document.getElementById('f').submit(); });"
                     "});</script></body></html>" % auto)
@@ -226,6 +214,7 @@ class CookieTest(unittest.TestCase):
         launcher = self.start()
         self.login_window(launcher)
         self.assertEqual(self.first_login_request()[2], "")  # a new player has no cookies
+        wait_for(lambda: self.site.has_beacon("visits-0"), 10, "the first visit's local storage")
         # The game window's request carries both cookies the login page was just given.
         game = self.wait_game_requests(1)[0]
         self.assertEqual(cookies_of(game[2]), {"remember": "token1", "session": "visit1"})
@@ -243,6 +232,11 @@ class CookieTest(unittest.TestCase):
         self.login_window(launcher)
         self.assertEqual(cookies_of(self.first_login_request()[2]), {"remember": "token1"})
         self.close(launcher)
+        # Local storage came through as well, and the engine kept nothing outside the data folder.
+        self.assertEqual(self.site.has_beacon("visits-1"), 1)
+        strays = [os.path.join(top, name) for top, dirs, files in os.walk(self.home)
+                  for name in dirs + files if "webkit" in name.lower()]
+        self.assertEqual([p for p in strays if not p.startswith(self.data + os.sep)], [])
 
     def test_damaged_store_is_kept_aside_and_the_launcher_shows_the_login_page(self):
         os.makedirs(self.data, mode=0o700)
