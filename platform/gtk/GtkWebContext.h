@@ -3,8 +3,9 @@
 //
 // Cookies persist in the SQLite store of the launcher's data folder and the site data (local storage,
 // IndexedDB, the engine's other databases) and the disk cache live beside it (WebDataStore.h);
-// session cookies end with the process. Third-party cookies are refused (the engine's
-// no-third-party policy: a frame or subresource of another site neither sets nor receives cookies).
+// session cookies end with the process. Third-party cookies are refused: under the engine's
+// no-third-party policy only the site of the page shown sets cookies, never a frame or request of
+// another site.
 // Certificate errors fail the load, never asking anyone. Without a home folder everything stays in
 // memory.
 #pragma once
