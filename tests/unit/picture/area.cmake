@@ -19,7 +19,7 @@ if(CMAKE_CROSSCOMPILING)
     BUILD_ALWAYS ON
     BUILD_BYPRODUCTS ${host_dir}/kestrune_picture_fixtures)
   set(fixture_tool ${host_dir}/kestrune_picture_fixtures)
-  set(fixture_tool_target kestrune_host_picture_fixtures)
+  set(fixture_tool_target kestrune_host_picture_fixtures ${fixture_tool})
 else()
   add_executable(kestrune_picture_fixtures ${area_dir}/fixtures/FixtureWriter.cpp)
   target_compile_options(kestrune_picture_fixtures PRIVATE ${KESTRUNE_WARNINGS})
