@@ -382,6 +382,26 @@ TEST_F(Win32PlatformGuiTest, MoveDragFollowsThePointer) {
     EXPECT_GE(host.moves, 1);
 }
 
+TEST_F(Win32PlatformGuiTest, AQuickClickThatAsksForADragLeavesNoMoveRunning) {
+    Host host(kBlue);
+    const WindowId w = Top(host, Rect::FromXYWH(300, 300, 300, 200));
+    host.onMouse = [&](const MouseEvent& e) {
+        if (e.action == MouseAction::Press) pf->BeginMoveDrag(w, e);
+    };
+    ShowAndWait(w);
+    // Press and release at once, before the posted caption press is handled.
+    MoveMouse(400, 350);
+    Xdo("click 1");
+    Pump(300);
+    // The pointer moves on and clicks elsewhere: a move left running would take the window along.
+    MoveMouse(700, 600);
+    Xdo("click 1");
+    Pump(300);
+    MoveMouse(800, 650);
+    EXPECT_EQ(pf->GetOuterRect(w), Rect::FromXYWH(300, 300, 300, 200));
+    EXPECT_EQ(host.Count(MouseAction::Press), 1);
+}
+
 TEST_F(Win32PlatformGuiTest, ChildWindowsStackAsToldAreClippedAndGoBeforeTheirParent) {
     Host topHost(kBlue), aHost(kRed), bHost(kGreen);
     const WindowId top = Top(topHost, Rect::FromXYWH(100, 100, 400, 300));
