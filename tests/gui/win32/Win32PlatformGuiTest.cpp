@@ -681,6 +681,42 @@ TEST_F(Win32PlatformGuiTest, CloseOnlyAsksTheHostAndTheHiddenOwnerKeepsOwnedWind
     EXPECT_EQ(pf->GetParent(w), 0u);
 }
 
+// The message box of this thread with the given caption, or nullptr.
+HWND FindBox(const wchar_t* caption) {
+    HWND box = nullptr;
+    while ((box = ::FindWindowExW(nullptr, box, L"#32770", caption)) != nullptr)
+        if (::GetWindowThreadProcessId(box, nullptr) == ::GetCurrentThreadId()) return box;
+    return nullptr;
+}
+
+TEST_F(Win32PlatformGuiTest, ErrorBoxShowsItsCaptionAndTextUntilClosedAndAQuitClosesIt) {
+    std::wstring seenText;
+    bool sawBox = false;
+    TimerId timer = pf->StartTimer(50, [&] {
+        HWND box = FindBox(L"\u9519\u8BEF");  // 错误
+        if (box == nullptr) return;
+        sawBox = true;
+        wchar_t text[256] = {};
+        ::GetDlgItemTextW(box, 0xFFFF, text, 256);  // the box's message text
+        seenText = text;
+        ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+    });
+    pf->ShowErrorBox("错误", "运行时出错!\r\n\r\n错误信息：载入启动窗口失败\r\n");
+    pf->KillTimer(timer);
+    EXPECT_TRUE(sawBox);
+    EXPECT_NE(seenText.find(L"\u8F7D\u5165\u542F\u52A8\u7A97\u53E3\u5931\u8D25"), std::wstring::npos);  // 载入启动窗口失败
+    EXPECT_EQ(FindBox(L"\u9519\u8BEF"), nullptr);
+
+    // A quit posted while the box is up closes it, and the loop still sees the quit.
+    timer = pf->StartTimer(50, [&] {
+        if (FindBox(L"\u9519\u8BEF") != nullptr) pf->PostQuit(-1);
+    });
+    pf->ShowErrorBox("错误", "second");
+    pf->KillTimer(timer);
+    EXPECT_EQ(FindBox(L"\u9519\u8BEF"), nullptr);
+    EXPECT_TRUE(pf->RunLoop([] { return true; }));
+}
+
 TEST_F(Win32PlatformGuiTest, ScreenFacts) {
     EXPECT_EQ(pf->PrimaryScreenSize(), (Size{1920, 1080}));
     const Rect area = pf->WorkAreaNear(0);
