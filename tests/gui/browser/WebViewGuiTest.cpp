@@ -280,7 +280,8 @@ protected:
     // Launches of the default browser are limited per ten seconds for the whole process: a test that
     // counts them starts once the previous test's launches are out of that window.
     void AwaitLaunchWindow() {
-        const auto since = std::chrono::steady_clock::now() - lastLaunches_;
+        const auto since =
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - lastLaunches_);
         const auto wait = std::chrono::milliseconds(10300) - since;
         if (wait.count() > 0) RunUntil([] { return false; }, static_cast<int>(wait.count()));
         ForgetOpened();
