@@ -554,7 +554,7 @@ TEST_F(WebViewGuiTest, OnlyWebAddressesGoToTheDefaultBrowser) {
     EXPECT_EQ(view_->LocationUrl(), page);
 }
 
-TEST_F(WebViewGuiTest, ScriptAskingForAHundredWindowsPerClickGetsOnePerClickAndThreeInTenSeconds) {
+TEST_F(WebViewGuiTest, ScriptAskingForAThousandWindowsPerClickGetsOnePerClickAndThreeInTenSeconds) {
     AwaitLaunchWindow();
     const std::string page = g_testBase + "flood.html";
     view_->Navigate(page);
