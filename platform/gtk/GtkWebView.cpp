@@ -212,6 +212,7 @@ private:
     static void OnNetworkChanged(GNetworkMonitor*, gboolean available, gpointer self);
     static gboolean OnRetryTimer(gpointer self);
     static gboolean OnSettleTimer(gpointer self);
+    static void OnSizeAllocate(GtkWidget*, GdkRectangle*, gpointer self);
 
     // True when the page window's procedure chain swallowed the message.
     bool PageSwallows(std::uint32_t message) const {
@@ -301,6 +302,7 @@ bool GtkWebView::Attach(WindowId parent, const Rect& rect) {
     g_signal_connect(view_, "create", G_CALLBACK(OnCreate), this);
     g_signal_connect(view_, "load-changed", G_CALLBACK(OnLoadChanged), this);
     g_signal_connect(view_, "load-failed", G_CALLBACK(OnLoadFailed), this);
+    g_signal_connect_after(view_, "size-allocate", G_CALLBACK(OnSizeAllocate), this);
     g_signal_connect(view_, "web-process-terminated", G_CALLBACK(OnProcessTerminated), this);
     networkHandler_ =
         g_signal_connect(g_network_monitor_get_default(), "network-changed", G_CALLBACK(OnNetworkChanged), this);
@@ -401,6 +403,17 @@ bool GtkWebView::AtFinalSize() const {
     GtkAllocation allocation;
     gtk_widget_get_allocation(widget, &allocation);
     return allocation.width == rect.Width() && allocation.height == rect.Height();
+}
+
+// Usually the last step before the final size: the view's own allocation, after the engine took it.
+void GtkWebView::OnSizeAllocate(GtkWidget*, GdkRectangle*, gpointer data) {
+    auto* self = static_cast<GtkWebView*>(data);
+    if (!self->hasPendingLoad_ || !self->AtFinalSize()) return;
+    if (self->settleSource_ != 0) g_source_remove(self->settleSource_);
+    self->settleSource_ = 0;
+    self->settled_ = true;
+    const std::string address = self->pendingLoad_;  // StartLoad clears it
+    self->StartLoad(address);
 }
 
 gboolean GtkWebView::OnSettleTimer(gpointer data) {
