@@ -163,6 +163,7 @@ class LauncherTest(unittest.TestCase):
         env = dict(os.environ, HOME=self.home, XDG_CONFIG_HOME=os.path.join(self.home, ".config"),
                    XDG_DATA_HOME=os.path.join(self.home, ".local", "share"))
         env.pop("XDG_DESKTOP_DIR", None)
+        self.env = env
         self.server.forget()
         self.proc = subprocess.Popen([ARGS.launcher], env=env, cwd="/")
         self.login = wait_for(self.find_login_window, 20, "the login window")
@@ -355,6 +356,31 @@ class LauncherTest(unittest.TestCase):
             box = "%dx%d" % (gw + left + right, gh + top + bottom - 32)
             self.assertEqual(viewport, "game-viewport-%s-%s" % (box, box))
             self.close_game(game)
+
+    def test_unreachable_login_server_shows_the_error_page_until_it_comes_up(self):
+        # A fresh start while the login server is down.
+        self.proc.kill()
+        self.proc.wait()
+        self.server.stop()
+        self.proc = subprocess.Popen([ARGS.launcher], env=self.env, cwd="/")
+        try:
+            self.login = wait_for(self.find_login_window, 20, "the login window")
+            ox, oy = self.login_origin()
+            # The built-in page: white, with dark text in the middle, where the login page is blue.
+            def error_page_shown():
+                shot = screenshot()
+                corner = pixel(shot, ox + 456 + 20, oy + 370 + 20)
+                title = [pixel(shot, ox + 456 + x, oy + 361 + y) for y in range(100, 130, 2) for x in range(150, 430, 2)]
+                return corner == (255, 255, 255) and any(max(p) < 128 for p in title)
+            wait_for(error_page_shown, 10, "the error page")
+        finally:
+            # The server comes up; the page is reached without a click (first retry after 15 s).
+            type(self).server = DemoServer(urlparse(ARGS.login_url).port or 80)
+        self.server.wait("login-ready", timeout=25)
+        time.sleep(0.5)
+        shot = screenshot()
+        r, g, b = pixel(shot, ox + 456 + 400, oy + 370 + 300)
+        self.assertTrue(b > 150 and r < 80, (r, g, b))
 
     def test_killed_web_process_brings_back_both_pages(self):
         game = self.hand_off()
