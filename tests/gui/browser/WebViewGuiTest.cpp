@@ -630,6 +630,27 @@ TEST_F(WebViewGuiTest, UnreachableServerShowsTheErrorPageAndIsReachedOnceItListe
     EXPECT_EQ(host_.Count('B', page), 3);
 }
 
+TEST_F(WebViewGuiTest, ErrorPageRetriesAtOnceWhenTheNetworkComesBack) {
+    const int port = FreePort();
+    ASSERT_NE(port, 0);
+    const std::string page = "http://127.0.0.1:" + std::to_string(port) + "/plain.html";
+    view_->Navigate(page);
+    ASSERT_TRUE(RunUntil([&] { return TitleIs(kUnreachablePageTitle); })) << view_->LocationName();
+    pid_t late = -1;
+    ASSERT_FALSE(StartServer(KESTRUNE_DEMO_SITE, late, port).empty());
+    // What the system's network monitor says when a connection comes up; the timed retry is 15 s off.
+    const auto asked = std::chrono::steady_clock::now();
+    g_signal_emit_by_name(g_network_monitor_get_default(), "network-changed", TRUE);
+    const bool reached = RunUntil([&] { return host_.Count('C', page) == 1; }, 5000);
+    StopServer(late);
+    EXPECT_TRUE(reached) << view_->LocationName();
+    EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::seconds(5));
+    // A monitor saying the network went away changes nothing.
+    g_signal_emit_by_name(g_network_monitor_get_default(), "network-changed", FALSE);
+    RunUntil([] { return false; }, 300);
+    EXPECT_EQ(host_.Count('B', page), 2);
+}
+
 TEST_F(WebViewGuiTest, F5AndControlRLoadThePageAgain) {
     const std::string page = g_base + "plain.html";
     view_->Navigate(page);
