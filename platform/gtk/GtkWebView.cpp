@@ -155,6 +155,7 @@ public:
     void Navigate(const std::string& url) override;
     std::string LocationUrl() const override {
         const gchar* uri = webkit_web_view_get_uri(view_);
+        if (uri == nullptr && hasPendingLoad_) return pendingLoad_;  // asked for, waiting for its size
         return uri != nullptr ? uri : "";
     }
     std::string LocationName() const override {
