@@ -367,7 +367,9 @@ void GtkWebView::NewWindowRequested(const std::string& uri, bool userGesture) {
 }
 
 void GtkWebView::Navigate(const std::string& url) {
+    // A new address takes over from one that could not be reached.
     StopRetryTimer();
+    showingUnreachable_ = false;
     if (!settled_) settled_ = AtFinalSize();
     if (settled_) {
         StartLoad(url);
