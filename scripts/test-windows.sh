@@ -29,6 +29,10 @@ if command -v localedef >/dev/null 2>&1 && ! locale -a 2>/dev/null | grep -qi '^
 fi
 
 wine_root="$build/wine"
+# A server left from an interrupted run would keep the old prefix's files open.
+if [ -d "$wine_root/prefix" ]; then
+    WINEPREFIX="$wine_root/prefix" timeout 30 wineserver -k >/dev/null 2>&1 || true
+fi
 rm -rf "$wine_root"
 mkdir -p "$wine_root/home"
 export WINEPREFIX="$wine_root/prefix"
@@ -38,7 +42,8 @@ export WINEDLLOVERRIDES="winemenubuilder.exe=d"
 unset DISPLAY WAYLAND_DISPLAY || true
 
 stop_server() { timeout 30 wineserver -k >/dev/null 2>&1 || true; }
-trap stop_server EXIT INT TERM
+trap stop_server EXIT
+trap 'exit 130' INT TERM
 
 echo "Preparing the Wine prefix $WINEPREFIX"
 timeout "${KESTRUNE_WINEBOOT_TIMEOUT:-300}" wineboot -i >/dev/null 2>&1
@@ -56,7 +61,7 @@ done
 
 # One persistent server and one program run before the tests: every test then starts in a fraction
 # of a second instead of paying for a server start.
-wineserver -p
+timeout 30 wineserver -p
 timeout 60 wine cmd /c exit </dev/null >/dev/null 2>&1 || true
 
 status=0

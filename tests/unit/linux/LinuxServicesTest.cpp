@@ -148,6 +148,25 @@ TEST_F(LinuxServices, RootsAreSeparateFiles) {
     EXPECT_FALSE(services::ReadRegistryItem(3, "System\\v").has_value());
 }
 
+TEST_F(LinuxServices, RootsOutsideTheFiveAndZeroBytesWriteNothing) {
+    for (int root : {0, 6, -1}) {
+        EXPECT_FALSE(services_->SetRegistryValue(static_cast<RegistryRoot>(root), "Software", "v",
+                                                 services::RegistryData::Dword(1)))
+            << root;
+        EXPECT_FALSE(services_->QueryRegistryValue(static_cast<RegistryRoot>(root), "Software", "v")) << root;
+    }
+    EXPECT_FALSE(services_->SetRegistryValue(RegistryRoot::CurrentUser, "Software", std::string("v\0w", 3),
+                                             services::RegistryData::Dword(1)));
+    EXPECT_FALSE(services_->SetRegistryValue(RegistryRoot::CurrentUser, std::string("Soft\0ware", 9), "v",
+                                             services::RegistryData::Dword(1)));
+    EXPECT_FALSE(fs::exists(UserHive()));
+    // The same value through the seam, as the registry services ask for it.
+    ASSERT_TRUE(services_->SetRegistryValue(RegistryRoot::CurrentUser, "Software\\K", "", services::RegistryData::Text("d")));
+    EXPECT_EQ(services_->QueryRegistryValue(RegistryRoot::CurrentUser, "software\\k", ""),
+              services::RegistryData::Text("d"));
+    EXPECT_NE(ReadFile(UserHive()).find("[HKEY_CURRENT_USER\\Software\\K]\r\n@=\"d\""), std::string::npos);
+}
+
 TEST_F(LinuxServices, UnwritableSystemDirectoryGivesFalse) {
     // A path below a regular file can be created by nobody, root included.
     WriteFile(root_ / "plain", "x");
