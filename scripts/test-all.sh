@@ -16,7 +16,7 @@ ctest --test-dir "$build" --output-on-failure --timeout 300 -j"$(nproc)" || stat
 # The Debian package: built, installed with apt, run from the PATH, purged.
 "$root/scripts/test-package.sh" "$build" || status=$?
 if [ -x "$root/fuzz/smoke.sh" ] && command -v clang++ >/dev/null 2>&1; then
-    KESTRUNE_FUZZ_BUILD_DIR="$build-fuzz" "$root/fuzz/smoke.sh" "${KESTRUNE_FUZZ_SECONDS:-30}"
+    KESTRUNE_FUZZ_BUILD_DIR="$build-fuzz" "$root/fuzz/smoke.sh" "${KESTRUNE_FUZZ_SECONDS:-30}" || status=$?
 fi
 # The Windows suite runs whatever the Linux one gave, so one run reports both.
 KESTRUNE_SKIP_INSTALL=1 "$root/scripts/test-windows.sh" "$build-win" || status=$?
