@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/gtk/GtkBackend.h"
+#include "platform/gtk/GtkWebContext.h"
 
 namespace kestrune::platform::gtk {
 
@@ -53,17 +54,6 @@ bool FrameAddress(WebKitJavascriptResult* result, std::string& address) {
     address = text != nullptr ? text : "";
     g_free(text);
     return true;
-}
-
-void ConfigureProcessWide() {
-    static bool done = false;
-    if (done) return;
-    done = true;
-    setenv("WEBKIT_DISABLE_DMABUF_RENDERER", "1", 0);
-    WebKitWebContext* context = webkit_web_context_get_default();
-    // Certificate errors never ask anyone: the load fails.
-    webkit_website_data_manager_set_tls_errors_policy(webkit_web_context_get_website_data_manager(context),
-                                                      WEBKIT_TLS_ERRORS_POLICY_FAIL);
 }
 
 // The views alive in this process, oldest first.
@@ -412,15 +402,16 @@ double TextZoomFactor(int level) {
 
 std::unique_ptr<WebView> CreateGtkWebView(WindowId parent, const Rect& rect, WebViewHost* host) {
     if (host == nullptr) return nullptr;
-    ConfigureProcessWide();
     WebKitUserContentManager* content = webkit_user_content_manager_new();
     // A later view shares the web process of a live one: the game window then needs no new
-    // process. Its own content manager and settings are kept.
+    // process. Its own content manager and settings are kept. Every view is of the launcher's
+    // context, so all share one cookie jar and its store.
     WebKitWebView* related = LiveViews().empty() ? nullptr : LiveViews().front();
     GtkWidget* widget = GTK_WIDGET(related != nullptr
                                        ? g_object_new(WEBKIT_TYPE_WEB_VIEW, "user-content-manager", content,
                                                       "related-view", related, nullptr)
-                                       : g_object_new(WEBKIT_TYPE_WEB_VIEW, "user-content-manager", content, nullptr));
+                                       : g_object_new(WEBKIT_TYPE_WEB_VIEW, "user-content-manager", content,
+                                                      "web-context", LauncherWebContext(), nullptr));
     g_object_unref(content);
     g_object_ref_sink(widget);  // ours until the destructor, whoever else holds the widget
     auto view = std::make_unique<GtkWebView>(WEBKIT_WEB_VIEW(widget), host);

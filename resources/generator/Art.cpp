@@ -229,26 +229,28 @@ Bytes ToBgra(const Bytes& rgba) {
 
 namespace {
 
-Canvas GameIconCanvas() {
-    Canvas c(64, 64);
-    for (int y = 0; y < 64; ++y)
-        for (int x = 0; x < 64; ++x) {
-            const float d = SdCircle(x + 0.5f, y + 0.5f, 32, 32, 30.5f);
-            const float t = std::clamp((y + 0.5f) / 64.0f, 0.0f, 1.0f);
+// The program icon drawn at `size` pixels square; the figures are laid out on a 64-pixel grid.
+Canvas GameIconCanvas(int size) {
+    Canvas c(size, size);
+    const float k = static_cast<float>(size) / 64.0f, centre = 32 * k, radius = 30.5f * k;
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x) {
+            const float d = SdCircle(x + 0.5f, y + 0.5f, centre, centre, radius);
+            const float t = std::clamp((y + 0.5f) / static_cast<float>(size), 0.0f, 1.0f);
             c.Over(x, y, Mix(FromBytes(46, 54, 74), FromBytes(16, 19, 27), t), Coverage(d));
         }
-    DrawEmblem(c, 32, 32, 0.34f);
-    for (int y = 0; y < 64; ++y)
-        for (int x = 0; x < 64; ++x)
-            c.Over(x, y, kGold, Band(SdCircle(x + 0.5f, y + 0.5f, 32, 32, 30.5f), -1.2f, 1.0f));
+    DrawEmblem(c, centre, centre, 0.34f * k);
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x)
+            c.Over(x, y, kGold, Band(SdCircle(x + 0.5f, y + 0.5f, centre, centre, radius), -1.2f * k, 1.0f * k));
     return c;
 }
 
 }  // namespace
 
-Bytes DrawGameIcon() { return resources::EncodeIconFile(ToBgra(GameIconCanvas().Rgba(0)), 64, 64); }
+Bytes DrawGameIcon() { return resources::EncodeIconFile(ToBgra(GameIconCanvas(64).Rgba(0)), 64, 64); }
 
-Bytes DrawProgramIconPng() { return resources::EncodePngRgba(GameIconCanvas().Rgba(0), 64, 64); }
+Bytes DrawProgramIconPng(int size) { return resources::EncodePngRgba(GameIconCanvas(size).Rgba(0), size, size); }
 
 Bytes DrawHandCursor() {
     Canvas c(32, 32);

@@ -19,7 +19,8 @@ Bytes DrawLoginSkinPng();  // 1242 x 859 RGBA PNG
 Bytes DrawCloseGif();      // 23 x 23 GIF89a, 256-entry global table
 Bytes DrawMinimizeGif();   // 24 x 23 GIF89a, 256-entry global table
 Bytes DrawGameIcon();      // icon file, one 64 x 64 32-bit image
-Bytes DrawProgramIconPng();  // the same picture as a PNG file, for the desktop's launchers
+// The same picture as a `size` x `size` RGBA PNG file, for the desktop's launchers and the icon theme.
+Bytes DrawProgramIconPng(int size = 64);
 Bytes DrawHandCursor();    // cursor file, one 32 x 32 32-bit image, hotspot at the fingertip
 
 }  // namespace kestrune::artwork

@@ -1,7 +1,8 @@
 // The artwork generator, run at build time.
 //
 //   kestrune_artwork_generator draw <dir>
-//       writes login_background.png, minimize.gif, close.gif, game.ico, game.png and hand.cur into <dir>;
+//       writes login_background.png, minimize.gif, close.gif, game.ico, game.png, game-256.png (the
+//       program icon at the icon theme's large size) and hand.cur into <dir>;
 //   kestrune_artwork_generator embed <out.cpp> <Function>=<file>...
 //       writes a source file defining each resources::<Function>() over the bytes of <file>.
 #include <cstdio>
@@ -36,7 +37,8 @@ int Draw(const std::string& dir) {
         {"minimize.gif", kestrune::artwork::DrawMinimizeGif},
         {"close.gif", kestrune::artwork::DrawCloseGif},
         {"game.ico", kestrune::artwork::DrawGameIcon},
-        {"game.png", kestrune::artwork::DrawProgramIconPng},
+        {"game.png", [] { return kestrune::artwork::DrawProgramIconPng(64); }},
+        {"game-256.png", [] { return kestrune::artwork::DrawProgramIconPng(256); }},
         {"hand.cur", kestrune::artwork::DrawHandCursor},
     };
     for (const auto& [name, draw] : files) {

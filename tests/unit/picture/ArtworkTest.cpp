@@ -2,7 +2,11 @@
 // login window relies on.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <string>
+#include <vector>
 
 #include "resources/Artwork.h"
 #include "ui/picture/Decoders.h"
@@ -132,5 +136,41 @@ TEST(Artwork, IconAndPointerFiles) {
     const std::uint16_t hx = detail::ReadU16(cursor.data() + 10), hy = detail::ReadU16(cursor.data() + 12);
     EXPECT_GT(picture->icon.Data()[(static_cast<std::size_t>(hy + 1) * 32 + hx) * 4 + 3], 128);
 }
+
+#ifdef KESTRUNE_ARTWORK_DIR
+// The icon theme's large program icon is the same drawing as the 64-pixel one: averaged down over
+// 4 x 4 blocks it matches it closely, colour and coverage alike.
+TEST(Artwork, LargeProgramIconIsTheSameDrawingAtFourTimesTheSize) {
+    std::ifstream in(std::string(KESTRUNE_ARTWORK_DIR) + "/game-256.png", std::ios::binary);
+    const std::vector<std::uint8_t> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const auto large = DecodePicture(file);
+    const auto small = DecodePicture(res::ProgramIconPng());
+    ASSERT_TRUE(large && small);
+    ASSERT_EQ(large->kind, kPicturePng);
+    EXPECT_EQ(large->width, 256);
+    EXPECT_EQ(large->height, 256);
+    ASSERT_EQ(small->width, 64);
+    int worst = 0;
+    long total = 0;
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; ++x)
+            for (int c = 0; c < 4; ++c) {
+                // Colour channels weighted by coverage, so transparent pixels count for nothing.
+                long sum = 0;
+                for (int dy = 0; dy < 4; ++dy)
+                    for (int dx = 0; dx < 4; ++dx) {
+                        const std::uint8_t* p = large->pixels.data() + ((y * 4 + dy) * 256 + x * 4 + dx) * 4;
+                        sum += c == 3 ? p[3] : p[c] * p[3] / 255;
+                    }
+                const std::uint8_t* q = small->pixels.data() + (y * 64 + x) * 4;
+                const int expected = c == 3 ? q[3] : q[c] * q[3] / 255;
+                const int difference = std::abs(static_cast<int>(sum / 16) - expected);
+                worst = std::max(worst, difference);
+                total += difference;
+            }
+    EXPECT_LT(total / (64 * 64 * 4), 5);  // on average within a few levels
+    EXPECT_LT(worst, 80);                 // fine lines stay thin when larger: some difference there
+}
+#endif
 
 }  // namespace
