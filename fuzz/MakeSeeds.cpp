@@ -5,6 +5,7 @@
 #include <string>
 
 #include "resources/Encoders.h"
+#include "tests/unit/picture/JpegFiles.h"
 #include "tests/unit/picture/PictureFiles.h"
 
 namespace {

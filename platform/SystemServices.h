@@ -1,13 +1,15 @@
 // The seam to the operating system's non-window services: the executable's location, the current
-// directory, file existence, special folders, the per-root registry hive store and link files.
+// directory, file existence, special folders, single registry values and link files.
 // A backend (platform/linux/, later Win32) implements it; until one is installed every operation
 // fails with its empty result, so code above the seam stays testable without an OS.
 #pragma once
 
-#include <functional>
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
+
+#include "platform/RegistryData.h"
 
 namespace kestrune::platform {
 
@@ -43,10 +45,6 @@ struct LinkSpec {
     std::optional<std::string> icon;              // icon file or theme icon name
 };
 
-// Edits a hive's text: gets the current text (nullopt when the hive does not exist yet) and returns
-// the replacement, or nullopt to leave the hive as it is and fail the update.
-using HiveEdit = std::function<std::optional<std::string>(const std::optional<std::string>& current)>;
-
 class SystemServices {
 public:
     virtual ~SystemServices() = default;
@@ -60,12 +58,21 @@ public:
     // The folder's path (no trailing separator required), or empty when it cannot be determined.
     virtual std::string SpecialFolderPath(SpecialFolder folder) { (void)folder; return {}; }
 
-    // The stored text of a root's hive; nullopt when it does not exist or cannot be read.
-    virtual std::optional<std::string> ReadHive(RegistryRoot root) { (void)root; return std::nullopt; }
-    // Read-modify-write of a root's hive, serialised against every other writer (also in other
-    // processes); the hive holds the old or the new text at every moment. False when the edit
-    // declines or the hive cannot be written.
-    virtual bool UpdateHive(RegistryRoot root, const HiveEdit& edit) { (void)root; (void)edit; return false; }
+    // Registry values. `keyPath` is below the root, components separated by '\' (empty: the root
+    // key itself); an empty `valueName` is the key's default value. Setting creates the key and
+    // every missing key above it, and either stores the whole value or changes nothing. False for a
+    // root outside the five, a name or path holding a zero byte, or a key the user cannot write.
+    virtual bool SetRegistryValue(RegistryRoot root, const std::string& keyPath, const std::string& valueName,
+                                  const RegistryData& data) {
+        (void)root, (void)keyPath, (void)valueName, (void)data;
+        return false;
+    }
+    // The stored value; nullopt when the key or value is absent or cannot be read.
+    virtual std::optional<RegistryData> QueryRegistryValue(RegistryRoot root, const std::string& keyPath,
+                                                           const std::string& valueName) {
+        (void)root, (void)keyPath, (void)valueName;
+        return std::nullopt;
+    }
 
     // Writes (or atomically replaces) the link file `file`, exactly that name. A link without an
     // icon of its own to the running executable shows the program icon, where the platform's links

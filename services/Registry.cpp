@@ -52,36 +52,38 @@ std::string HiveKeyPath(RegistryRoot root, std::string_view keyPath) {
     return path;
 }
 
+std::optional<std::string> SetValueInHiveText(const std::optional<std::string>& current, RegistryRoot root,
+                                              std::string_view keyPath, std::string_view valueName,
+                                              const RegistryData& data, CodePage codePage) {
+    RegistryHive hive;
+    if (current) {
+        auto parsed = RegistryHive::Parse(*current);
+        if (!parsed) return std::nullopt;  // never replace a hive we cannot read
+        hive = std::move(*parsed);
+    }
+    if (!hive.SetValue(HiveKeyPath(root, keyPath), valueName, data, codePage)) return std::nullopt;
+    return hive.Serialise();
+}
+
+std::optional<RegistryData> FindValueInHiveText(std::string_view text, RegistryRoot root, std::string_view keyPath,
+                                                std::string_view valueName) {
+    auto hive = RegistryHive::Parse(text);
+    if (!hive) return std::nullopt;
+    const RegistryData* data = hive->FindValue(HiveKeyPath(root, keyPath), valueName);
+    if (data == nullptr) return std::nullopt;
+    return *data;
+}
+
 bool WriteRegistryItem(int rootCode, const std::string& fullPath, const forms::Value& value) {
     auto data = RegistryDataFromValue(value);
     if (!data) return false;
-    const RegistryRoot root = RootFromCode(rootCode);
-    const CodePage codePage = CurrentCodePage();
-    const RegistryValuePath path = SplitValuePath(fullPath, codePage);
-    const std::string key = HiveKeyPath(root, path.keyPath);
-    return platform::System().UpdateHive(root, [&](const std::optional<std::string>& current)
-                                                   -> std::optional<std::string> {
-        RegistryHive hive;
-        if (current) {
-            auto parsed = RegistryHive::Parse(*current);
-            if (!parsed) return std::nullopt;  // never replace a hive we cannot read
-            hive = std::move(*parsed);
-        }
-        if (!hive.SetValue(key, path.valueName, *data, codePage)) return std::nullopt;
-        return hive.Serialise();
-    });
+    const RegistryValuePath path = SplitValuePath(fullPath, CurrentCodePage());
+    return platform::System().SetRegistryValue(RootFromCode(rootCode), path.keyPath, path.valueName, *data);
 }
 
 std::optional<RegistryData> ReadRegistryItem(int rootCode, const std::string& fullPath) {
-    const RegistryRoot root = RootFromCode(rootCode);
-    auto text = platform::System().ReadHive(root);
-    if (!text) return std::nullopt;
-    auto hive = RegistryHive::Parse(*text);
-    if (!hive) return std::nullopt;
-    const RegistryValuePath path = SplitValuePath(fullPath);
-    const RegistryData* data = hive->FindValue(HiveKeyPath(root, path.keyPath), path.valueName);
-    if (data == nullptr) return std::nullopt;
-    return *data;
+    const RegistryValuePath path = SplitValuePath(fullPath, CurrentCodePage());
+    return platform::System().QueryRegistryValue(RootFromCode(rootCode), path.keyPath, path.valueName);
 }
 
 }  // namespace kestrune::services

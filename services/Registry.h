@@ -32,10 +32,21 @@ std::optional<RegistryData> RegistryDataFromValue(const forms::Value& value);
 // The key path as the hive stores it: the root's name, then the key path when there is one.
 std::string HiveKeyPath(platform::RegistryRoot root, std::string_view keyPath);
 
+// Hive texts, for stores that keep a root's values as one text (the Linux backend, test stores).
+// The text `current` (nullopt: no hive yet) with one value set, creating the key and the keys above
+// it; nullopt when `current` is not a complete hive (it is never replaced then) or the names cannot
+// be stored.
+std::optional<std::string> SetValueInHiveText(const std::optional<std::string>& current, platform::RegistryRoot root,
+                                              std::string_view keyPath, std::string_view valueName,
+                                              const RegistryData& data, CodePage codePage = CurrentCodePage());
+// The value stored in a hive text; nullopt when absent or the text is not a hive.
+std::optional<RegistryData> FindValueInHiveText(std::string_view text, platform::RegistryRoot root,
+                                                std::string_view keyPath, std::string_view valueName);
+
 // Writes one value, creating missing keys. True exactly when the value was stored.
 bool WriteRegistryItem(int rootCode, const std::string& fullPath, const forms::Value& value);
 
-// Reads one value back from a root's hive; nullopt when absent or the hive cannot be read.
+// Reads one value back; nullopt when absent or it cannot be read.
 std::optional<RegistryData> ReadRegistryItem(int rootCode, const std::string& fullPath);
 
 }  // namespace kestrune::services

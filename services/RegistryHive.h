@@ -23,32 +23,19 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/RegistryData.h"
 #include "services/CodePage.h"
 
 namespace kestrune::services {
 
-enum RegistryType : std::uint32_t {
-    kRegNone = 0,
-    kRegSz = 1,
-    kRegExpandSz = 2,
-    kRegBinary = 3,
-    kRegDword = 4,
-};
-
-// A value's type and stored bytes, as the registry keeps them.
-struct RegistryData {
-    std::uint32_t type = kRegNone;
-    std::vector<std::uint8_t> bytes;
-
-    static RegistryData Dword(std::uint32_t value);
-    static RegistryData Text(std::string_view text);  // the text's bytes and a terminating zero
-    static RegistryData Binary(std::vector<std::uint8_t> bytes);
-
-    std::optional<std::uint32_t> AsDword() const;  // a 4-byte REG_DWORD
-    std::optional<std::string> AsText() const;     // a REG_SZ, without its terminator
-
-    friend bool operator==(const RegistryData&, const RegistryData&) = default;
-};
+// The value type lives at the seam, where backends store and query it.
+using platform::RegistryData;
+using platform::RegistryType;
+using platform::kRegNone;
+using platform::kRegSz;
+using platform::kRegExpandSz;
+using platform::kRegBinary;
+using platform::kRegDword;
 
 struct RegistryValue {
     std::string name;  // empty: the key's default value

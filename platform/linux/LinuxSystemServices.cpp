@@ -15,6 +15,8 @@
 #include <cstring>
 #include <vector>
 
+#include "services/Registry.h"
+
 namespace kestrune::platform {
 
 namespace {
@@ -346,43 +348,18 @@ public:
         return {};
     }
 
-    std::optional<std::string> ReadHive(RegistryRoot root) override {
-        const std::string file = RegistryHiveFile(root);
-        if (file.empty()) return std::nullopt;
-        std::string text;
-        if (ReadWholeFile(file, text) != ReadOutcome::Read) return std::nullopt;
-        return text;
+    bool SetRegistryValue(RegistryRoot root, const std::string& keyPath, const std::string& valueName,
+                          const RegistryData& data) override {
+        return UpdateHiveFile(root, [&](const std::optional<std::string>& current) {
+            return services::SetValueInHiveText(current, root, keyPath, valueName, data);
+        });
     }
 
-    bool UpdateHive(RegistryRoot root, const HiveEdit& edit) override {
-        const char* stem = RootFileStem(root);
-        const std::string dir = HiveDirectory(root);
-        if (stem == nullptr || dir.empty() || !edit) return false;
-        const bool user = IsUserRoot(root);
-        if (!MakeDirectories(dir, user ? 0700 : 0755)) return false;
-        const std::string fileName = std::string(stem) + ".reg";
-        const std::string file = dir + "/" + fileName;
-
-        HiveLock lock(file + ".lock");
-        if (!lock.locked()) return false;
-        RemoveStaleTemporaries(dir, fileName);
-
-        std::string text;
-        std::optional<std::string> current;
-        mode_t mode = user ? 0600 : 0644;
-        switch (ReadWholeFile(file, text)) {
-            case ReadOutcome::Missing: break;
-            case ReadOutcome::Read: {
-                current = std::move(text);
-                struct stat st {};
-                if (::stat(file.c_str(), &st) == 0) mode = st.st_mode & 07777;
-                break;
-            }
-            case ReadOutcome::Failed: return false;  // never replace what could not be read
-        }
-        std::optional<std::string> next = edit(current);
-        if (!next) return false;
-        return ReplaceFile(dir, fileName, *next, mode);
+    std::optional<RegistryData> QueryRegistryValue(RegistryRoot root, const std::string& keyPath,
+                                                   const std::string& valueName) override {
+        const std::optional<std::string> text = ReadHiveFile(root);
+        if (!text) return std::nullopt;
+        return services::FindValueInHiveText(*text, root, keyPath, valueName);
     }
 
     void SetProgramIcon(std::span<const std::uint8_t> png) override { programIcon_ = png; }
@@ -425,6 +402,45 @@ private:
 }  // namespace
 
 std::unique_ptr<SystemServices> CreateLinuxSystemServices() { return std::make_unique<LinuxSystemServices>(); }
+
+std::optional<std::string> ReadHiveFile(RegistryRoot root) {
+    const std::string file = RegistryHiveFile(root);
+    if (file.empty()) return std::nullopt;
+    std::string text;
+    if (ReadWholeFile(file, text) != ReadOutcome::Read) return std::nullopt;
+    return text;
+}
+
+bool UpdateHiveFile(RegistryRoot root, const HiveEdit& edit) {
+    const char* stem = RootFileStem(root);
+    const std::string dir = HiveDirectory(root);
+    if (stem == nullptr || dir.empty() || !edit) return false;
+    const bool user = IsUserRoot(root);
+    if (!MakeDirectories(dir, user ? 0700 : 0755)) return false;
+    const std::string fileName = std::string(stem) + ".reg";
+    const std::string file = dir + "/" + fileName;
+
+    HiveLock lock(file + ".lock");
+    if (!lock.locked()) return false;
+    RemoveStaleTemporaries(dir, fileName);
+
+    std::string text;
+    std::optional<std::string> current;
+    mode_t mode = user ? 0600 : 0644;
+    switch (ReadWholeFile(file, text)) {
+        case ReadOutcome::Missing: break;
+        case ReadOutcome::Read: {
+            current = std::move(text);
+            struct stat st {};
+            if (::stat(file.c_str(), &st) == 0) mode = st.st_mode & 07777;
+            break;
+        }
+        case ReadOutcome::Failed: return false;  // never replace what could not be read
+    }
+    std::optional<std::string> next = edit(current);
+    if (!next) return false;
+    return ReplaceFile(dir, fileName, *next, mode);
+}
 
 std::string RegistryHiveFile(RegistryRoot root) {
     const char* stem = RootFileStem(root);

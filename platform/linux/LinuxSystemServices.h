@@ -15,6 +15,7 @@
 // Special folders come from the XDG directories.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -28,6 +29,17 @@ std::unique_ptr<SystemServices> CreateLinuxSystemServices();
 
 // The hive file of a root, as described above; empty when no home directory is known.
 std::string RegistryHiveFile(RegistryRoot root);
+
+// Edits a hive's text: gets the current text (nullopt when the hive does not exist yet) and returns
+// the replacement, or nullopt to leave the hive as it is and fail the update.
+using HiveEdit = std::function<std::optional<std::string>(const std::optional<std::string>& current)>;
+
+// The stored text of a root's hive file; nullopt when it does not exist or cannot be read.
+std::optional<std::string> ReadHiveFile(RegistryRoot root);
+// Read-modify-write of a root's hive file under its lock, serialised against every other writer
+// (also in other processes); the file holds the old or the new text at every moment. False when
+// the edit declines or the hive cannot be written. Registry values are set through this.
+bool UpdateHiveFile(RegistryRoot root, const HiveEdit& edit);
 
 // One argument of a desktop entry's Exec line: always double-quoted, with '"', '`', '$' and '\'
 // escaped by a backslash and '%' doubled. This is the Exec value before the key file's own string

@@ -45,9 +45,13 @@ public:
         if (folder == platform::SpecialFolder::Desktop) return desktop;
         return real_->SpecialFolderPath(folder);
     }
-    std::optional<std::string> ReadHive(platform::RegistryRoot root) override { return real_->ReadHive(root); }
-    bool UpdateHive(platform::RegistryRoot root, const platform::HiveEdit& edit) override {
-        return real_->UpdateHive(root, edit);
+    bool SetRegistryValue(platform::RegistryRoot root, const std::string& keyPath, const std::string& valueName,
+                          const platform::RegistryData& data) override {
+        return real_->SetRegistryValue(root, keyPath, valueName, data);
+    }
+    std::optional<platform::RegistryData> QueryRegistryValue(platform::RegistryRoot root, const std::string& keyPath,
+                                                             const std::string& valueName) override {
+        return real_->QueryRegistryValue(root, keyPath, valueName);
     }
     bool WriteLink(const std::string& file, const platform::LinkSpec& link) override {
         ++linksWritten;

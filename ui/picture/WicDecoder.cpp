@@ -111,7 +111,20 @@ std::optional<DecodedPicture> DecodeJpeg(std::span<const std::uint8_t> bytes) {
     }
     const std::size_t rowBytes = std::size_t{frame.width} * 3;
     std::vector<std::uint8_t> topDown;
-    if (!CopyConverted(frame, GUID_WICPixelFormat24bppBGR, rowBytes, topDown)) return std::nullopt;
+    if (IsEqualGUID(source, GUID_WICPixelFormat8bppGray)) {
+        // Grey samples go into all three channels, as from libjpeg (not every imaging component
+        // converts grey to colour by itself).
+        const std::size_t size = std::size_t{frame.width} * frame.height;
+        if (size > 0xFFFFFFFFu / 3) return std::nullopt;
+        std::vector<std::uint8_t> grey(size);
+        if (FAILED(frame.frame->CopyPixels(nullptr, frame.width, static_cast<UINT>(size), grey.data()))) {
+            return std::nullopt;
+        }
+        topDown.resize(size * 3);
+        for (std::size_t i = 0; i < size; ++i) topDown[i * 3] = topDown[i * 3 + 1] = topDown[i * 3 + 2] = grey[i];
+    } else if (!CopyConverted(frame, GUID_WICPixelFormat24bppBGR, rowBytes, topDown)) {
+        return std::nullopt;
+    }
     DecodedPicture picture;
     picture.kind = kPictureJpeg;
     picture.width = static_cast<int>(frame.width);

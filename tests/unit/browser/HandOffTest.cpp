@@ -14,6 +14,7 @@
 #include "platform/SystemServices.h"
 #include "services/BrowserEmulation.h"
 #include "services/Path.h"
+#include "services/Registry.h"
 #include "tests/support/FakePlatform.h"
 
 namespace {
@@ -25,16 +26,19 @@ std::map<std::pair<std::uint32_t, std::uint32_t>, kestrune::platform::WindowId> 
 // The registry store in memory: the hive text of the current user's root.
 class MemoryHives : public kestrune::platform::SystemServices {
 public:
-    std::optional<std::string> ReadHive(kestrune::platform::RegistryRoot root) override {
-        if (root != kestrune::platform::RegistryRoot::CurrentUser) return std::nullopt;
-        return hive;
-    }
-    bool UpdateHive(kestrune::platform::RegistryRoot root, const kestrune::platform::HiveEdit& edit) override {
+    bool SetRegistryValue(kestrune::platform::RegistryRoot root, const std::string& keyPath,
+                          const std::string& valueName, const kestrune::platform::RegistryData& data) override {
         if (root != kestrune::platform::RegistryRoot::CurrentUser) return false;
-        auto next = edit(hive);
+        auto next = kestrune::services::SetValueInHiveText(hive, root, keyPath, valueName, data);
         if (!next) return false;
         hive = std::move(next);
         return true;
+    }
+    std::optional<kestrune::platform::RegistryData> QueryRegistryValue(kestrune::platform::RegistryRoot root,
+                                                                       const std::string& keyPath,
+                                                                       const std::string& valueName) override {
+        if (root != kestrune::platform::RegistryRoot::CurrentUser || !hive) return std::nullopt;
+        return kestrune::services::FindValueInHiveText(*hive, root, keyPath, valueName);
     }
     std::optional<std::string> hive;
 };

@@ -112,7 +112,7 @@ TEST_F(LinuxServices, HiveFilesPerRoot) {
 }
 
 TEST_F(LinuxServices, WrittenHiveIsAnImportableRegFile) {
-    EXPECT_FALSE(services_->ReadHive(RegistryRoot::CurrentUser).has_value());
+    EXPECT_FALSE(platform::ReadHiveFile(RegistryRoot::CurrentUser).has_value());
     ASSERT_TRUE(services::WriteRegistryItem(3, "Software\\K\\level", forms::Value{std::int32_t{8000}}));
     ASSERT_TRUE(services::WriteRegistryItem(3, "Software\\K\\dir", forms::Value{std::string("/opt/游戏")}));
     ASSERT_TRUE(services::WriteRegistryItem(3, "Software\\K\\raw", forms::Value{forms::Bytes{0, 0x5C, 0xFF}}));
@@ -125,7 +125,7 @@ TEST_F(LinuxServices, WrittenHiveIsAnImportableRegFile) {
               "\"level\"=dword:00001f40\r\n"
               "\"dir\"=\"/opt/游戏\"\r\n"
               "\"raw\"=hex:00,5c,ff\r\n");
-    EXPECT_EQ(services_->ReadHive(RegistryRoot::CurrentUser), ReadFile(UserHive()));
+    EXPECT_EQ(platform::ReadHiveFile(RegistryRoot::CurrentUser), ReadFile(UserHive()));
     EXPECT_EQ(services::ReadRegistryItem(3, "Software\\K\\raw"), services::RegistryData::Binary({0, 0x5C, 0xFF}));
 
     // Only the hive and its lock file are left; the user's hive is private.
@@ -173,13 +173,13 @@ TEST_F(LinuxServices, HivesThatCannotBeReadAreNeverReplaced) {
     fs::create_directory(UserHive());
     EXPECT_FALSE(services::WriteRegistryItem(3, "A\\w", forms::Value{std::int32_t{1}}));
     EXPECT_TRUE(fs::is_directory(UserHive()));
-    EXPECT_FALSE(services_->ReadHive(RegistryRoot::CurrentUser).has_value());
+    EXPECT_FALSE(platform::ReadHiveFile(RegistryRoot::CurrentUser).has_value());
 }
 
 TEST_F(LinuxServices, DecliningEditLeavesTheHiveAndLeftoverTemporariesAreCleared) {
     ASSERT_TRUE(services::WriteRegistryItem(3, "A\\v", forms::Value{std::int32_t{1}}));
     const std::string before = ReadFile(UserHive());
-    EXPECT_FALSE(services_->UpdateHive(RegistryRoot::CurrentUser, [](const std::optional<std::string>& current) {
+    EXPECT_FALSE(platform::UpdateHiveFile(RegistryRoot::CurrentUser, [](const std::optional<std::string>& current) {
         EXPECT_TRUE(current.has_value());
         return std::optional<std::string>();
     }));

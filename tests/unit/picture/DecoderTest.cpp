@@ -5,6 +5,7 @@
 #include <random>
 
 #include "tests/unit/picture/PictureFiles.h"
+#include "tests/unit/picture/PictureFixtures.h"
 #include "ui/picture/Decoders.h"
 #include "ui/picture/Picture.h"
 
@@ -281,11 +282,9 @@ TEST(GifDecoding, StructuralFaultsGiveNone) {
 }
 
 TEST(JpegDecoding, GreyscaleGivesThreeEqualChannelsBottomUp) {
+    // 16 x 16 grey, rows 0-7 at 40 and 8-15 at 220, quality 100.
     const int w = 16, h = 16;
-    Bytes grey(static_cast<std::size_t>(w) * h);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) grey[y * w + x] = static_cast<std::uint8_t>(y < 8 ? 40 : 220);
-    const auto picture = DecodePicture(picture_test::MakeJpeg(w, h, 1, grey, 100));
+    const auto picture = DecodePicture(picture_test::FixtureFile("JpegGreyBands"));
     ASSERT_TRUE(picture);
     EXPECT_EQ(picture->kind, kPictureJpeg);
     ASSERT_EQ(picture->pixels.size(), static_cast<std::size_t>(w * h * 3));
@@ -299,10 +298,8 @@ TEST(JpegDecoding, GreyscaleGivesThreeEqualChannelsBottomUp) {
 }
 
 TEST(JpegDecoding, ColourComesOutBlueGreenRed) {
-    const int w = 16, h = 16;
-    Bytes rgb;
-    for (int i = 0; i < w * h; ++i) rgb.insert(rgb.end(), {250, 10, 10});
-    const Bytes file = picture_test::MakeJpeg(w, h, 3, rgb, 100);
+    // 16 x 16 of red 250, green 10, blue 10, quality 100.
+    const Bytes file = picture_test::FixtureFile("JpegRed");
     const auto picture = DecodePicture(file);
     ASSERT_TRUE(picture);
     EXPECT_LT(picture->pixels[0], 40);   // blue
@@ -312,15 +309,30 @@ TEST(JpegDecoding, ColourComesOutBlueGreenRed) {
 
     EXPECT_FALSE(DecodePicture(std::span(file).first(24)));  // ends inside the headers
     // Ends inside the scan data: the library would pad it out; a short file gives none.
-    Bytes noise(64 * 64 * 3);
-    for (std::size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<std::uint8_t>((i * 2654435761u) >> 13);
-    const Bytes big = picture_test::MakeJpeg(64, 64, 3, noise, 90);
+    const Bytes big = picture_test::FixtureFile("JpegNoise");  // 64 x 64 of noise, quality 90
     ASSERT_TRUE(DecodePicture(big));
     EXPECT_FALSE(DecodePicture(std::span(big).first(big.size() * 7 / 10)));
     EXPECT_FALSE(DecodePicture(std::span(big).first(big.size() - 2)));  // only the end marker missing
     Bytes damaged = file;
     for (std::size_t i = 2; i < 60 && i < damaged.size(); ++i) damaged[i] = 0xFF;
     EXPECT_FALSE(DecodePicture(damaged));
+}
+
+TEST(JpegDecoding, TheEndMarkerIsFoundOnlyInCompleteFiles) {
+    for (const char* name : {"JpegGreyBands", "JpegRed", "JpegNoise", "JpegSubsampled", "JpegProgressive"}) {
+        const Bytes file = picture_test::FixtureFile(name);
+        ASSERT_FALSE(file.empty()) << name;
+        EXPECT_TRUE(detail::JpegReachesEnd(file)) << name;
+        Bytes trailing = file;
+        trailing.insert(trailing.end(), {0, 1, 2});  // bytes after the end marker are not read
+        EXPECT_TRUE(detail::JpegReachesEnd(trailing)) << name;
+        for (std::size_t cut : {std::size_t{4}, std::size_t{24}, file.size() / 2, file.size() - 2, file.size() - 1})
+            EXPECT_FALSE(detail::JpegReachesEnd(std::span(file).first(cut))) << name << " cut at " << cut;
+    }
+    // A segment whose length runs past the file, and data that does not start a JPEG.
+    EXPECT_FALSE(detail::JpegReachesEnd(Bytes{0xFF, 0xD8, 0xFF, 0xE0, 0x7F, 0xFF, 0, 0, 0xFF, 0xD9}));
+    EXPECT_FALSE(detail::JpegReachesEnd(Bytes{0xFF, 0xD9, 0xFF, 0xD8}));
+    EXPECT_TRUE(detail::JpegReachesEnd(Bytes{0xFF, 0xD8, 0xFF, 0xFF, 0xD9}));  // a fill byte before the marker
 }
 
 TEST(BmpDecoding, TwentyFourBitsBothRowOrders) {

@@ -1,11 +1,10 @@
-// Small picture files built in memory for the decoder tests.
+// Small picture files built in memory for the decoder tests (JPEG files come from
+// JpegFiles.h, on the build machine).
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
 #include <vector>
-
-#include <jpeglib.h>
 
 #include "resources/Encoders.h"
 
@@ -61,33 +60,6 @@ inline Bytes MakeBmp(int width, int height, int bits, const Bytes& pixels, const
         b.insert(b.end(), row.begin(), row.end());
     }
     return b;
-}
-
-// A baseline JPEG of `components` (1 grey, 3 RGB) samples per pixel, rows top-down.
-inline Bytes MakeJpeg(int width, int height, int components, const Bytes& samples, int quality = 95) {
-    jpeg_compress_struct info;
-    jpeg_error_mgr errors;
-    info.err = jpeg_std_error(&errors);
-    jpeg_create_compress(&info);
-    unsigned char* buffer = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&info, &buffer, &size);
-    info.image_width = static_cast<JDIMENSION>(width);
-    info.image_height = static_cast<JDIMENSION>(height);
-    info.input_components = components;
-    info.in_color_space = components == 1 ? JCS_GRAYSCALE : JCS_RGB;
-    jpeg_set_defaults(&info);
-    jpeg_set_quality(&info, quality, TRUE);
-    jpeg_start_compress(&info, TRUE);
-    while (info.next_scanline < info.image_height) {
-        JSAMPROW row = const_cast<JSAMPROW>(samples.data() + static_cast<std::size_t>(info.next_scanline) * width * components);
-        jpeg_write_scanlines(&info, &row, 1);
-    }
-    jpeg_finish_compress(&info);
-    jpeg_destroy_compress(&info);
-    Bytes out(buffer, buffer + size);
-    std::free(buffer);
-    return out;
 }
 
 }  // namespace picture_test

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/SystemServices.h"
+#include "services/Registry.h"
 
 namespace kestrune::services::testing {
 
@@ -16,18 +17,26 @@ public:
     FakeSystem() { platform::InstallSystemServices(this); }
     ~FakeSystem() override { platform::InstallSystemServices(nullptr); }
 
-    std::optional<std::string> ReadHive(platform::RegistryRoot root) override {
-        auto it = hives.find(root);
-        if (it == hives.end()) return std::nullopt;
-        return it->second;
-    }
-    bool UpdateHive(platform::RegistryRoot root, const platform::HiveEdit& edit) override {
+    // Each root's values are kept as a hive text, so the tests can read what was stored.
+    bool SetRegistryValue(platform::RegistryRoot root, const std::string& keyPath, const std::string& valueName,
+                          const platform::RegistryData& data) override {
         ++updates;
         if (readOnly.count(root) != 0) return false;
-        auto next = edit(ReadHive(root));
+        auto next = SetValueInHiveText(Hive(root), root, keyPath, valueName, data);
         if (!next) return false;
         hives[root] = std::move(*next);
         return true;
+    }
+    std::optional<platform::RegistryData> QueryRegistryValue(platform::RegistryRoot root, const std::string& keyPath,
+                                                             const std::string& valueName) override {
+        auto text = Hive(root);
+        if (!text) return std::nullopt;
+        return FindValueInHiveText(*text, root, keyPath, valueName);
+    }
+    std::optional<std::string> Hive(platform::RegistryRoot root) const {
+        auto it = hives.find(root);
+        if (it == hives.end()) return std::nullopt;
+        return it->second;
     }
     bool FindFirstExists(const std::string& path) override {
         queried.push_back(path);
