@@ -11,10 +11,7 @@
 #include "platform/win32/OleApartment.h"
 #include "platform/win32/Win32DllSearch.h"
 #include "platform/win32/Win32Platform.h"
-#if __has_include("platform/win32/WindowsSystemServices.h")
-#include "platform/win32/WindowsSystemServices.h"
-#define KESTRUNE_WIN_SERVICES 1
-#endif
+#include "platform/win32/Win32SystemServices.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     namespace platform = kestrune::platform;
@@ -23,10 +20,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     // Once for the thread, released last (after every window and browser control is gone).
     const platform::win32::OleApartment ole;
 
-#ifdef KESTRUNE_WIN_SERVICES
-    std::unique_ptr<platform::SystemServices> services = platform::win32::CreateWindowsSystemServices();
+    std::unique_ptr<platform::SystemServices> services = platform::win32::CreateWin32SystemServices();
     platform::InstallSystemServices(services.get());
-#endif
     std::unique_ptr<platform::Platform> backend = platform::win32::CreateWin32Platform(instance);
     if (!backend) return -1;
     platform::Install(backend.get());

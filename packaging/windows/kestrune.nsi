@@ -192,10 +192,20 @@ Function un.RemoveDesktopLink
 FunctionEnd
 
 ; The browser-mode values the program writes for its own name at every start. Other programs'
-; values in the same keys stay; a key is removed only when nothing at all is left in it.
+; values in the same keys stay; a key is removed only when nothing at all is left in it (no value,
+; default or named, and no subkey). SHDeleteEmptyKey would do, but not every system's checks values.
 !macro KESTRUNE_REMOVE_FEATURE_VALUE feature
   DeleteRegValue HKCU "${FEATURE_KEYS}\${feature}" "${EXE_NAME}"
-  System::Call "shlwapi::SHDeleteEmptyKeyW(p 0x80000001, w '${FEATURE_KEYS}\${feature}') i .r0"
+  System::Call "advapi32::RegOpenKeyExW(p 0x80000001, w '${FEATURE_KEYS}\${feature}', i 0, i 0x20019, *p .r1) i .r0"
+  ${If} $0 = 0
+    System::Call "advapi32::RegQueryInfoKeyW(p r1, p 0, p 0, p 0, *i .r2, p 0, p 0, *i .r3, p 0, p 0, p 0, p 0) i .r0"
+    System::Call "advapi32::RegCloseKey(p r1)"
+    ${If} $0 = 0
+    ${AndIf} $2 = 0
+    ${AndIf} $3 = 0
+      DeleteRegKey HKCU "${FEATURE_KEYS}\${feature}"
+    ${EndIf}
+  ${EndIf}
 !macroend
 
 Section "Uninstall"

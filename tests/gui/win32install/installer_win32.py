@@ -324,6 +324,7 @@ def main():
         run_quiet_uninstall(prefix, entry["QuietUninstallString"][1])
         assert_removed(prefix, install_dir, start_link)
         check(not os.path.exists(prefix.unix(desktop_link)), "the program's desktop link is left")
+        check(os.path.isfile(notes), "the user's file in the installation folder was removed")
         check(sorted(os.listdir(prefix.unix(install_dir))) == ["player notes.txt"],
               "the installation folder holds %s" % os.listdir(prefix.unix(install_dir)))
         assert_neighbours(prefix, start_menu)
