@@ -116,6 +116,14 @@ LRESULT Win32PlatformImpl::Procedure(HWND hwnd, UINT message, WPARAM wParam, LPA
     case WM_SETCURSOR:
         if (const std::optional<LRESULT> result = OnSetCursor(*w, wParam, lParam)) return *result;
         break;
+    case WM_NCLBUTTONDOWN:
+        // A caption press that a drag-anywhere press posted: by the time it is dispatched the button
+        // may be up again (a quick click). A move started then would follow the pointer until the
+        // next click wherever the window manager runs the move, so there is no move without the button.
+        if (wParam == HTCAPTION && w->kind == Kind::TopLevel &&
+            (::GetAsyncKeyState(::GetSystemMetrics(SM_SWAPBUTTON) ? VK_RBUTTON : VK_LBUTTON) & 0x8000) == 0)
+            return 0;
+        break;
     case kPostedMessage:
         if (w->host != nullptr) w->host->Posted(static_cast<std::uint32_t>(wParam));
         return 0;

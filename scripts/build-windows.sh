@@ -1,0 +1,38 @@
+#!/bin/sh
+# Installs the cross toolchain, cross-builds the launcher for 32-bit Windows and puts the one file
+# players need at dist/windows/kestrune.exe (GUI program, runtime linked in, system DLLs only).
+#   scripts/build-windows.sh [build-dir]   default build-win-dist; extra CMake options in
+#                                          KESTRUNE_CMAKE_OPTIONS (e.g. -DKESTRUNE_LOGIN_URL=...);
+#                                          KESTRUNE_SKIP_INSTALL=1 skips the package installation
+set -eu
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-"$root/build-win-dist"}
+case $build in /*) ;; *) build=$(pwd)/$build ;; esac
+if [ "${KESTRUNE_SKIP_INSTALL:-0}" != 1 ]; then
+    "$root/scripts/install-deps.sh" --windows
+fi
+
+launcher=""
+if command -v ccache >/dev/null 2>&1; then
+    launcher="-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache"
+fi
+# shellcheck disable=SC2086
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-i686-w64-mingw32.cmake" $launcher ${KESTRUNE_CMAKE_OPTIONS:-}
+cmake --build "$build" -j"${KESTRUNE_JOBS:-$(nproc)}" --target kestrune
+
+mkdir -p "$root/dist/windows"
+i686-w64-mingw32-strip -o "$root/dist/windows/kestrune.exe" "$build/kestrune.exe"
+# Refuse to hand out a file that would need anything besides the system's own DLLs.
+imports=$(i686-w64-mingw32-objdump -p "$root/dist/windows/kestrune.exe" | sed -n 's/^[[:space:]]*DLL Name: //p')
+for dll in $imports; do
+    case $(echo "$dll" | tr '[:upper:]' '[:lower:]') in
+    kernel32.dll | user32.dll | gdi32.dll | advapi32.dll | shell32.dll | shlwapi.dll | ole32.dll | oleaut32.dll | \
+        comctl32.dll | msimg32.dll | windowscodecs.dll | msvcrt.dll | uuid.dll | ws2_32.dll | version.dll) ;;
+    *)
+        echo "$0: kestrune.exe imports $dll, which is not a system DLL" >&2
+        exit 1
+        ;;
+    esac
+done
+echo "dist/windows/kestrune.exe ($(wc -c <"$root/dist/windows/kestrune.exe") bytes), imports: $(echo $imports)"
