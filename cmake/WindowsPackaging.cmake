@@ -16,12 +16,12 @@ if(NOT KESTRUNE_MAKENSIS)
   return()
 endif()
 
-# Both packages hold the program without its debugging information (the build's copy keeps it).
+# Both packages hold the program stripped of its symbols (the build's copy keeps them for debugging).
 set(stage_dir ${PROJECT_BINARY_DIR}/packaging/windows)
 set(staged_exe ${stage_dir}/kestrune.exe)
 add_custom_command(OUTPUT ${staged_exe}
   COMMAND ${CMAKE_COMMAND} -E make_directory ${stage_dir}
-  COMMAND ${CMAKE_STRIP} --strip-debug -o ${staged_exe} $<TARGET_FILE:kestrune>
+  COMMAND ${CMAKE_STRIP} -o ${staged_exe} $<TARGET_FILE:kestrune>
   DEPENDS kestrune
   COMMENT "Staging kestrune.exe for the Windows packages"
   VERBATIM)
