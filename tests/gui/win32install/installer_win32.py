@@ -17,6 +17,7 @@ own). Two rounds:
 import argparse
 import os
 import re
+import shutil
 import subprocess
 import sys
 import time
@@ -298,6 +299,10 @@ def main():
     desktop_link = desktop + r"\Kestrune.lnk"
     portable_dir = desktop.rsplit("\\", 1)[0] + r"\Downloads\Kestrune portable"
     clean(prefix, install_dir, start_menu, desktop, portable_dir)
+    # The uninstaller runs from a copy in the user's temporary folder and leaves that folder behind
+    # (Windows clears it in its own time); the test takes away the ones it caused.
+    temp = os.path.join(os.path.dirname(prefix.unix(desktop)), "Temp")
+    temp_before = set(os.listdir(temp)) if os.path.isdir(temp) else set()
     # With this file on the desktop the program makes no link of its own (another test leaves one).
     no_link_marker = prefix.unix(desktop + "\\我的快捷方式.lnk")
     set_aside = no_link_marker + ".set-aside"
@@ -356,6 +361,9 @@ def main():
         clean(prefix, install_dir, start_menu, desktop, portable_dir)
         if os.path.exists(set_aside):
             os.replace(set_aside, no_link_marker)
+        for name in (set(os.listdir(temp)) if os.path.isdir(temp) else set()) - temp_before:
+            if name.startswith("~nsu"):
+                shutil.rmtree(os.path.join(temp, name), ignore_errors=True)
     log("installer test passed")
     return 0
 
