@@ -24,8 +24,11 @@ const std::string kShortcutTestName = std::string("我的快捷方式") + std::s
 const std::string kShortcutName = std::string("Kestrune") + std::string(services::kLinkExtension);
 }  // namespace
 
+void PrepareBrowserModes() { services::ApplyBrowserEmulation(1); }
+
 std::optional<std::int32_t> OnLoginWindowCreated(std::span<const std::int32_t> args) {
     (void)args;
+    // Again here, so that every window created later finds them as this handler leaves them.
     services::ApplyBrowserEmulation(1);
 
     {

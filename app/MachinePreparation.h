@@ -8,6 +8,12 @@
 
 namespace kestrune::app {
 
+// Start-up, before the first window: writes the browser-mode values. The system browser reads them
+// once, when the first browser box of the process is created, and the login window's browser box
+// exists before the window's creation handler runs; written only from there, the very first start
+// would run in the default mode.
+void PrepareBrowserModes();
+
 // Creation handler of LoginWindow.
 std::optional<std::int32_t> OnLoginWindowCreated(std::span<const std::int32_t> args);
 

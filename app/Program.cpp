@@ -5,6 +5,7 @@
 
 #include "app/BuiltinDefinitions.h"
 #include "app/FormIds.h"
+#include "app/MachinePreparation.h"
 #include "app/ProcessState.h"
 #include "app/UnitClasses.h"
 #include "browser/HandOff.h"
@@ -71,6 +72,7 @@ int Run() {
     forms::SetProgramPointer(forms::kPointerHand, resources::HandCursor());
     platform::System().SetProgramIcon(resources::ProgramIconPng());
     InitExecutableLocation();
+    PrepareBrowserModes();  // before the login window creates the first browser box
     return RunStartupWindow(kLoginWindow);
 }
 

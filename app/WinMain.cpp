@@ -4,11 +4,14 @@
 #include <windows.h>
 
 #include <memory>
+#include <string>
 
 #include "app/Program.h"
+#include "forms/Runtime.h"
 #include "platform/Platform.h"
 #include "platform/SystemServices.h"
 #include "platform/win32/OleApartment.h"
+#include "platform/win32/SystemLibrary.h"
 #include "platform/win32/Win32DllSearch.h"
 #include "platform/win32/Win32Platform.h"
 #include "platform/win32/Win32SystemServices.h"
@@ -17,6 +20,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     namespace platform = kestrune::platform;
     // First of all, before anything loads a library by name.
     platform::win32::RestrictLibrarySearchToSystem();
+    // A system function that cannot be resolved is the program's fatal runtime error.
+    platform::win32::SetMissingFunctionHandler([](const std::string& message) { kestrune::forms::FatalError(message); });
     // Once for the thread, released last (after every window and browser control is gone).
     const platform::win32::OleApartment ole;
 

@@ -157,7 +157,10 @@ HRESULT BrowserControlSite::ShowContextMenu(DWORD, POINT*, IUnknown*, IDispatch*
 HRESULT BrowserControlSite::GetHostInfo(DOCHOSTUIINFO* info) {
     if (info == nullptr) return E_POINTER;
     if (info->cbSize < offsetof(DOCHOSTUIINFO, pchHostCss)) return E_INVALIDARG;
-    info->dwFlags = 0;  // border, scroll bars and text selection as the control draws them
+    // Border, scroll bars and text selection stay as the control draws them. A server's redirect is
+    // announced before it is followed like any other navigation, so that a redirect to an address
+    // the host cares about can be seen and cancelled too.
+    info->dwFlags = DOCHOSTUIFLAG_ENABLE_REDIRECT_NOTIFICATION;
     info->dwDoubleClick = DOCHOSTUIDBLCLK_DEFAULT;
     if (info->cbSize >= sizeof(DOCHOSTUIINFO)) {  // an older control's record ends before these
         info->pchHostCss = nullptr;

@@ -58,16 +58,16 @@ std::size_t InnermostFrame(HWND window) {
 
 // The native procedure every replaced window gets. A new message runs the window's last replacement;
 // a message coming back through a procedure that someone else put in between two replacements runs
-// the replacement below the one that passed it on.
+// the replacement below the one that passed it on (below the first one is the window's own
+// procedure, which never comes back here, so the same message there is a new one).
 LRESULT CALLBACK SlotProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     auto it = Replaced().find(window);
     if (it == Replaced().end() || it->second.empty()) return ::DefWindowProcW(window, message, wParam, lParam);
     std::size_t level = it->second.size() - 1;
-    if (const std::size_t inner = InnermostFrame(window);
-        inner != kNoFrame && Running()[inner].passedOn && Running()[inner].message == message) {
-        if (Running()[inner].level == 0) return ::DefWindowProcW(window, message, wParam, lParam);
+    if (const std::size_t inner = InnermostFrame(window); inner != kNoFrame && Running()[inner].passedOn &&
+                                                          Running()[inner].message == message &&
+                                                          Running()[inner].level > 0)
         level = Running()[inner].level - 1;
-    }
     const LRESULT result = RunLevel(window, level, message, wParam, lParam);
     // WM_NCDESTROY is the last message a window gets: it is forgotten once none of its replacements
     // runs any more (the window may be destroyed from inside one of them).

@@ -8,8 +8,8 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/win32/ComApartment.h"
 #include "platform/win32/ComPtr.h"
-#include "platform/win32/OleApartment.h"
 #include "platform/win32/RegistryKey.h"
 #include "platform/win32/WideText.h"
 
@@ -60,9 +60,6 @@ std::wstring GrowingBuffer(Get get) {
     }
     return {};
 }
-
-// COM for the calling thread while a shell object is used: joins the apartment start-up made.
-bool ComUsable(const OleApartment& apartment) { return apartment.ok() || apartment.result() == RPC_E_CHANGED_MODE; }
 
 std::optional<std::string> Field(const wchar_t* text) {
     if (text == nullptr || text[0] == L'\0') return std::nullopt;
@@ -155,8 +152,8 @@ public:
             HoldsZero(spec.icon)) {
             return false;
         }
-        OleApartment apartment;
-        if (!ComUsable(apartment)) return false;
+        const ComApartment com;
+        if (!com.usable()) return false;
         ComPtr<IShellLinkW> link;
         if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
                                       link.PutVoid()))) {
@@ -211,8 +208,8 @@ int FolderId(SpecialFolder folder) {
 
 std::optional<LinkSpec> ReadLink(const std::string& file) {
     if (file.empty() || HoldsZero(file)) return std::nullopt;
-    OleApartment apartment;
-    if (!ComUsable(apartment)) return std::nullopt;
+    const ComApartment com;
+    if (!com.usable()) return std::nullopt;
     ComPtr<IShellLinkW> link;
     if (FAILED(::CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.PutVoid()))) {
         return std::nullopt;

@@ -6,9 +6,10 @@ WindowStyles StylesFor(const FrameStyle& frame) {
     WindowStyles s;
     s.style = WS_CLIPCHILDREN;
     if (!frame.frame) {
-        s.style |= WS_POPUP | WS_MINIMIZEBOX;
+        s.style |= WS_POPUP;
         if (frame.systemMenu) s.style |= WS_SYSMENU;
         if (frame.maximizeBox) s.style |= WS_MAXIMIZEBOX;
+        if (frame.minimizeBox) s.style |= WS_MINIMIZEBOX;
         return s;
     }
     s.style |= WS_DLGFRAME;

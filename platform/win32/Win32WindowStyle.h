@@ -20,9 +20,8 @@ inline constexpr DWORD kFrameStyleMask =
     WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX | WS_MAXIMIZEBOX;
 inline constexpr DWORD kFrameExStyleMask = WS_EX_TOOLWINDOW | WS_EX_CLIENTEDGE | WS_EX_WINDOWEDGE | WS_EX_DLGMODALFRAME;
 
-// A top-level window's styles. No frame: a pop-up without caption or border, which keeps its
-// minimise box so the taskbar and the window manager may minimise it as the program itself does.
-// A frame: the dialog frame in any case, the caption only when asked for, a thick frame when
+// A top-level window's styles. No frame: a pop-up without caption or border (the boxes and the
+// system menu only as given; the program minimises it itself). A frame: the dialog frame in any case, the caption only when asked for, a thick frame when
 // resizable, the boxes and system menu as given, a narrow caption or a sunken client edge.
 // Every top-level window clips its children.
 WindowStyles StylesFor(const FrameStyle& frame);

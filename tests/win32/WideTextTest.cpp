@@ -52,7 +52,12 @@ TEST(WideText, TheAnsiCodePageTakesNoPartInTheConversion) {
     const int n = ::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.c_str(), static_cast<int>(wide.size()), ansi,
                                         sizeof ansi, nullptr, &lost);
     ASSERT_GT(n, 0);
-    EXPECT_EQ(lost == FALSE, ::GetACP() == 936) << "code page " << ::GetACP();
+    if (::GetACP() == 936) {
+        EXPECT_FALSE(lost);
+    }
+    if (::GetACP() == 1252) {
+        EXPECT_TRUE(lost);
+    }
     // The wide path keeps it on every code page.
     EXPECT_EQ(Narrow(wide), "Kestrune微端");
 }

@@ -8,6 +8,7 @@
 
 #include <cstring>
 
+#include "platform/win32/ComApartment.h"
 #include "platform/win32/ComPtr.h"
 #include "ui/picture/Decoders.h"
 
@@ -15,23 +16,8 @@ namespace kestrune::ui::detail {
 
 namespace {
 
+using platform::win32::ComApartment;
 using platform::win32::ComPtr;
-
-// COM for the calling thread while decoding: joins the thread's apartment when it has one already.
-class ComForThread {
-public:
-    ComForThread() : result_(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-    ComForThread(const ComForThread&) = delete;
-    ComForThread& operator=(const ComForThread&) = delete;
-    ~ComForThread() {
-        if (SUCCEEDED(result_)) ::CoUninitialize();
-    }
-    // A thread already in the multi-threaded apartment can use the factory as well.
-    bool usable() const { return SUCCEEDED(result_) || result_ == RPC_E_CHANGED_MODE; }
-
-private:
-    HRESULT result_;
-};
 
 struct Frame {
     ComPtr<IWICImagingFactory> factory;
@@ -83,7 +69,7 @@ bool CopyConverted(const Frame& frame, const GUID& format, std::size_t stride, s
 
 std::optional<DecodedPicture> DecodePng(std::span<const std::uint8_t> bytes) {
     if (bytes.size() < 8 || !PngChunksFit(bytes)) return std::nullopt;
-    ComForThread com;
+    ComApartment com;
     if (!com.usable()) return std::nullopt;
     Frame frame;
     if (!OpenFrame(bytes, GUID_ContainerFormatPng, frame)) return std::nullopt;
@@ -99,7 +85,7 @@ std::optional<DecodedPicture> DecodePng(std::span<const std::uint8_t> bytes) {
 
 std::optional<DecodedPicture> DecodeJpeg(std::span<const std::uint8_t> bytes) {
     if (!JpegReachesEnd(bytes)) return std::nullopt;
-    ComForThread com;
+    ComApartment com;
     if (!com.usable()) return std::nullopt;
     Frame frame;
     if (!OpenFrame(bytes, GUID_ContainerFormatJpeg, frame)) return std::nullopt;

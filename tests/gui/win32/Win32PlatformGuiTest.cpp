@@ -548,10 +548,12 @@ TEST_F(Win32PlatformGuiTest, TitlesAreTheUtf8TextsExactlyWhateverTheCodePage) {
     }
     Host host;
     const WindowId w = Top(host, Rect::FromXYWH(100, 100, 300, 200), Framed(), "Kestrune微端");
+    ShowAndWait(w);
     wchar_t text[64] = {};
     ASSERT_EQ(::GetWindowTextW(H(w), text, 64), 10);
     EXPECT_EQ(std::wstring(text), L"Kestrune\u5FAE\u7AEF");
     pf->SetTitle(w, "我的快捷方式 – ü");
+    Pump(200);
     ::GetWindowTextW(H(w), text, 64);
     EXPECT_EQ(std::wstring(text), L"\u6211\u7684\u5FEB\u6377\u65B9\u5F0F \u2013 \u00FC");
 }

@@ -6,6 +6,7 @@
 //   kestrune_win32_probe link PATH          the target of a shortcut, loaded through the shell
 //   kestrune_win32_probe desktop            the user's desktop folder
 //   kestrune_win32_probe catch X Y W H      a window there that prints each left press it gets
+//   kestrune_win32_probe resources EXE      the icon, pointer, manifest and version of an executable
 // Texts are printed as UTF-8; window titles also as their UTF-16 code units in hexadecimal.
 #include <windows.h>
 #include <objbase.h>
@@ -103,6 +104,63 @@ int Desktop() {
     return 0;
 }
 
+#pragma pack(push, 2)
+struct GroupEntry {  // an entry of an icon or cursor group resource
+    BYTE width, height, colours, reserved;
+    WORD planes, bitCount;
+    DWORD bytes;
+    WORD id;
+};
+#pragma pack(pop)
+
+// Prints the first entry of the group resource `id` of `type`: width, height and (icons) bit count.
+void ReportGroup(HMODULE module, const wchar_t* type, int id, const char* label) {
+    HRSRC found = ::FindResourceW(module, MAKEINTRESOURCEW(id), type);
+    const auto* data = found != nullptr ? static_cast<const BYTE*>(::LockResource(::LoadResource(module, found))) : nullptr;
+    if (data == nullptr || ::SizeofResource(module, found) < 6 + sizeof(GroupEntry)) {
+        std::printf("%s none\n", label);
+        return;
+    }
+    const WORD count = *reinterpret_cast<const WORD*>(data + 4);
+    const auto* entry = reinterpret_cast<const GroupEntry*>(data + 6);
+    if (type == RT_GROUP_CURSOR) {  // cursor entries: 16-bit width and doubled height (image and mask)
+        const auto* size = reinterpret_cast<const WORD*>(entry);
+        std::printf("%s count=%u width=%u height=%u\n", label, count, size[0], size[1] / 2);
+        return;
+    }
+    std::printf("%s count=%u width=%u height=%u bits=%u\n", label, count, entry->width, entry->height, entry->bitCount);
+}
+
+int Resources(const std::string& path) {
+    HMODULE module = ::LoadLibraryExW(Widen(path).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    if (module == nullptr) return 1;
+    ReportGroup(module, RT_GROUP_ICON, 1, "icon");
+    ReportGroup(module, RT_GROUP_CURSOR, 2, "cursor");
+    HRSRC manifest = ::FindResourceW(module, MAKEINTRESOURCEW(1), RT_MANIFEST);
+    if (manifest != nullptr) {
+        const auto* text = static_cast<const char*>(::LockResource(::LoadResource(module, manifest)));
+        std::string xml(text, ::SizeofResource(module, manifest));
+        for (char& c : xml)
+            if (c == '\n' || c == '\r') c = ' ';
+        std::printf("manifest %s\n", xml.c_str());
+    } else {
+        std::printf("manifest none\n");
+    }
+    ::FreeLibrary(module);
+    const std::wstring wide = Widen(path);
+    DWORD ignored = 0;
+    const DWORD size = ::GetFileVersionInfoSizeW(wide.c_str(), &ignored);
+    std::string version(size, '\0');
+    wchar_t* product = nullptr;
+    UINT length = 0;
+    if (size != 0 && ::GetFileVersionInfoW(wide.c_str(), 0, size, version.data()) &&
+        ::VerQueryValueW(version.data(), L"\\StringFileInfo\\040904B0\\ProductName", reinterpret_cast<void**>(&product), &length))
+        std::printf("product %s\n", Narrow(std::wstring(product, length ? length - 1 : 0)).c_str());
+    else
+        std::printf("product none\n");
+    return 0;
+}
+
 LRESULT CALLBACK CatchProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_LBUTTONDOWN) {
         POINT pt{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
@@ -146,6 +204,7 @@ int main(int argc, char** argv) {
     else if (mode == "registry" && argc > 2) status = Registry(argv[2]);
     else if (mode == "link" && argc > 2) status = Link(argv[2]);
     else if (mode == "desktop") status = Desktop();
+    else if (mode == "resources" && argc > 2) status = Resources(argv[2]);
     else if (mode == "catch" && argc > 5) status = Catch(std::atoi(argv[2]), std::atoi(argv[3]), std::atoi(argv[4]), std::atoi(argv[5]));
     std::fflush(stdout);
     ::CoUninitialize();

@@ -217,6 +217,8 @@ class LauncherTest(unittest.TestCase):
         self.assertTrue(style & WS_POPUP)
         self.assertFalse(style & WS_CAPTION)
         self.assertFalse(style & WS_THICKFRAME)
+        # Exactly a visible pop-up that clips its children and siblings: no boxes, no system menu.
+        self.assertEqual(style & 0xFFFF0000, 0x96000000)
         self.assertEqual((self.login["cw"], self.login["ch"]), (str(LOGIN_W), str(LOGIN_H)))
         self.assertEqual(self.login["region"], "3")  # a complex window region: the skin's outline
         self.assertEqual(self.login["owner"], "0")   # its own taskbar button
@@ -321,6 +323,22 @@ class LauncherTest(unittest.TestCase):
         self.click(ox + 1034 + 11, oy + 312 + 11)
         self.assertEqual(self.proc.wait(20), 0)
         self.assertEqual([w for w in windows_report() if w["visible"] == "1"], [])
+
+    def test_the_executable_carries_its_icon_pointer_manifest_and_version(self):
+        report = probe("resources", run("winepath", "-w", self.exe).strip())
+        self.assertIn("icon count=1 width=64 height=64 bits=32", report)
+        self.assertIn("cursor count=1 width=32 height=32", report)
+        manifest = re.search(r"^manifest (.+)$", report, re.M).group(1)
+        self.assertRegex(manifest, r'name="Microsoft\.Windows\.Common-Controls" version="6\.0\.0\.0"\s+'
+                                   r'processorArchitecture="x86"')
+        self.assertRegex(manifest, r'<assemblyIdentity type="win32" name="[^"]+" version="[^"]+" '
+                                   r'processorArchitecture="x86"/>')
+        self.assertIn("product Kestrune", report)
+        # Without an icon of its own the login window shows the program icon (the X server gets it
+        # from Wine as the window's icon property).
+        self.start()
+        icons = re.findall(r"Icon \((\d+) x (\d+)\)", run("xprop", "-id", str(self.xlogin), "_NET_WM_ICON"))
+        self.assertIn(("64", "64"), icons)
 
     def test_no_shortcut_is_made_when_my_shortcut_is_on_the_desktop(self):
         mine = os.path.join(self.desktop, "我的快捷方式.lnk")

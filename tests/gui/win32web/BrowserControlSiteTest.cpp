@@ -106,7 +106,7 @@ TEST(BrowserControlSite, TheBoxIsTheWindowOfActivationAndTheDocumentHostChangesN
     host.cbSize = sizeof(host);
     host.dwFlags = 0xFFFF;
     EXPECT_EQ(site->GetHostInfo(&host), S_OK);
-    EXPECT_EQ(host.dwFlags, 0u);
+    EXPECT_EQ(host.dwFlags, static_cast<DWORD>(DOCHOSTUIFLAG_ENABLE_REDIRECT_NOTIFICATION));  // nothing of the look
     EXPECT_EQ(host.dwDoubleClick, static_cast<DWORD>(DOCHOSTUIDBLCLK_DEFAULT));
 
     site->Detach();

@@ -146,6 +146,21 @@ TEST_F(BrowserControlTest, ACancelledNavigationNeverReachesTheServer) {
     EXPECT_FALSE(Requested("/play.html?client=1"));
 }
 
+TEST_F(BrowserControlTest, ItsDocumentViewFollowsWhenTheBoxResizesItsWindow) {
+    Open();
+    view->Navigate(server.Url("/resize.html"));
+    HWND window = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(view->Window()));
+    ASSERT_TRUE(PumpUntil([&] { return ::GetWindow(window, GW_CHILD) != nullptr; }, 10000));
+    HWND document = ::GetWindow(window, GW_CHILD);
+    // As the box does when its own size changes: the control's window only, without re-ordering.
+    ::SetWindowPos(window, nullptr, 0, 0, 333, 222, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    PumpUntil([] { return false; }, 200);
+    RECT r{};
+    ::GetWindowRect(document, &r);
+    EXPECT_EQ(r.right - r.left, 333);
+    EXPECT_EQ(r.bottom - r.top, 222);
+}
+
 TEST_F(BrowserControlTest, SilentAndOfflineAreTheControlsOwnSettings) {
     Open();
     view->SetSilent(true);

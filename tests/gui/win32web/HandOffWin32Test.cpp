@@ -12,6 +12,7 @@
 #include <exdispid.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <memory>
 #include <optional>
 #include <string>
@@ -48,12 +49,13 @@ RECT WindowRectOf(HWND window) {
 
 // What the test sees while the game window is open.
 struct WhileOpen {
+    bool done = false;
     bool seen = false;
     bool maximized = false;
     bool loginEnabled = true;
     std::wstring title;
     RECT game{}, box{};
-    SIZE boxClient{}, controlWindow{};
+    SIZE boxClient{}, controlWindow{}, documentView{};
 };
 
 class HandOffWin32Test : public ::testing::Test {
@@ -159,9 +161,12 @@ protected:
         return cancel;
     }
 
+    void WatchGameWindow(const std::string& target, WhileOpen& open);
+
     platform::win32::OleApartment ole;
     tests::LoopbackServer server;
     std::unique_ptr<platform::Platform> pf;
+    platform::TimerId watcher = 0;
     HWND loginWindow = nullptr;
     ComPtr<IUnknown> control;
     ComPtr<IDispatch> sink;
@@ -174,20 +179,17 @@ TEST_F(HandOffWin32Test, AnAddressWithoutTheMarkerGoesAheadInTheLoginBox) {
     EXPECT_TRUE(browser::GameUrl().empty());
 }
 
-TEST_F(HandOffWin32Test, TheMarkedAddressOpensTheGameWindowModallyAndTheLoginNavigationIsCancelled) {
-    const std::string play = server.Url("/play.html?user=7&client=1&lang=zh");
-    RecordProperty("code_page", static_cast<int>(::GetACP()));  // the title is read back under 936 and 1252
-    WhileOpen open;
+// Watches for the game window from a timer (it runs inside the game window's modal loop), records
+// what it sees once the game box has asked for `target`, then closes the window as the user would.
+void HandOffWin32Test::WatchGameWindow(const std::string& target, WhileOpen& open) {
     const DWORD start = ::GetTickCount();
-    // Runs inside the game window's modal loop: looks, then closes it as the user would.
-    platform::TimerId watcher = 0;
-    watcher = pf->StartTimer(50, [&] {
+    watcher = pf->StartTimer(50, [this, target, start, &open] {
         HWND game = HandleOf(app::kGameWindow, app::kGameWindowUnit);
         HWND box = HandleOf(app::kGameWindow, app::kGameBrowser);
-        const bool ready = game != nullptr && ::IsWindowVisible(game) && box != nullptr &&
-                           Requests("/play.html?user=7&client=1&lang=zh") == 1;
+        const bool ready = game != nullptr && ::IsWindowVisible(game) && box != nullptr && Requests(target) == 1;
         if (!ready && ::GetTickCount() - start < 15000) return;
         pf->KillTimer(watcher);
+        open.done = true;
         if (game == nullptr) return;
         open.seen = ready;
         open.maximized = ::IsZoomed(game) != FALSE;
@@ -200,13 +202,18 @@ TEST_F(HandOffWin32Test, TheMarkedAddressOpensTheGameWindowModallyAndTheLoginNav
         RECT client{};
         ::GetClientRect(box, &client);
         open.boxClient = {client.right, client.bottom};
-        const RECT inner = WindowRectOf(::GetWindow(box, GW_CHILD));
+        HWND browserWindow = ::GetWindow(box, GW_CHILD);
+        const RECT inner = WindowRectOf(browserWindow);
         open.controlWindow = {inner.right - inner.left, inner.bottom - inner.top};
+        if (HWND view = ::GetWindow(browserWindow, GW_CHILD)) {
+            const RECT document = WindowRectOf(view);
+            open.documentView = {document.right - document.left, document.bottom - document.top};
+        }
         ::PostMessageW(game, WM_CLOSE, 0, 0);
     });
+}
 
-    EXPECT_EQ(DeliverBeforeNavigate(play), VARIANT_TRUE);  // returns once the game window is closed
-
+void ExpectGameWindowOpenAndLaidOut(const WhileOpen& open) {
     ASSERT_TRUE(open.seen);
     EXPECT_TRUE(open.maximized);
     EXPECT_FALSE(open.loginEnabled);
@@ -215,14 +222,47 @@ TEST_F(HandOffWin32Test, TheMarkedAddressOpensTheGameWindowModallyAndTheLoginNav
     EXPECT_EQ(open.box.bottom - open.box.top, open.game.bottom - open.game.top - 32);
     EXPECT_EQ(open.controlWindow.cx, open.boxClient.cx);  // the control fills its box
     EXPECT_EQ(open.controlWindow.cy, open.boxClient.cy);
+    // The control lays out its own document view in its window, resized as the box was.
+    EXPECT_EQ(open.documentView.cx, open.boxClient.cx);
+    EXPECT_EQ(open.documentView.cy, open.boxClient.cy);
+}
+
+TEST_F(HandOffWin32Test, TheMarkedAddressOpensTheGameWindowModallyAndTheLoginNavigationIsCancelled) {
+    const std::string target = "/play.html?user=7&client=1&lang=zh";
+    const std::string play = server.Url(target);
+    // The title is read back under the code page the test was started for (936 and 1252).
+    if (const char* expected = std::getenv("KESTRUNE_EXPECT_ACP")) {
+        EXPECT_EQ(::GetACP(), static_cast<UINT>(std::atoi(expected)));
+    }
+    WhileOpen open;
+    WatchGameWindow(target, open);
+
+    EXPECT_EQ(DeliverBeforeNavigate(play), VARIANT_TRUE);  // returns once the game window is closed
+    ExpectGameWindowOpenAndLaidOut(open);
 
     EXPECT_EQ(HandleOf(app::kGameWindow, app::kGameWindowUnit), nullptr);
     EXPECT_TRUE(::IsWindowEnabled(loginWindow));
     EXPECT_EQ(browser::GameUrl(), play);
     // Only the game box asked for the game address; the login box stays where it was.
     RunFor(500, [] { return false; });
-    EXPECT_EQ(Requests("/play.html?user=7&client=1&lang=zh"), 1);
+    EXPECT_EQ(Requests(target), 1);
     EXPECT_EQ(Requests("/login.html"), 1);
+}
+
+TEST_F(HandOffWin32Test, TheLoginBoxNavigatedForRealToTheGameAddressHandsOffAndStaysOnItsPage) {
+    // The control itself raises the before-navigate notification here; the box raises event 0 with
+    // the address, whose handler finds the marker in it.
+    const std::string target = "/enter.html?client=1";
+    WhileOpen open;
+    WatchGameWindow(target, open);
+    forms::WriteProperty(app::kLoginWindow, app::kLoginBrowser, 11, server.Url(target));
+    ASSERT_TRUE(RunFor(20000, [&] { return open.done && HandleOf(app::kGameWindow, app::kGameWindowUnit) == nullptr; }));
+    ExpectGameWindowOpenAndLaidOut(open);
+    EXPECT_TRUE(::IsWindowEnabled(loginWindow));
+    EXPECT_EQ(browser::GameUrl(), server.Url(target));
+    RunFor(500, [] { return false; });
+    EXPECT_EQ(Requests(target), 1);  // the game box's; the login box's own was cancelled
+    EXPECT_EQ(forms::AsText(forms::ReadProperty(app::kLoginWindow, app::kLoginBrowser, 11)), server.Url("/login.html"));
 }
 
 }  // namespace

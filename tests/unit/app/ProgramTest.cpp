@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <map>
+#include <tuple>
 
 #include "app/BuiltinDefinitions.h"
 #include "app/FormIds.h"
@@ -14,6 +16,9 @@
 #include "forms/Fatal.h"
 #include "forms/Loader.h"
 #include "forms/Runtime.h"
+#include "platform/SystemServices.h"
+#include "services/BrowserEmulation.h"
+#include "services/Path.h"
 #include "tests/support/ExitStatus.h"
 #include "tests/support/FakePlatform.h"
 #include "ui/window/WindowProperties.h"
@@ -101,6 +106,46 @@ TEST_F(ProgramTest, LoginWindowStartsShapedCentredAndTheCloseButtonEndsTheProgra
     EXPECT_EQ(fake_->QuitsPosted(), 1);
     EXPECT_EQ(g_ran, std::vector<int>{1});
     EXPECT_EQ(forms::OwnerWindow(), 0u);  // destroyed by the shutdown
+}
+
+// A fresh machine: an executable and an empty registry that keeps what is written.
+class FreshMachine : public platform::SystemServices {
+public:
+    std::string ExecutablePath() override {
+        return std::string("games") + services::kPathSeparator + "kestrune" + services::kPathSeparator + "kestrune.exe";
+    }
+    bool SetCurrentDirectory(const std::string&) override { return true; }
+    bool SetRegistryValue(platform::RegistryRoot root, const std::string& keyPath, const std::string& valueName,
+                          const platform::RegistryData& data) override {
+        values[{root, keyPath, valueName}] = data;
+        return true;
+    }
+    std::optional<platform::RegistryData> QueryRegistryValue(platform::RegistryRoot root, const std::string& keyPath,
+                                                             const std::string& valueName) override {
+        auto it = values.find({root, keyPath, valueName});
+        if (it == values.end()) return std::nullopt;
+        return it->second;
+    }
+    std::map<std::tuple<platform::RegistryRoot, std::string, std::string>, platform::RegistryData> values;
+};
+
+TEST_F(ProgramTest, TheFirstStartsBrowserAlreadyFindsTheBrowserModeValues) {
+    // The login browser box is created before the login window's creation handler runs, and the
+    // browser reads the values when it is created: start-up must have written them by then.
+    FreshMachine machine;
+    platform::InstallSystemServices(&machine);
+    bool checked = false;
+    fake_->OnIdle([&] {
+        checked = true;
+        ASSERT_EQ(fake_->WebViews().size(), 1u);
+        EXPECT_TRUE(fake_->WebViews()[0]->ModeSet());
+        EXPECT_EQ(fake_->WebViews()[0]->Mode().emulationLevel, 8000);
+        EXPECT_EQ(services::ReadBrowserEmulation("kestrune.exe").emulationLevel, 8000);
+        forms::DestroyUnit(kLoginWindow, kLoginWindowUnit);
+    });
+    EXPECT_EQ(app::Run(), 0);
+    EXPECT_TRUE(checked);
+    platform::InstallSystemServices(nullptr);
 }
 
 TEST_F(ProgramTest, LoginWindowDefinitionCarriesTheTableValues) {

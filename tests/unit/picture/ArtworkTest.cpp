@@ -3,12 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "resources/Artwork.h"
+#include "tests/unit/picture/PictureFixtures.h"
 #include "ui/picture/Decoders.h"
 #include "ui/picture/Picture.h"
 #include "ui/picture/Skin.h"
@@ -137,13 +136,10 @@ TEST(Artwork, IconAndPointerFiles) {
     EXPECT_GT(picture->icon.Data()[(static_cast<std::size_t>(hy + 1) * 32 + hx) * 4 + 3], 128);
 }
 
-#ifdef KESTRUNE_ARTWORK_DIR
 // The icon theme's large program icon is the same drawing as the 64-pixel one: averaged down over
 // 4 x 4 blocks it matches it closely, colour and coverage alike.
 TEST(Artwork, LargeProgramIconIsTheSameDrawingAtFourTimesTheSize) {
-    std::ifstream in(std::string(KESTRUNE_ARTWORK_DIR) + "/game-256.png", std::ios::binary);
-    const std::vector<std::uint8_t> file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    const auto large = DecodePicture(file);
+    const auto large = DecodePicture(res::FixtureLargeProgramIcon());
     const auto small = DecodePicture(res::ProgramIconPng());
     ASSERT_TRUE(large && small);
     ASSERT_EQ(large->kind, kPicturePng);
@@ -171,6 +167,5 @@ TEST(Artwork, LargeProgramIconIsTheSameDrawingAtFourTimesTheSize) {
     EXPECT_LT(total / (64 * 64 * 4), 5);  // on average within a few levels
     EXPECT_LT(worst, 80);                 // fine lines stay thin when larger: some difference there
 }
-#endif
 
 }  // namespace

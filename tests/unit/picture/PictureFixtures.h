@@ -1,5 +1,6 @@
 // The shared picture fixtures (area.cmake): files written on the build machine with libpng and
-// libjpeg, each with the decoded picture the Linux decoders give for it.
+// libjpeg, each with the decoded picture the Linux decoders give for it, and the drawn artwork the
+// program does not embed itself.
 #pragma once
 
 #include <cstdint>
@@ -20,6 +21,7 @@ namespace kestrune::resources {
 KESTRUNE_PICTURE_FIXTURES(KESTRUNE_DECLARE_FIXTURE)
 #undef KESTRUNE_DECLARE_FIXTURE
 std::span<const std::uint8_t> FixtureLoginSkinDecoded();
+std::span<const std::uint8_t> FixtureLargeProgramIcon();  // the drawn 256 x 256 program icon
 }  // namespace kestrune::resources
 
 namespace picture_test {

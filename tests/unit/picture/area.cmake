@@ -19,7 +19,7 @@ if(CMAKE_CROSSCOMPILING)
     BUILD_ALWAYS ON
     BUILD_BYPRODUCTS ${host_dir}/kestrune_picture_fixtures)
   set(fixture_tool ${host_dir}/kestrune_picture_fixtures)
-  set(fixture_tool_target kestrune_host_picture_fixtures)
+  set(fixture_tool_target kestrune_host_picture_fixtures ${fixture_tool})
 else()
   add_executable(kestrune_picture_fixtures ${area_dir}/fixtures/FixtureWriter.cpp)
   target_compile_options(kestrune_picture_fixtures PRIVATE ${KESTRUNE_WARNINGS})
@@ -37,6 +37,8 @@ foreach(name IN LISTS fixture_names)
 endforeach()
 list(APPEND fixture_files ${fixture_dir}/LoginSkinDecoded)
 list(APPEND embed_specs FixtureLoginSkinDecoded=${fixture_dir}/LoginSkinDecoded)
+# The drawn artwork that the program does not embed itself (the icon theme's large program icon).
+list(APPEND embed_specs FixtureLargeProgramIcon=${KESTRUNE_ARTWORK_DIR}/game-256.png)
 add_custom_command(
   OUTPUT ${fixture_files}
   COMMAND ${CMAKE_COMMAND} -E make_directory ${fixture_dir}
@@ -48,7 +50,7 @@ set(fixture_source ${CMAKE_CURRENT_BINARY_DIR}/PictureFixtures.cpp)
 add_custom_command(
   OUTPUT ${fixture_source}
   COMMAND ${KESTRUNE_ARTWORK_GENERATOR} embed ${fixture_source} ${embed_specs}
-  DEPENDS ${KESTRUNE_ARTWORK_GENERATOR_TARGET} ${fixture_files}
+  DEPENDS ${KESTRUNE_ARTWORK_GENERATOR_TARGET} ${fixture_files} kestrune_artwork ${KESTRUNE_ARTWORK_DIR}/game-256.png
   COMMENT "Embedding the shared picture fixtures"
   VERBATIM)
 target_sources(${target} PRIVATE ${fixture_source})
