@@ -64,6 +64,8 @@ std::unique_ptr<HtmlViewer> HtmlViewer::Create(const forms::CreateArgs& args) {
     view.SetMode(services::ReadBrowserEmulation(services::GetExeFileName()));
     if (!viewer->data_.address.empty()) {
         const std::shared_ptr<bool> alive = viewer->alive_;
+        // Its decision belongs to the window's load, whenever the engine gets round to asking.
+        viewer->firstDecisionUnreported_ = true;
         view.Navigate(viewer->data_.address);
         if (!*alive) return nullptr;
     }
@@ -87,6 +89,7 @@ void HtmlViewer::PropertyChanged(int ownIndex, const forms::Value& value) {
         break;
     case kHtmlUrl:
         data_.address = forms::AsText(value);
+        firstDecisionUnreported_ = false;  // from now on the handlers decide
         if (view_) view_->Navigate(data_.address);
         break;
     default:
@@ -184,7 +187,15 @@ bool HtmlViewer::RaiseAddressEvent(std::int32_t event, const std::string& url) {
     return cancel;
 }
 
-bool HtmlViewer::BeforeNavigate(const std::string& url) { return !RaiseAddressEvent(kEventBeforeNavigate, url); }
+bool HtmlViewer::BeforeNavigate(const std::string& url) {
+    if (firstDecisionUnreported_) {
+        // The stored address was navigated to while the window was loading: that decision reaches
+        // no handler and cancels nothing, even when the engine asks for it after the load returned.
+        firstDecisionUnreported_ = false;
+        return true;
+    }
+    return !RaiseAddressEvent(kEventBeforeNavigate, url);
+}
 
 void HtmlViewer::NavigateComplete(const std::string& url) { RaiseAddressEvent(kEventNavigateComplete, url); }
 

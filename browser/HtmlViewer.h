@@ -119,6 +119,9 @@ private:
     std::string statusText_;
     std::unique_ptr<platform::WebView> view_;
     bool created_ = false;          // the box reports its destruction only once fully created
+    // Set while the decision on the navigation to the stored address, started during Create, has
+    // not come yet.
+    bool firstDecisionUnreported_ = false;
     // Cleared when the instance goes; an event raiser keeps a copy to learn whether a handler
     // destroyed the box (and with it this object) while it ran.
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);

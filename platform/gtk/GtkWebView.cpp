@@ -4,13 +4,17 @@
 #include <webkit2/webkit2.h>
 
 #include <algorithm>
-#include <vector>
 #include <array>
+#include <chrono>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
+#include "platform/ExternalBrowser.h"
+#include "platform/PageRecovery.h"
 #include "platform/gtk/GtkBackend.h"
 #include "platform/gtk/GtkWebContext.h"
+#include "platform/linux/GlibUri.h"
 
 namespace kestrune::platform::gtk {
 
@@ -18,6 +22,12 @@ namespace {
 
 constexpr const char* kFrameCommittedHandler = "kestruneFrameCommitted";
 constexpr const char* kFrameReadyHandler = "kestruneFrameReady";
+constexpr const char* kRetryHandler = "kestruneRetry";
+
+// How long a first navigation waits for the view to be on screen at its final size, and how often
+// it looks.
+constexpr gint64 kSettleLimitUs = 3 * G_USEC_PER_SEC;
+constexpr guint kSettlePollMs = 15;
 
 // Keeps the page's own DOM `contextmenu` event from running. On this platform the web process
 // dispatches that event on the right-button press, before the UI process hears of any menu request,
@@ -56,6 +66,68 @@ bool FrameAddress(WebKitJavascriptResult* result, std::string& address) {
     return true;
 }
 
+// Presses and keys of the user's in any web view, counted: a new-window request made while the
+// page handles one of them carries its number (see LaunchGate).
+std::uint64_t& GestureCount() {
+    static std::uint64_t count = 0;
+    return count;
+}
+
+LaunchGate& BrowserLaunchGate() {
+    static LaunchGate gate;
+    return gate;
+}
+
+// Refused launches are counted and logged once a second at most, however fast a page asks.
+struct RefusedLaunches {
+    std::uint64_t unlogged = 0;
+    guint source = 0;
+};
+RefusedLaunches& Refusals() {
+    static RefusedLaunches refusals;
+    return refusals;
+}
+
+gboolean LogRefusedLaunches(gpointer) {
+    RefusedLaunches& r = Refusals();
+    g_printerr("kestrune: %llu request(s) to open the user's browser refused (at most one per click and %d in %lld s); "
+               "%llu in all\n",
+               static_cast<unsigned long long>(r.unlogged), kMaxLaunchesPerWindow,
+               static_cast<long long>(kLaunchWindow.count()),
+               static_cast<unsigned long long>(BrowserLaunchGate().Refused()));
+    r.unlogged = 0;
+    r.source = 0;
+    return G_SOURCE_REMOVE;
+}
+
+void NoteRefusedLaunch() {
+    RefusedLaunches& r = Refusals();
+    ++r.unlogged;
+    if (r.source == 0) r.source = g_timeout_add(1000, &LogRefusedLaunches, nullptr);
+}
+
+// Hands a new-window address the page's handler let through to the user's own browser, if it is a
+// web address and the page has not had its share of launches.
+void OpenInUserBrowser(const std::string& uri, bool userGesture) {
+    const ExternalAddressCheck check = CheckExternalAddress(uri, &SplitUriWithGlib);
+    if (check.verdict != ExternalAddressVerdict::kWebAddress) {
+        if (!uri.empty()) g_printerr("kestrune: new window not opened: %s\n", DescribeRefusal(check).c_str());
+        return;
+    }
+    if (!BrowserLaunchGate().Admit(userGesture ? GestureCount() : 0, std::chrono::steady_clock::now())) {
+        NoteRefusedLaunch();
+        return;
+    }
+    g_app_info_launch_default_for_uri(uri.c_str(), nullptr, nullptr);
+}
+
+// Load failures that are not the server's absence: another load took over, or a download.
+bool IsUnreachable(const GError* error) {
+    return error != nullptr && !g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED) &&
+           !g_error_matches(error, WEBKIT_POLICY_ERROR, WEBKIT_POLICY_ERROR_FRAME_LOAD_INTERRUPTED_BY_POLICY_CHANGE) &&
+           !g_error_matches(error, WEBKIT_PLUGIN_ERROR, WEBKIT_PLUGIN_ERROR_WILL_HANDLE_LOAD);
+}
+
 // The views alive in this process, oldest first.
 std::vector<WebKitWebView*>& LiveViews() {
     static std::vector<WebKitWebView*> views;
@@ -70,9 +142,10 @@ public:
     bool Attach(WindowId parent, const Rect& rect);
 
     WindowId Window() const override { return window_; }
-    void Navigate(const std::string& url) override { webkit_web_view_load_uri(view_, url.c_str()); }
+    void Navigate(const std::string& url) override;
     std::string LocationUrl() const override {
         const gchar* uri = webkit_web_view_get_uri(view_);
+        if (uri == nullptr && hasPendingLoad_) return pendingLoad_;  // asked for, waiting for its size
         return uri != nullptr ? uri : "";
     }
     std::string LocationName() const override {
@@ -124,6 +197,13 @@ private:
     static gboolean OnColorChooser(WebKitWebView*, WebKitColorChooserRequest* request, gpointer self);
     static void OnFrameCommitted(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer self);
     static void OnFrameReady(WebKitUserContentManager*, WebKitJavascriptResult* result, gpointer self);
+    static void OnRetryMessage(WebKitUserContentManager*, WebKitJavascriptResult*, gpointer self);
+    static gboolean OnLoadFailed(WebKitWebView*, WebKitLoadEvent, gchar* uri, GError* error, gpointer self);
+    static void OnProcessTerminated(WebKitWebView*, WebKitWebProcessTerminationReason reason, gpointer self);
+    static void OnNetworkChanged(GNetworkMonitor*, gboolean available, gpointer self);
+    static gboolean OnRetryTimer(gpointer self);
+    static gboolean OnSettleTimer(gpointer self);
+    static void OnSizeAllocate(GtkWidget*, GdkRectangle*, gpointer self);
 
     // True when the page window's procedure chain swallowed the message.
     bool PageSwallows(std::uint32_t message) const {
@@ -133,8 +213,18 @@ private:
         return result != 0 && !reachedDefault;
     }
     void ReplacePageWindow();
-    void NewWindowRequested(const std::string& uri);
+    void NewWindowRequested(const std::string& uri, bool userGesture);
     void ReportCommandStates();
+    // True once the view is on screen at the size of its window, its top-level window mapped and, if
+    // asked to be maximised, maximised: a page loaded now sees its final viewport.
+    bool AtFinalSize() const;
+    void StartLoad(const std::string& url);
+    // Shows the built-in page for an address that could not be reached and plans the next retry.
+    void ShowUnreachable(const std::string& address);
+    // Loads the unreachable address again; a retry the user asked for starts the waits afresh.
+    void Retry(bool byUser);
+    void Reload();  // F5 and Ctrl+R
+    void StopRetryTimer();
 
     WebKitWebView* view_;
     WebViewHost* host_;
@@ -147,6 +237,21 @@ private:
     bool canGoBack_ = false;
     bool canGoForward_ = false;
     std::string statusText_;
+    // The first navigation waits for the view's final size (see AtFinalSize).
+    bool settled_ = false;
+    bool hasPendingLoad_ = false;
+    std::string pendingLoad_;
+    guint settleSource_ = 0;
+    gint64 settleSince_ = 0;
+    // The built-in page for an unreachable address: its own load is nobody's business but ours.
+    bool failedLoadEnding_ = false;  // the failed load still reports its end
+    bool ownLoad_ = false;           // the built-in page is loading
+    bool showingUnreachable_ = false;
+    std::string unreachableAddress_;
+    RetryBackoff backoff_;
+    guint retrySource_ = 0;
+    gulong networkHandler_ = 0;
+    ReloadBudget reloads_;
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };
 
@@ -156,6 +261,9 @@ GtkWebView::~GtkWebView() {
     live.erase(std::remove(live.begin(), live.end(), view_), live.end());
     g_signal_handlers_disconnect_by_data(view_, this);
     if (content_ != nullptr) g_signal_handlers_disconnect_by_data(content_, this);
+    if (networkHandler_ != 0) g_signal_handler_disconnect(g_network_monitor_get_default(), networkHandler_);
+    if (settleSource_ != 0) g_source_remove(settleSource_);
+    StopRetryTimer();
     if (window_ != 0 && Current().Exists(window_)) Current().Destroy(window_);
     g_object_unref(view_);
 }
@@ -178,10 +286,17 @@ bool GtkWebView::Attach(WindowId parent, const Rect& rect) {
     g_signal_connect(content_, "script-message-received::kestruneFrameReady", G_CALLBACK(OnFrameReady), this);
     webkit_user_content_manager_register_script_message_handler(content_, kFrameCommittedHandler);
     webkit_user_content_manager_register_script_message_handler(content_, kFrameReadyHandler);
+    g_signal_connect(content_, "script-message-received::kestruneRetry", G_CALLBACK(OnRetryMessage), this);
+    webkit_user_content_manager_register_script_message_handler(content_, kRetryHandler);
 
     g_signal_connect(view_, "decide-policy", G_CALLBACK(OnDecidePolicy), this);
     g_signal_connect(view_, "create", G_CALLBACK(OnCreate), this);
     g_signal_connect(view_, "load-changed", G_CALLBACK(OnLoadChanged), this);
+    g_signal_connect(view_, "load-failed", G_CALLBACK(OnLoadFailed), this);
+    g_signal_connect_after(view_, "size-allocate", G_CALLBACK(OnSizeAllocate), this);
+    g_signal_connect(view_, "web-process-terminated", G_CALLBACK(OnProcessTerminated), this);
+    networkHandler_ =
+        g_signal_connect(g_network_monitor_get_default(), "network-changed", G_CALLBACK(OnNetworkChanged), this);
     g_signal_connect(view_, "notify::estimated-load-progress", G_CALLBACK(OnProgress), this);
     g_signal_connect(view_, "notify::title", G_CALLBACK(OnTitle), this);
     g_signal_connect(view_, "mouse-target-changed", G_CALLBACK(OnMouseTarget), this);
@@ -219,7 +334,7 @@ gboolean GtkWebView::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decisi
         // Ignored, the decision ends this request here: WebKit never goes on to ask for a view for
         // it (see OnCreate), so the request is reported once.
         webkit_policy_decision_ignore(decision);
-        self->NewWindowRequested(uri);
+        self->NewWindowRequested(uri, webkit_navigation_action_is_user_gesture(action) != FALSE);
     }
     g_object_unref(decision);
     return TRUE;
@@ -229,15 +344,162 @@ gboolean GtkWebView::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decisi
 // It is reported like a link's request; the page gets no window (window.open() returns null).
 GtkWidget* GtkWebView::OnCreate(WebKitWebView*, WebKitNavigationAction* action, gpointer data) {
     const gchar* rawUri = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
-    static_cast<GtkWebView*>(data)->NewWindowRequested(rawUri != nullptr ? rawUri : "");
+    static_cast<GtkWebView*>(data)->NewWindowRequested(rawUri != nullptr ? rawUri : "",
+                                                       webkit_navigation_action_is_user_gesture(action) != FALSE);
     return nullptr;
 }
 
-void GtkWebView::NewWindowRequested(const std::string& uri) {
+void GtkWebView::NewWindowRequested(const std::string& uri, bool userGesture) {
     // The handler may destroy this view; nothing of it is used afterwards.
     const bool allow = host_->NewWindow(uri);
-    // Not cancelled: the page opens in the user's own browser; never in a window of ours.
-    if (allow && !uri.empty()) g_app_info_launch_default_for_uri(uri.c_str(), nullptr, nullptr);
+    // Not cancelled: a web address opens in the user's own browser; never in a window of ours.
+    if (allow) OpenInUserBrowser(uri, userGesture);
+}
+
+void GtkWebView::Navigate(const std::string& url) {
+    // A new address takes over from one that could not be reached.
+    StopRetryTimer();
+    showingUnreachable_ = false;
+    if (!settled_) settled_ = AtFinalSize();
+    if (settled_) {
+        StartLoad(url);
+        return;
+    }
+    // Not on screen yet, or not at its final size: the page's first script and its load event
+    // would see another viewport. The load starts once the view is there.
+    pendingLoad_ = url;
+    hasPendingLoad_ = true;
+    if (settleSource_ == 0) {
+        settleSince_ = g_get_monotonic_time();
+        settleSource_ = g_timeout_add(kSettlePollMs, &GtkWebView::OnSettleTimer, this);
+    }
+}
+
+void GtkWebView::StartLoad(const std::string& url) {
+    hasPendingLoad_ = false;
+    pendingLoad_.clear();
+    ownLoad_ = false;
+    failedLoadEnding_ = false;
+    webkit_web_view_load_uri(view_, url.c_str());
+}
+
+bool GtkWebView::AtFinalSize() const {
+    GtkWidget* widget = GTK_WIDGET(view_);
+    if (!gtk_widget_get_mapped(widget)) return false;
+    GdkWindow* top = gtk_widget_get_window(gtk_widget_get_toplevel(widget));
+    if (top == nullptr) return false;
+    const GdkWindowState state = gdk_window_get_state(top);
+    if ((state & GDK_WINDOW_STATE_WITHDRAWN) != 0) return false;  // the window manager has not shown it yet
+    const WindowId topLevel = TopLevelOf(window_);
+    if (topLevel != 0 && Current().IsMaximized(topLevel) && (state & GDK_WINDOW_STATE_MAXIMIZED) == 0) return false;
+    const Rect rect = Current().GetOuterRect(window_);
+    GtkAllocation allocation;
+    gtk_widget_get_allocation(widget, &allocation);
+    return allocation.width == rect.Width() && allocation.height == rect.Height();
+}
+
+// Usually the last step before the final size: the view's own allocation, after the engine took it.
+void GtkWebView::OnSizeAllocate(GtkWidget*, GdkRectangle*, gpointer data) {
+    auto* self = static_cast<GtkWebView*>(data);
+    if (!self->hasPendingLoad_ || !self->AtFinalSize()) return;
+    if (self->settleSource_ != 0) g_source_remove(self->settleSource_);
+    self->settleSource_ = 0;
+    self->settled_ = true;
+    const std::string address = self->pendingLoad_;  // StartLoad clears it
+    self->StartLoad(address);
+}
+
+gboolean GtkWebView::OnSettleTimer(gpointer data) {
+    auto* self = static_cast<GtkWebView*>(data);
+    if (!self->hasPendingLoad_) {
+        self->settleSource_ = 0;
+        return G_SOURCE_REMOVE;
+    }
+    const bool waitedLongEnough = g_get_monotonic_time() - self->settleSince_ >= kSettleLimitUs;
+    if (!self->AtFinalSize() && !waitedLongEnough) return G_SOURCE_CONTINUE;
+    self->settleSource_ = 0;
+    self->settled_ = true;
+    const std::string address = self->pendingLoad_;  // StartLoad clears it
+    self->StartLoad(address);
+    return G_SOURCE_REMOVE;
+}
+
+void GtkWebView::ShowUnreachable(const std::string& address) {
+    StopRetryTimer();
+    showingUnreachable_ = true;
+    unreachableAddress_ = address;
+    ownLoad_ = true;
+    const std::string html = UnreachablePageHtml(address);
+    webkit_web_view_load_alternate_html(view_, html.c_str(), address.c_str(), nullptr);
+    const auto wait = backoff_.Next();
+    retrySource_ = g_timeout_add_seconds(static_cast<guint>(wait.count()), &GtkWebView::OnRetryTimer, this);
+}
+
+void GtkWebView::Retry(bool byUser) {
+    if (!showingUnreachable_) return;
+    StopRetryTimer();
+    if (byUser) backoff_.Reset();
+    StartLoad(unreachableAddress_);
+}
+
+void GtkWebView::Reload() {
+    if (hasPendingLoad_) return;  // the first load has not started yet
+    if (showingUnreachable_) {
+        Retry(true);
+        return;
+    }
+    if (!LocationUrl().empty()) webkit_web_view_reload(view_);
+}
+
+void GtkWebView::StopRetryTimer() {
+    if (retrySource_ != 0) g_source_remove(retrySource_);
+    retrySource_ = 0;
+}
+
+gboolean GtkWebView::OnRetryTimer(gpointer data) {
+    auto* self = static_cast<GtkWebView*>(data);
+    self->retrySource_ = 0;
+    self->Retry(false);
+    return G_SOURCE_REMOVE;
+}
+
+void GtkWebView::OnNetworkChanged(GNetworkMonitor*, gboolean available, gpointer data) {
+    auto* self = static_cast<GtkWebView*>(data);
+    if (available && self->showingUnreachable_ && !self->ownLoad_) self->Retry(false);
+}
+
+void GtkWebView::OnRetryMessage(WebKitUserContentManager*, WebKitJavascriptResult*, gpointer data) {
+    static_cast<GtkWebView*>(data)->Retry(true);
+}
+
+gboolean GtkWebView::OnLoadFailed(WebKitWebView*, WebKitLoadEvent stage, gchar* uri, GError* error, gpointer data) {
+    auto* self = static_cast<GtkWebView*>(data);
+    // Only a page that never arrived: one cut off after it began to show keeps what it has.
+    if (self->ownLoad_ || stage != WEBKIT_LOAD_STARTED || !IsUnreachable(error)) return FALSE;
+    // The failed load still reports its end (DownloadComplete, DocumentComplete) as it always has.
+    self->failedLoadEnding_ = true;
+    self->ShowUnreachable(uri != nullptr ? uri : self->LocationUrl());
+    return TRUE;
+}
+
+// The content process died (killed, crashed, out of memory): the view shows nothing any more and
+// asks for nothing. Its address is loaded again, a few times a minute at most.
+void GtkWebView::OnProcessTerminated(WebKitWebView*, WebKitWebProcessTerminationReason reason, gpointer data) {
+    auto* self = static_cast<GtkWebView*>(data);
+    const std::string address = self->showingUnreachable_ ? self->unreachableAddress_ : self->LocationUrl();
+    g_printerr("kestrune: the web content process ended (%s)\n",
+               reason == WEBKIT_WEB_PROCESS_CRASHED                 ? "crashed"
+               : reason == WEBKIT_WEB_PROCESS_EXCEEDED_MEMORY_LIMIT ? "out of memory"
+                                                                    : "terminated");
+    if (self->hasPendingLoad_ || address.empty()) return;
+    if (self->reloads_.Take(std::chrono::steady_clock::now())) {
+        self->StopRetryTimer();
+        self->showingUnreachable_ = false;
+        self->StartLoad(address);
+    } else {
+        self->failedLoadEnding_ = false;
+        self->ShowUnreachable(address);
+    }
 }
 
 void GtkWebView::ReplacePageWindow() {
@@ -263,22 +525,38 @@ void GtkWebView::ReportCommandStates() {
 void GtkWebView::OnLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer data) {
     auto* self = static_cast<GtkWebView*>(data);
     const std::shared_ptr<bool> alive = self->alive_;
+    // The built-in page's own load reports nothing; the failed load before it still ends.
+    const bool own = self->ownLoad_ && !self->failedLoadEnding_;
     switch (event) {
     case WEBKIT_LOAD_STARTED:
+        if (own) break;
         self->host_->DownloadBegin();
         break;
     case WEBKIT_LOAD_COMMITTED:
         self->ReplacePageWindow();
-        if (!*alive) return;
+        if (own) break;
+        // A page of the server's own is shown again.
+        self->showingUnreachable_ = false;
+        self->StopRetryTimer();
+        self->backoff_.Reset();
         self->host_->NavigateComplete(self->LocationUrl());
         if (!*alive) return;
         self->ReportCommandStates();
         break;
     case WEBKIT_LOAD_FINISHED:
+        if (own) {
+            self->ownLoad_ = false;
+            break;
+        }
+    {
+        // A failed load ends with the address that could not be reached (the view has none yet).
+        const std::string address = self->failedLoadEnding_ ? self->unreachableAddress_ : self->LocationUrl();
+        self->failedLoadEnding_ = false;
         self->host_->DownloadComplete();
         if (!*alive) return;
-        self->host_->DocumentComplete(self->LocationUrl());
+        self->host_->DocumentComplete(address);
         break;
+    }
     default:
         break;
     }
@@ -286,12 +564,14 @@ void GtkWebView::OnLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer d
 
 void GtkWebView::OnProgress(GObject*, GParamSpec*, gpointer data) {
     auto* self = static_cast<GtkWebView*>(data);
+    if (self->ownLoad_ && !self->failedLoadEnding_) return;
     const double progress = webkit_web_view_get_estimated_load_progress(self->view_);
     self->host_->ProgressChange(static_cast<int>(progress * 100.0 + 0.5), 100);
 }
 
 void GtkWebView::OnTitle(GObject*, GParamSpec*, gpointer data) {
     auto* self = static_cast<GtkWebView*>(data);
+    if (self->ownLoad_ || self->showingUnreachable_) return;  // the built-in page's title is not the page's
     self->host_->TitleChange(self->LocationName());
 }
 
@@ -306,6 +586,7 @@ void GtkWebView::OnMouseTarget(WebKitWebView*, WebKitHitTestResult* hit, guint, 
 
 gboolean GtkWebView::OnButton(GtkWidget*, GdkEventButton* event, gpointer data) {
     auto* self = static_cast<GtkWebView*>(data);
+    if (event->type == GDK_BUTTON_PRESS) ++GestureCount();
     if (event->button != 3) return FALSE;
     if (event->type == GDK_BUTTON_RELEASE)
         return self->PageSwallows(kMessageRightButtonUp) ? TRUE : FALSE;  // swallowed: WebKit never sees it
@@ -315,6 +596,13 @@ gboolean GtkWebView::OnButton(GtkWidget*, GdkEventButton* event, gpointer data) 
 
 gboolean GtkWebView::OnKey(GtkWidget*, GdkEventKey* event, gpointer data) {
     auto* self = static_cast<GtkWebView*>(data);
+    ++GestureCount();
+    // F5 and Ctrl+R load the box's page again, as the platform's browser control does.
+    if (event->keyval == GDK_KEY_F5 ||
+        ((event->state & GDK_CONTROL_MASK) != 0 && (event->keyval == GDK_KEY_r || event->keyval == GDK_KEY_R))) {
+        self->Reload();
+        return TRUE;
+    }
     if (event->keyval != GDK_KEY_Menu) return FALSE;
     return self->PageSwallows(kMessageContextMenu) ? TRUE : FALSE;
 }

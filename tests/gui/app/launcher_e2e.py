@@ -78,6 +78,35 @@ def window_under(x, y):
     return int(values["WINDOW"])
 
 
+def web_content_processes(root):
+    """The engine's content processes below the process `root`."""
+    parents, names = {}, {}
+    for entry in os.listdir("/proc"):
+        if not entry.isdigit():
+            continue
+        try:
+            with open("/proc/%s/stat" % entry) as f:
+                text = f.read()
+        except OSError:
+            continue
+        name = text[text.find("(") + 1:text.rfind(")")]
+        fields = text[text.rfind(")") + 2:].split()
+        if fields and fields[0] != "Z":
+            parents[int(entry)] = int(fields[1])
+            names[int(entry)] = name
+    found = []
+    for pid, name in names.items():
+        if name != "WebKitWebProces":
+            continue
+        up = pid
+        while up in parents and up > 1:
+            up = parents[up]
+            if up == root:
+                found.append(pid)
+                break
+    return found
+
+
 def wait_for(predicate, timeout, what):
     end = time.monotonic() + timeout
     while time.monotonic() < end:
@@ -137,6 +166,7 @@ class LauncherTest(unittest.TestCase):
         env = dict(os.environ, HOME=self.home, XDG_CONFIG_HOME=os.path.join(self.home, ".config"),
                    XDG_DATA_HOME=os.path.join(self.home, ".local", "share"))
         env.pop("XDG_DESKTOP_DIR", None)
+        self.env = env
         self.server.forget()
         self.proc = subprocess.Popen([ARGS.launcher], env=env, cwd="/")
         self.login = wait_for(self.find_login_window, 20, "the login window")
@@ -303,6 +333,94 @@ class LauncherTest(unittest.TestCase):
         self.assertEqual(pixel(shot, gx + gw - 1, gy + browser_h // 2), GAME_GREEN)
         if browser_h < gh:
             self.assertNotEqual(pixel(shot, gx + gw // 2, gy + browser_h), GAME_GREEN)
+
+    def hand_off(self):
+        """Logs in from the login page; returns the game window once its page has loaded."""
+        ox, oy = self.login_origin()
+        self.server.forget()
+        self.click(ox + 456 + 60, oy + 370 + 22)   # the user name field
+        xdotool("key", "Return")
+        self.server.wait("game-ready")
+        return wait_for(lambda: [w for w in self.visible_windows() if w != self.login], 10, "the game window")[0]
+
+    def close_game(self, game):
+        run("wmctrl", "-i", "-c", hex(game))
+        wait_for(lambda: game not in self.visible_windows(), 5, "the game window to close")
+
+    def test_game_page_sees_its_box_size_from_its_first_script(self):
+        for _ in range(10):
+            game = self.hand_off()
+            viewport = wait_for(lambda: [b for b in self.server.drain() if b.startswith("game-viewport-")], 10,
+                                "the game page's viewport")[0]
+            wait_for(lambda: "MAXIMIZED_VERT" in net_wm_state(game), 5, "maximised")
+            time.sleep(0.3)
+            _, _, gw, gh = geometry(game)
+            left, right, top, bottom = frame_extents(game)
+            box = "%dx%d" % (gw + left + right, gh + top + bottom - 32)
+            self.assertEqual(viewport, "game-viewport-%s-%s" % (box, box))
+            self.close_game(game)
+
+    def test_unreachable_login_server_shows_the_error_page_until_it_comes_up(self):
+        # A fresh start while the login server is down.
+        self.proc.kill()
+        self.proc.wait()
+        self.server.stop()
+        self.proc = subprocess.Popen([ARGS.launcher], env=self.env, cwd="/")
+        try:
+            self.login = wait_for(self.find_login_window, 20, "the login window")
+            ox, oy = self.login_origin()
+            # The built-in page: white, with dark text in the middle, where the login page is blue.
+            def error_page_shown():
+                shot = screenshot()
+                corner = pixel(shot, ox + 456 + 20, oy + 370 + 20)
+                title = [pixel(shot, ox + 456 + x, oy + 361 + y) for y in range(100, 130, 2) for x in range(150, 430, 2)]
+                return corner == (255, 255, 255) and any(max(p) < 128 for p in title)
+            wait_for(error_page_shown, 10, "the error page")
+        finally:
+            # The server comes up; the page is reached without a click (first retry after 15 s).
+            type(self).server = DemoServer(urlparse(ARGS.login_url).port or 80)
+        self.server.wait("login-ready", timeout=25)
+        time.sleep(0.5)
+        shot = screenshot()
+        r, g, b = pixel(shot, ox + 456 + 400, oy + 370 + 300)
+        self.assertTrue(b > 150 and r < 80, (r, g, b))
+
+    def test_killed_web_process_brings_back_both_pages(self):
+        game = self.hand_off()
+        time.sleep(0.3)
+        self.server.forget()
+        pids = wait_for(lambda: web_content_processes(self.proc.pid), 5, "the web content process")
+        for pid in pids:
+            os.kill(pid, 9)
+        # Both boxes ask their servers again and show their pages; the game window stays.
+        self.server.wait("login-ready")
+        self.server.wait("game-ready")
+        self.assertIn(game, self.visible_windows())
+        self.assertEqual(len(self.visible_windows()), 2)
+        # Closed, the game window leaves the login page working (and no second hand-off happened).
+        self.close_game(game)
+        time.sleep(0.3)
+        self.assertEqual(self.visible_windows(), [self.login])
+        ox, oy = self.login_origin()
+        self.server.forget()
+        self.click(ox + 456 + 450, oy + 370 + 280)
+        self.server.wait("login-mouseup-0")
+
+    def test_f5_loads_the_page_again_in_both_windows(self):
+        ox, oy = self.login_origin()
+        self.click(ox + 456 + 450, oy + 370 + 280)   # the login page takes the focus
+        time.sleep(0.2)
+        self.server.forget()
+        xdotool("key", "F5")
+        self.server.wait("login-ready")
+        game = self.hand_off()
+        gx, gy, gw, gh = geometry(game)
+        self.click(gx + gw // 2, gy + gh // 2)
+        time.sleep(0.2)
+        self.server.forget()
+        xdotool("key", "F5")
+        self.server.wait("game-ready")
+        self.assertEqual(len(self.visible_windows()), 2)
 
     def test_hand_off_opens_the_game_window_and_closing_it_returns_to_the_login(self):
         ox, oy = self.login_origin()

@@ -1,12 +1,15 @@
 // The GTK web view inside a real window: notifications for pages and their frames, the page window
-// replaced per document, cancelled navigations, new-window requests from links and scripts, what
-// Silent keeps from appearing, the text size, and a real right-click that the page's procedure
-// chain swallows (the page sees the press, never the release or a context menu).
+// replaced per document, cancelled navigations, new-window requests from links and scripts (only
+// web addresses, and only a few, reach the default browser), what Silent keeps from appearing, the
+// text size, a real right-click that the page's procedure chain swallows (the page sees the press,
+// never the release or a context menu), and how pages come back: after the content process died,
+// from an unreachable server, with F5; and the viewport a first page sees.
 //
 // Two local servers: the demo login site, and this directory's site/ with the test pages. The
 // user's default browser is, for this process, a recorder script that notes each address it is
 // asked to open (an XDG mimeapps.list of its own).
 #include <arpa/inet.h>
+#include <dirent.h>
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 #include <netinet/in.h>
@@ -16,7 +19,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <webkit2/webkit2.h>
+
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -29,12 +35,15 @@
 #include <utility>
 #include <vector>
 
+#include "platform/PageRecovery.h"
 #include "platform/Platform.h"
 #include "platform/WebView.h"
+#include "platform/gtk/GtkBackend.h"
 #include "platform/gtk/GtkPlatform.h"
 #include "platform/gtk/GtkWebView.h"
 
 bool FakeClick(int screenX, int screenY, unsigned button);  // FakeClick.cpp
+bool FakeKey(unsigned long keysym, bool control);          // FakeClick.cpp
 
 namespace kestrune::platform {
 namespace {
@@ -109,9 +118,9 @@ int FreePort() {
 // Starts the demo server for `root` and returns its base address once the server itself says it
 // is listening (another program may have taken the port meanwhile: then another port is tried).
 // Its output goes on to this program's standard error. Empty if no server could be started.
-std::string StartServer(const char* root, pid_t& pid) {
-    for (int attempt = 0; attempt < 10; ++attempt) {
-        const int port = FreePort();
+std::string StartServer(const char* root, pid_t& pid, int fixedPort = 0) {
+    for (int attempt = 0; attempt < (fixedPort != 0 ? 1 : 10); ++attempt) {
+        const int port = fixedPort != 0 ? fixedPort : FreePort();
         int out[2];
         if (port == 0 || pipe(out) != 0) return {};
         pid = fork();
@@ -149,6 +158,40 @@ void StopServer(pid_t& pid) {
     kill(pid, SIGTERM);
     waitpid(pid, nullptr, 0);
     pid = -1;
+}
+
+// The web content processes below this one (the engine may start them through a helper).
+std::vector<pid_t> WebContentProcesses() {
+    std::vector<pid_t> found;
+    DIR* proc = opendir("/proc");
+    if (proc == nullptr) return found;
+    for (dirent* entry; (entry = readdir(proc)) != nullptr;) {
+        const pid_t pid = static_cast<pid_t>(std::atoi(entry->d_name));
+        if (pid <= 0) continue;
+        std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+        std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+        const auto open = text.find('('), close = text.rfind(')');
+        if (open == std::string::npos || close == std::string::npos) continue;
+        if (text.substr(open + 1, close - open - 1) != "WebKitWebProces") continue;
+        if (close + 2 < text.size() && text[close + 2] == 'Z') continue;
+        // Walk up the parents to this process.
+        for (pid_t up = pid; up > 1;) {
+            std::ifstream upStat("/proc/" + std::to_string(up) + "/stat");
+            std::string upText((std::istreambuf_iterator<char>(upStat)), std::istreambuf_iterator<char>());
+            const auto end = upText.rfind(')');
+            if (end == std::string::npos) break;
+            char state = 0;
+            int parent = 0;
+            if (std::sscanf(upText.c_str() + end + 1, " %c %d", &state, &parent) != 2) break;
+            if (parent == getpid()) {
+                found.push_back(pid);
+                break;
+            }
+            up = parent;
+        }
+    }
+    closedir(proc);
+    return found;
 }
 
 void WriteFile(const std::filesystem::path& path, const std::string& text) {
@@ -194,11 +237,16 @@ protected:
         WriteFile(recorder, "#!/bin/sh\nprintf '%s\\n' \"$1\" >> '" + OpenedFile().string() + "'\n");
         chmod(recorder.c_str(), 0755);
         WriteFile(home_ / "data/applications/kestrune-test-browser.desktop",
-                  "[Desktop Entry]\nType=Application\nName=Recorder\nExec=" + recorder.string() +
-                      " %u\nMimeType=x-scheme-handler/http;x-scheme-handler/https;\n");
-        WriteFile(home_ / "config/mimeapps.list",
-                  "[Default Applications]\nx-scheme-handler/http=kestrune-test-browser.desktop\n"
-                  "x-scheme-handler/https=kestrune-test-browser.desktop\n");
+                  "[Desktop Entry]\nType=Application\nName=Recorder\nExec=" + recorder.string() + " %u\nMimeType=" +
+                      kHandledTypes + "\n");
+        // The recorder stands in for every program a page might try to reach through the desktop.
+        std::string defaults = "[Default Applications]\n";
+        for (std::string types = kHandledTypes; !types.empty();) {
+            const auto end = types.find(';');
+            defaults += types.substr(0, end) + "=kestrune-test-browser.desktop\n";
+            types.erase(0, end == std::string::npos ? types.size() : end + 1);
+        }
+        WriteFile(home_ / "config/mimeapps.list", defaults);
         // The user's own data folder stays: the web processes keep writing there after the suite.
         const char* dataDirs = std::getenv("XDG_DATA_DIRS");
         const std::string systemDirs = dataDirs != nullptr && *dataDirs != '\0' ? dataDirs : "/usr/local/share:/usr/share";
@@ -222,7 +270,23 @@ protected:
         if (!home_.empty()) std::filesystem::remove_all(home_);
     }
 
+    static constexpr const char* kHandledTypes =
+        "x-scheme-handler/http;x-scheme-handler/https;x-scheme-handler/file;inode/directory;"
+        "x-scheme-handler/smb;x-scheme-handler/x-test-scheme;x-scheme-handler/javascript;"
+        "x-scheme-handler/data;text/html";
+
     static std::filesystem::path OpenedFile() { return home_ / "opened.txt"; }
+    static void ForgetOpened() { std::filesystem::remove(OpenedFile()); }
+    // Launches of the default browser are limited per ten seconds for the whole process: a test that
+    // counts them starts once the previous test's launches are out of that window.
+    void AwaitLaunchWindow() {
+        const auto since =
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - lastLaunches_);
+        const auto wait = std::chrono::milliseconds(10300) - since;
+        if (wait.count() > 0) RunUntil([] { return false; }, static_cast<int>(wait.count()));
+        ForgetOpened();
+    }
+    static void NoteLaunches() { lastLaunches_ = std::chrono::steady_clock::now(); }
     // The addresses the default browser was asked to open, in the order it noted them.
     static std::vector<std::string> Opened() {
         std::vector<std::string> lines;
@@ -275,6 +339,7 @@ protected:
     void RightClick(Point client) { Click(client, 3); }
     bool TitleIs(const std::string& title) const { return view_->LocationName() == title; }
 
+    static inline std::chrono::steady_clock::time_point lastLaunches_{};
     static inline pid_t server_ = -1;
     static inline pid_t testServer_ = -1;
     static inline std::filesystem::path home_;
@@ -373,6 +438,7 @@ TEST_F(WebViewGuiTest, NewWindowRequestsOfLinksAndScriptsAreRaisedOnceAndOpenInT
     const std::string viaLink = g_testBase + "opened.html?via=link";
     const std::string viaScript = g_testBase + "opened.html?via=script";
     const Point link{300, 75}, script{300, 225};
+    AwaitLaunchWindow();
     view_->Navigate(page);
     ASSERT_TRUE(RunUntil([&] { return Ready(page); }));
 
@@ -399,6 +465,7 @@ TEST_F(WebViewGuiTest, NewWindowRequestsOfLinksAndScriptsAreRaisedOnceAndOpenInT
     // The view itself stayed where it was.
     EXPECT_EQ(host_.Count('B', viaLink) + host_.Count('B', viaScript), 0);
     EXPECT_EQ(view_->LocationUrl(), page);
+    NoteLaunches();
 }
 
 TEST_F(WebViewGuiTest, SilentAnswersScriptDialogsWithoutShowingThem) {
@@ -460,6 +527,188 @@ TEST_F(WebViewGuiTest, FontSizeScalesTheTextOfThePage) {
     EXPECT_EQ(gtk::TextZoomFactor(2), 1.0);
     EXPECT_LT(gtk::TextZoomFactor(2), gtk::TextZoomFactor(3));
     EXPECT_LT(gtk::TextZoomFactor(3), gtk::TextZoomFactor(4));
+}
+
+TEST_F(WebViewGuiTest, OnlyWebAddressesGoToTheDefaultBrowser) {
+    AwaitLaunchWindow();
+    const std::string page = g_testBase + "schemes.html";
+    const std::string https = "https://" + g_testBase.substr(7) + "opened.html?via=https";  // 127.0.0.1:port
+    view_->Navigate(page);
+    ASSERT_TRUE(RunUntil([&] { return Ready(page); }));
+    host_.allowNewWindow = true;
+    // One click per address, each a gesture of its own (the strips are 54 pixels apart).
+    for (int strip = 0; strip < 7; ++strip) {
+        const std::size_t before = host_.newWindows.size();
+        Click({300, 25 + 54 * strip});
+        RunUntil([&] { return host_.newWindows.size() > before; }, 1500);
+    }
+    RunUntil([] { return false; }, 1500);  // time for a wrongly started program to note its address
+    NoteLaunches();
+    EXPECT_EQ(Opened(), std::vector<std::string>{https});
+    // The page's handler heard of each request the engine let through, first among them the web one.
+    ASSERT_FALSE(host_.newWindows.empty());
+    EXPECT_EQ(host_.newWindows.front(), https);
+    for (const char* reached : {"smb://127.0.0.1/share", "x-test-scheme:run"})
+        EXPECT_NE(std::find(host_.newWindows.begin(), host_.newWindows.end(), reached), host_.newWindows.end())
+            << reached;
+    EXPECT_EQ(view_->LocationUrl(), page);
+}
+
+TEST_F(WebViewGuiTest, ScriptAskingForAThousandWindowsPerClickGetsOnePerClickAndThreeInTenSeconds) {
+    AwaitLaunchWindow();
+    const std::string page = g_testBase + "flood.html";
+    view_->Navigate(page);
+    ASSERT_TRUE(RunUntil([&] { return Ready(page); }));
+    host_.allowNewWindow = true;
+    for (int click = 1; click <= 4; ++click) {
+        Click({300, 190});
+        ASSERT_TRUE(RunUntil([&] { return TitleIs("flood " + std::to_string(click)); })) << view_->LocationName();
+    }
+    RunUntil([] { return false; }, 1500);
+    NoteLaunches();
+    std::vector<std::string> opened = Opened();
+    std::sort(opened.begin(), opened.end());
+    EXPECT_EQ(opened, (std::vector<std::string>{g_testBase + "opened.html?click=1&n=0",
+                                                g_testBase + "opened.html?click=2&n=0",
+                                                g_testBase + "opened.html?click=3&n=0"}));
+    EXPECT_GE(host_.newWindows.size(), 4u);  // the page's handler still hears of every request
+}
+
+TEST_F(WebViewGuiTest, KilledContentProcessReloadsThePageThreeTimesAMinuteThenShowsTheErrorPage) {
+    const std::string page = g_base + "login.html";
+    view_->Navigate(page);
+    ASSERT_TRUE(RunUntil([&] { return Ready(page); }));
+    for (int kill = 1; kill <= 4; ++kill) {
+        SCOPED_TRACE(kill);
+        std::vector<pid_t> processes;
+        ASSERT_TRUE(RunUntil([&] { return !(processes = WebContentProcesses()).empty(); }, 5000));
+        const int before = host_.Count('B', page), readyBefore = host_.Count('R', page);
+        for (pid_t pid : processes) ::kill(pid, SIGKILL);
+        if (kill <= 3) {
+            // A fresh request, and the page's document-ready again.
+            ASSERT_TRUE(RunUntil([&] { return host_.Count('R', page) > readyBefore; }));
+            EXPECT_EQ(host_.Count('B', page), before + 1);
+            EXPECT_EQ(view_->LocationUrl(), page);
+            EXPECT_TRUE(RunUntil([&] { return TitleIs("Kestrune login"); }));
+        } else {
+            ASSERT_TRUE(RunUntil([&] { return TitleIs(kUnreachablePageTitle); })) << view_->LocationName();
+            EXPECT_EQ(host_.Count('B', page), before);
+            EXPECT_EQ(view_->LocationUrl(), page);
+        }
+    }
+}
+
+TEST_F(WebViewGuiTest, UnreachableServerShowsTheErrorPageAndIsReachedOnceItListens) {
+    const int port = FreePort();
+    ASSERT_NE(port, 0);
+    const std::string page = "http://127.0.0.1:" + std::to_string(port) + "/login.html";
+    view_->Navigate(page);
+    ASSERT_TRUE(RunUntil([&] { return TitleIs(kUnreachablePageTitle); })) << view_->LocationName();
+    RunUntil([] { return false; }, 300);
+    // The failed load reports what a load reports; the error page's own load adds nothing.
+    EXPECT_EQ(host_.log, (std::vector<RecordingHost::Entry>{{'B', page}, {'R', page}}));
+    EXPECT_EQ(host_.begins, 1);
+    EXPECT_EQ(host_.completes, 1);
+    EXPECT_TRUE(host_.titles.empty());
+    EXPECT_EQ(view_->LocationUrl(), page);
+
+    // Its retry button tries again at once (and fails again: nothing listens yet).
+    auto* webView = WEBKIT_WEB_VIEW(gtk::WidgetOf(view_->Window()));
+    webkit_web_view_evaluate_javascript(webView, "document.getElementById('retry').click()", -1, nullptr, nullptr,
+                                        nullptr, nullptr, nullptr);
+    ASSERT_TRUE(RunUntil([&] { return host_.Count('R', page) == 2; }));
+    EXPECT_EQ(host_.Count('B', page), 2);
+    EXPECT_TRUE(RunUntil([&] { return TitleIs(kUnreachablePageTitle); }));
+
+    // A server that comes up later is reached without a click (the first retry is 15 s after the
+    // last failure).
+    pid_t late = -1;
+    ASSERT_FALSE(StartServer(KESTRUNE_DEMO_SITE, late, port).empty());
+    const bool reached = RunUntil([&] { return host_.Count('C', page) == 1 && TitleIs("Kestrune login"); }, 25000);
+    StopServer(late);
+    EXPECT_TRUE(reached) << view_->LocationName();
+    EXPECT_EQ(host_.Count('B', page), 3);
+}
+
+TEST_F(WebViewGuiTest, ErrorPageRetriesAtOnceWhenTheNetworkComesBack) {
+    const int port = FreePort();
+    ASSERT_NE(port, 0);
+    const std::string page = "http://127.0.0.1:" + std::to_string(port) + "/plain.html";
+    view_->Navigate(page);
+    ASSERT_TRUE(RunUntil([&] { return TitleIs(kUnreachablePageTitle); })) << view_->LocationName();
+    pid_t late = -1;
+    ASSERT_FALSE(StartServer(KESTRUNE_DEMO_SITE, late, port).empty());
+    // What the system's network monitor says when a connection comes up; the timed retry is 15 s off.
+    const auto asked = std::chrono::steady_clock::now();
+    g_signal_emit_by_name(g_network_monitor_get_default(), "network-changed", TRUE);
+    const bool reached = RunUntil([&] { return host_.Count('C', page) == 1; }, 5000);
+    StopServer(late);
+    EXPECT_TRUE(reached) << view_->LocationName();
+    EXPECT_LT(std::chrono::steady_clock::now() - asked, std::chrono::seconds(5));
+    // A monitor saying the network went away changes nothing.
+    g_signal_emit_by_name(g_network_monitor_get_default(), "network-changed", FALSE);
+    RunUntil([] { return false; }, 300);
+    EXPECT_EQ(host_.Count('B', page), 2);
+}
+
+TEST_F(WebViewGuiTest, F5AndControlRLoadThePageAgain) {
+    const std::string page = g_base + "plain.html";
+    view_->Navigate(page);
+    ASSERT_TRUE(RunUntil([&] { return Ready(page); }));
+    RunUntil([] { return false; }, 200);
+    Click({300, 200});  // the view takes the focus
+    RunUntil([] { return false; }, 200);
+    ASSERT_TRUE(FakeKey(0xffc2 /* F5 */, false));
+    ASSERT_TRUE(RunUntil([&] { return host_.Count('R', page) == 2; }));
+    EXPECT_EQ(host_.Count('B', page), 2);
+    EXPECT_EQ(host_.Count('C', page), 2);
+    ASSERT_TRUE(FakeKey('r', true));
+    ASSERT_TRUE(RunUntil([&] { return host_.Count('R', page) == 3; }));
+    EXPECT_EQ(host_.Count('B', page), 3);
+}
+
+// A window that keeps its box and the view in it at its client size, as the game window does.
+class FollowingWindow : public WindowHost {
+public:
+    void Resized() override {
+        if (!Current().Exists(top)) return;
+        const Size client = Current().GetClientSize(top);
+        for (WindowId w : {box, view})
+            if (w != 0 && Current().Exists(w)) Current().Resize(w, client);
+    }
+    WindowId top = 0, box = 0, view = 0;
+};
+
+TEST_F(WebViewGuiTest, FirstPageOfAViewMadeBeforeItsWindowShowsSeesTheFinalViewport) {
+    const std::string page = g_testBase + "viewport.html";
+    for (int round = 0; round < 10; ++round) {
+        SCOPED_TRACE(round);
+        FollowingWindow host;
+        TopLevelParams params;
+        params.title = "viewport";
+        params.style.frame = params.style.caption = params.style.resizable = params.style.maximizeBox = true;
+        params.outer = Rect::FromXYWH(60, 60, 500, 300);
+        host.top = platform_->CreateTopLevel(params, &host);
+        host.box = platform_->CreateChild(host.top, Rect{0, 0, 480, 260}, nullptr);
+        platform_->Show(host.box, ShowCommand::NoActivate);
+        RecordingHost pageHost;
+        std::unique_ptr<WebView> view = platform_->CreateWebView(host.box, Rect{0, 0, 480, 260}, &pageHost);
+        ASSERT_TRUE(view);
+        host.view = view->Window();
+        // Asked for while the window is still hidden, like the pages of windows being loaded, with
+        // the rest of the window's creation taking a moment (longer, at times, than the page).
+        view->Navigate(page);
+        RunUntil([] { return false; }, 40 * (round % 5));
+        platform_->Show(host.top, ShowCommand::Maximized);
+        ASSERT_TRUE(RunUntil([&] { return view->LocationName().rfind("first ", 0) == 0; })) << view->LocationName();
+        RunUntil([] { return false; }, 300);
+        const Rect box = platform_->GetOuterRect(host.box);
+        const std::string size = std::to_string(box.Width()) + "x" + std::to_string(box.Height());
+        EXPECT_EQ(view->LocationName(), "first " + size + " load " + size);
+        EXPECT_TRUE(platform_->IsMaximized(host.top));
+        view.reset();
+        platform_->Destroy(host.top);
+    }
 }
 
 }  // namespace

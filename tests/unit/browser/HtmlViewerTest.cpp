@@ -232,6 +232,33 @@ TEST_F(HtmlViewerTest, ProgressCommandStatusAndTitleEvents) {
     EXPECT_EQ(forms::AsText(Read(viewer, kHtmlStatusText)), "http://link/");
 }
 
+// The engine may ask about the stored address only once the window has loaded and events flow: the
+// handler, which would hand off on "client=1", still never hears of that first decision.
+TEST_F(HtmlViewerTest, FirstDecisionOnTheStoredAddressReachesNoHandlerWheneverItComes) {
+    HtmlViewer* viewer = MakeWith("http://login/?client=1");
+    testing::FakeWebView* view = View(viewer);
+    HandlerReturns(0);
+    EXPECT_TRUE(view->FireBeforeNavigate("http://login/?client=1"));
+    EXPECT_TRUE(g_raised.empty());
+    // Every later decision is the handler's: a redirect, a frame, a link.
+    EXPECT_FALSE(view->FireBeforeNavigate("http://login/?client=1&again"));
+    ASSERT_EQ(g_raised.size(), 1u);
+    EXPECT_EQ(g_raised[0].eventIndex, kEventBeforeNavigate);
+
+    // A box without a stored address has no such decision; nor has one whose address was written
+    // before the engine asked.
+    g_raised.clear();
+    HtmlViewer* empty = MakeWith("");
+    EXPECT_FALSE(View(empty)->FireBeforeNavigate("http://x/"));
+    EXPECT_EQ(g_raised.size(), 1u);
+    g_units.clear();
+    g_raised.clear();
+    HtmlViewer* rewritten = MakeWith("http://login/");
+    rewritten->PropertyChanged(kHtmlUrl, std::string("http://other/?client=1"));
+    EXPECT_FALSE(View(rewritten)->FireBeforeNavigate("http://other/?client=1"));
+    EXPECT_EQ(g_raised.size(), 1u);
+}
+
 TEST_F(HtmlViewerTest, HandlerDestroyingTheBoxIsSurvivedAndReportedOnce) {
     HtmlViewer* viewer = MakeWith("");
     testing::FakeWebView* view = View(viewer);

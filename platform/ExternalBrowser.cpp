@@ -1,0 +1,79 @@
+#include "platform/ExternalBrowser.h"
+
+#include <algorithm>
+
+namespace kestrune::platform {
+
+namespace {
+
+// Engines hand over serialised addresses, with spaces and control characters escaped; raw ones mean
+// the text was made to look like something it is not (" file:…", "\x01https:…").
+bool HasRawSpaceOrControl(const std::string& address) {
+    return std::any_of(address.begin(), address.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte <= 0x20 || byte == 0x7F;
+    });
+}
+
+// A scheme is short and made of letters, digits, '+', '-' and '.'; anything else in a log line is cut.
+std::string LoggableScheme(const std::string& scheme) {
+    std::string out;
+    for (char c : scheme) {
+        if (out.size() == 32) break;
+        const bool ok = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '+' ||
+                        c == '-' || c == '.';
+        out.push_back(ok ? c : '?');
+    }
+    return out;
+}
+
+}  // namespace
+
+ExternalAddressCheck CheckExternalAddress(const std::string& address, UriSplitter split) {
+    ExternalAddressCheck check;
+    if (address.size() > kMaxExternalAddressBytes) {
+        check.verdict = ExternalAddressVerdict::kTooLong;
+        return check;
+    }
+    if (address.empty() || HasRawSpaceOrControl(address) || split == nullptr) return check;
+    const std::optional<UriParts> parts = split(address);
+    if (!parts || parts->scheme.empty()) return check;
+    check.scheme = parts->scheme;
+    std::transform(check.scheme.begin(), check.scheme.end(), check.scheme.begin(),
+                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
+    if (check.scheme != "http" && check.scheme != "https") {
+        check.verdict = ExternalAddressVerdict::kNotWeb;
+        return check;
+    }
+    check.verdict = parts->host.empty() ? ExternalAddressVerdict::kNoHost : ExternalAddressVerdict::kWebAddress;
+    return check;
+}
+
+std::string DescribeRefusal(const ExternalAddressCheck& check) {
+    switch (check.verdict) {
+    case ExternalAddressVerdict::kWebAddress:
+        return {};
+    case ExternalAddressVerdict::kTooLong:
+        return "address longer than " + std::to_string(kMaxExternalAddressBytes) + " bytes";
+    case ExternalAddressVerdict::kMalformed:
+        return "not a valid absolute address";
+    case ExternalAddressVerdict::kNotWeb:
+        return "scheme '" + LoggableScheme(check.scheme) + "' is not a web address";
+    case ExternalAddressVerdict::kNoHost:
+        return "scheme '" + LoggableScheme(check.scheme) + "' without a host";
+    }
+    return {};
+}
+
+bool LaunchGate::Admit(std::uint64_t gesture, Clock::time_point now) {
+    while (!recent_.empty() && now - recent_.front() >= kLaunchWindow) recent_.pop_front();
+    if (gesture == 0 || gesture <= lastGesture_ || recent_.size() >= static_cast<std::size_t>(kMaxLaunchesPerWindow)) {
+        ++refused_;
+        return false;
+    }
+    lastGesture_ = gesture;
+    recent_.push_back(now);
+    return true;
+}
+
+}  // namespace kestrune::platform

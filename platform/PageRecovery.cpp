@@ -1,0 +1,69 @@
+#include "platform/PageRecovery.h"
+
+#include <algorithm>
+
+namespace kestrune::platform {
+
+bool ReloadBudget::Take(Clock::time_point now) {
+    while (!recent_.empty() && now - recent_.front() >= kReloadWindow) recent_.pop_front();
+    if (recent_.size() >= static_cast<std::size_t>(kMaxReloads)) return false;
+    recent_.push_back(now);
+    return true;
+}
+
+std::chrono::seconds RetryBackoff::Next() {
+    const std::chrono::seconds wait = next_;
+    next_ = std::min(next_ * 2, kLongest);
+    return wait;
+}
+
+namespace {
+
+std::string EscapeHtml(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        switch (c) {
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '"': out += "&quot;"; break;
+        case '\'': out += "&#39;"; break;
+        default:
+            // Control characters never reach the page's text.
+            if (static_cast<unsigned char>(c) < 0x20) out += ' ';
+            else out.push_back(c);
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+std::string UnreachablePageHtml(std::string_view address) {
+    std::string html =
+        "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>";
+    html += kUnreachablePageTitle;
+    html +=
+        "</title><style>"
+        "html,body{margin:0;height:100%;background:#fff;color:#333;font:14px sans-serif}"
+        "body{display:flex;align-items:center;justify-content:center}"
+        "#box{max-width:90%;text-align:center}"
+        "h1{font-size:18px;margin:0 0 12px}"
+        "#address{color:#777;word-break:break-all;margin:0 0 16px}"
+        "button{font:inherit;padding:6px 24px}"
+        "</style></head><body><div id=\"box\"><h1>";
+    html += kUnreachablePageTitle;
+    html +=
+        "</h1><p>请检查网络连接，网络恢复后将自动重试。</p><p id=\"address\">";
+    html += EscapeHtml(address);
+    html +=
+        "</p><button id=\"retry\" type=\"button\">重试</button></div><script>"
+        "document.getElementById('retry').addEventListener('click',function(){"
+        "var h=window.webkit&&window.webkit.messageHandlers;"
+        "if(h&&h.kestruneRetry)h.kestruneRetry.postMessage('retry');});"
+        "</script></body></html>";
+    return html;
+}
+
+}  // namespace kestrune::platform

@@ -1,0 +1,17 @@
+#include "platform/linux/GlibUri.h"
+
+#include <glib.h>
+
+namespace kestrune::platform {
+
+std::optional<UriParts> SplitUriWithGlib(const std::string& address) {
+    GUri* uri = g_uri_parse(address.c_str(), G_URI_FLAGS_NONE, nullptr);
+    if (uri == nullptr) return std::nullopt;
+    UriParts parts;
+    if (const char* scheme = g_uri_get_scheme(uri)) parts.scheme = scheme;  // GLib gives it in lower case
+    if (const char* host = g_uri_get_host(uri)) parts.host = host;
+    g_uri_unref(uri);
+    return parts;
+}
+
+}  // namespace kestrune::platform

@@ -1,0 +1,140 @@
+// The launcher's login window, loaded from its built-in definition with a stored address that holds
+// "client=1", against the demo site: the navigation to that address belongs to the window's load, so
+// it opens no game window, however late the engine asks about it.
+#include <arpa/inet.h>
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include "app/BuiltinDefinitions.h"
+#include "app/FormIds.h"
+#include "app/ProcessState.h"
+#include "app/Program.h"
+#include "app/UnitClasses.h"
+#include "browser/HandOff.h"
+#include "browser/HtmlViewer.h"
+#include "forms/Loader.h"
+#include "forms/Runtime.h"
+#include "platform/Platform.h"
+#include "platform/SystemServices.h"
+#include "platform/gtk/GtkPlatform.h"
+#include "platform/linux/LinuxSystemServices.h"
+
+namespace kestrune {
+namespace {
+
+// Starts the demo server on a free loopback port; its base address, or empty.
+std::string StartDemoServer(pid_t& pid) {
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        const int fd = socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        int port = 0;
+        if (bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 &&
+            getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0)
+            port = ntohs(address.sin_port);
+        close(fd);
+        int out[2];
+        if (port == 0 || pipe(out) != 0) return {};
+        pid = fork();
+        if (pid == 0) {
+            dup2(out[1], STDOUT_FILENO);
+            close(out[0]);
+            close(out[1]);
+            execl(KESTRUNE_DEMO_SERVER, KESTRUNE_DEMO_SERVER, "--port", std::to_string(port).c_str(), "--root",
+                  KESTRUNE_DEMO_SITE, static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        close(out[1]);
+        FILE* output = fdopen(out[0], "r");
+        char line[512];
+        const bool listening = output != nullptr && std::fgets(line, sizeof line, output) != nullptr &&
+                               std::strncmp(line, "serving ", 8) == 0;
+        if (output != nullptr) std::fclose(output);  // later beacons are not read
+        if (listening) return "http://127.0.0.1:" + std::to_string(port) + "/";
+        if (pid > 0) waitpid(pid, nullptr, 0);
+    }
+    return {};
+}
+
+TEST(StartAddress, LoginAddressHoldingTheMarkerOpensNoGameWindowAtStart) {
+    char pattern[] = "/tmp/kestrune-start-address-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    const std::filesystem::path home = pattern;
+    std::filesystem::create_directories(home / "Desktop");
+    setenv("HOME", home.c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (home / ".config").c_str(), 1);
+    setenv("XDG_DATA_HOME", (home / ".local/share").c_str(), 1);
+    unsetenv("XDG_DESKTOP_DIR");
+
+    pid_t server = -1;
+    const std::string base = StartDemoServer(server);
+    ASSERT_FALSE(base.empty());
+    const std::string address = base + "game.html?user=player&client=1&session=42";
+
+    auto services = platform::CreateLinuxSystemServices();
+    platform::InstallSystemServices(services.get());
+    int argc = 1;
+    static char name[] = "kestrune_start_address_tests";
+    static char* args[] = {name, nullptr};
+    char** argv = args;
+    platform::Platform* os = platform::gtk::CreateGtkPlatform(&argc, &argv).release();
+    ASSERT_NE(os, nullptr);
+    platform::Install(os);
+
+    app::InstallFatalExit();
+    app::RegisterBuiltinClasses();
+    app::RegisterBuiltinDefinitions();
+    ASSERT_TRUE(app::InitExecutableLocation());
+    forms::WindowDefinition login = app::LoginWindowDefinition();
+    for (forms::UnitDefinition& unit : login.units)
+        if (unit.unitId == app::kLoginBrowser)
+            unit.propertyBlock = browser::SerializeHtmlViewerData({2, false, true, address});
+    forms::RegisterDefinition(login);
+    forms::SetOwnerWindow(os->CreateOwnerWindow());
+
+    // A game window, should one open, runs its own loop: close it from a timer and remember it.
+    bool gameWindowOpened = false;
+    bool timedOut = false;
+    int ticks = 0;
+    const platform::TimerId watch = os->StartTimer(50, [&] {
+        if (forms::FindWindowObject(app::kGameWindow) != nullptr) {
+            gameWindowOpened = true;
+            forms::DestroyUnit(app::kGameWindow, app::kGameWindowUnit);
+        }
+        if (++ticks > 300) timedOut = true;
+    });
+    ASSERT_TRUE(forms::LoadWindow(app::kLoginWindow, 0, false));
+    auto caption = [] {
+        return forms::AsText(forms::ReadProperty(app::kLoginWindow, app::kLoginBrowser, 8 + browser::kHtmlCaption));
+    };
+    os->RunLoop([&] { return caption() != "Kestrune game" && !timedOut; });
+    const int shownAt = ticks;
+    os->RunLoop([&] { return ticks < shownAt + 20 && !timedOut; });  // a late hand-off gets a second
+    os->KillTimer(watch);
+
+    EXPECT_EQ(caption(), "Kestrune game");
+    EXPECT_EQ(forms::AsText(forms::ReadProperty(app::kLoginWindow, app::kLoginBrowser, 8 + browser::kHtmlUrl)),
+              address);
+    EXPECT_FALSE(gameWindowOpened);
+    EXPECT_TRUE(browser::GameUrl().empty());
+
+    forms::DestroyUnit(app::kLoginWindow, app::kLoginWindowUnit, true);
+    kill(server, SIGTERM);
+    waitpid(server, nullptr, 0);
+    std::filesystem::remove_all(home);
+}
+
+}  // namespace
+}  // namespace kestrune

@@ -1,0 +1,38 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/PageRecovery.h"
+
+using namespace kestrune::platform;
+using namespace std::chrono_literals;
+
+TEST(ReloadBudget, ThreeReloadsInAnyMinute) {
+    ReloadBudget budget;
+    const auto t = ReloadBudget::Clock::time_point{} + 1000s;
+    EXPECT_TRUE(budget.Take(t));
+    EXPECT_TRUE(budget.Take(t + 10s));
+    EXPECT_TRUE(budget.Take(t + 20s));
+    EXPECT_FALSE(budget.Take(t + 30s));
+    EXPECT_FALSE(budget.Take(t + 59s));
+    EXPECT_TRUE(budget.Take(t + 60s));  // the first one is a minute old
+    EXPECT_FALSE(budget.Take(t + 61s));
+}
+
+TEST(RetryBackoff, FifteenSecondsDoublingToTwoMinutes) {
+    RetryBackoff backoff;
+    for (const auto expected : {15s, 30s, 60s, 120s, 120s, 120s}) EXPECT_EQ(backoff.Next(), expected);
+    backoff.Reset();
+    EXPECT_EQ(backoff.Next(), 15s);
+}
+
+TEST(UnreachablePage, ShowsTheAddressAsTextAndOffersARetry) {
+    const std::string html = UnreachablePageHtml("http://127.0.0.1:1/a?x=<script>alert(\"1\")</script>&y='2'");
+    EXPECT_NE(html.find(kUnreachablePageTitle), std::string::npos);
+    EXPECT_NE(html.find("http://127.0.0.1:1/a?x=&lt;script&gt;alert(&quot;1&quot;)&lt;/script&gt;&amp;y=&#39;2&#39;"),
+              std::string::npos)
+        << html;
+    EXPECT_EQ(html.find("<script>alert"), std::string::npos);
+    EXPECT_NE(html.find("重试"), std::string::npos);
+    EXPECT_NE(html.find("kestruneRetry"), std::string::npos);
+}
