@@ -25,7 +25,9 @@ rm -rf "$build/dist/windows"
 cmake --build "$build" -j"${KESTRUNE_JOBS:-$(nproc)}" --target kestrune kestrune_windows_packages
 
 mkdir -p "$root/dist/windows"
-i686-w64-mingw32-strip -o "$root/dist/windows/kestrune.exe" "$build/kestrune.exe"
+# The stripped program the packages hold (cmake/WindowsPackaging.cmake), so all three carry the
+# same file.
+cp "$build/packaging/windows/kestrune.exe" "$root/dist/windows/kestrune.exe"
 # Refuse to hand out a file that would need anything besides the system's own DLLs.
 imports=$(i686-w64-mingw32-objdump -p "$root/dist/windows/kestrune.exe" | sed -n 's/^[[:space:]]*DLL Name: //p')
 for dll in $imports; do
@@ -40,7 +42,7 @@ for dll in $imports; do
 done
 echo "dist/windows/kestrune.exe ($(wc -c <"$root/dist/windows/kestrune.exe") bytes), imports: $(echo $imports)"
 
-# The installer and the portable zip (cmake/WindowsPackaging.cmake) hold the same stripped program.
+# The installer and the portable zip beside it.
 rm -f "$root"/dist/windows/kestrune-*-setup.exe "$root"/dist/windows/kestrune-*-win32.zip
 cp "$build"/dist/windows/kestrune-*-setup.exe "$build"/dist/windows/kestrune-*-win32.zip "$root/dist/windows/"
 for package in "$root"/dist/windows/kestrune-*; do
