@@ -324,6 +324,8 @@ def main():
             check(program.process.poll() is None, "the uninstaller ended the running program")
             assert_installed(prefix, args, install_dir, start_link)
             check(os.path.exists(prefix.unix(desktop_link)), "the desktop link went while the program ran")
+            check(prefix.browser_values("kestrune.exe") == {"emulation": "8000", "gpu": "8000"},
+                  "the browser-mode values went while the program ran")
         finally:
             program.stop()
 
