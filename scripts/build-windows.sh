@@ -1,6 +1,7 @@
 #!/bin/sh
 # Installs the cross toolchain, cross-builds the launcher for 32-bit Windows and puts the one file
-# players need at dist/windows/kestrune.exe (GUI program, runtime linked in, system DLLs only).
+# players need at dist/windows/kestrune.exe (GUI program, runtime linked in, system DLLs only), with
+# its installer kestrune-<version>-setup.exe and portable kestrune-<version>-win32.zip beside it.
 #   scripts/build-windows.sh [build-dir]   default build-win-dist; extra CMake options in
 #                                          KESTRUNE_CMAKE_OPTIONS (e.g. -DKESTRUNE_LOGIN_URL=...);
 #                                          KESTRUNE_SKIP_INSTALL=1 skips the package installation
@@ -19,10 +20,14 @@ fi
 # shellcheck disable=SC2086
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-i686-w64-mingw32.cmake" $launcher ${KESTRUNE_CMAKE_OPTIONS:-}
-cmake --build "$build" -j"${KESTRUNE_JOBS:-$(nproc)}" --target kestrune
+# The packages are made afresh, so that only this version's are handed out.
+rm -rf "$build/dist/windows"
+cmake --build "$build" -j"${KESTRUNE_JOBS:-$(nproc)}" --target kestrune kestrune_windows_packages
 
 mkdir -p "$root/dist/windows"
-i686-w64-mingw32-strip -o "$root/dist/windows/kestrune.exe" "$build/kestrune.exe"
+# The stripped program the packages hold (cmake/WindowsPackaging.cmake), so all three carry the
+# same file.
+cp "$build/packaging/windows/kestrune.exe" "$root/dist/windows/kestrune.exe"
 # Refuse to hand out a file that would need anything besides the system's own DLLs.
 imports=$(i686-w64-mingw32-objdump -p "$root/dist/windows/kestrune.exe" | sed -n 's/^[[:space:]]*DLL Name: //p')
 for dll in $imports; do
@@ -36,3 +41,10 @@ for dll in $imports; do
     esac
 done
 echo "dist/windows/kestrune.exe ($(wc -c <"$root/dist/windows/kestrune.exe") bytes), imports: $(echo $imports)"
+
+# The installer and the portable zip beside it.
+rm -f "$root"/dist/windows/kestrune-*-setup.exe "$root"/dist/windows/kestrune-*-win32.zip
+cp "$build"/dist/windows/kestrune-*-setup.exe "$build"/dist/windows/kestrune-*-win32.zip "$root/dist/windows/"
+for package in "$root"/dist/windows/kestrune-*; do
+    echo "dist/windows/$(basename "$package") ($(wc -c <"$package") bytes)"
+done

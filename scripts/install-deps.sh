@@ -26,8 +26,9 @@ $SUDO apt-get install -y --no-install-recommends \
     dbus-x11 at-spi2-core fonts-dejavu-core fonts-noto-cjk \
     python3 clang
 if [ "$windows" = 1 ]; then
-    # The -posix compilers (GCC with the POSIX thread model), zlib for the target, and Wine.
+    # The -posix compilers (GCC with the POSIX thread model), zlib for the target, Wine, and NSIS
+    # for the installer.
     $SUDO apt-get install -y --no-install-recommends \
         mingw-w64 g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 \
-        libz-mingw-w64-dev wine wine32 wine64 locales
+        libz-mingw-w64-dev wine wine32 wine64 locales nsis
 fi
