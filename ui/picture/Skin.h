@@ -20,12 +20,15 @@ enum PictureMode : int { kPictureTopLeft = 0, kPictureTiled = 1, kPictureCentred
 struct Skin {
     std::vector<std::uint8_t> backPicture;     // complete picture file; empty: none
     std::optional<DecodedPicture> cache;       // decoded at the first paint, dropped when backPicture changes
+    AlphaRuns cacheRuns;                       // the cache's opaque and transparent runs, made with it
     int pictureMode = kPictureTiled;
     platform::Colour backColour = 0;           // effective (marker already resolved)
 
     // Number of decodes PaintBackground has attempted (a failed decode is retried at the next paint).
     int decodeCount = 0;
-    // The cache flattened onto `flattenedMatte`, reused while the cache and the matte stay the same.
+    // Scaled modes only: the cache flattened onto `flattenedMatte`, reused while the cache and the
+    // matte stay the same. Drawing at natural size flattens the cache straight into the target and
+    // keeps no second copy of the picture.
     std::optional<platform::Bitmap> flattened;
     platform::Colour flattenedMatte = 0;
     const void* flattenedSource = nullptr;
@@ -33,6 +36,7 @@ struct Skin {
     void SetPicture(std::vector<std::uint8_t> bytes) {
         backPicture = std::move(bytes);
         cache.reset();
+        cacheRuns = {};
         flattened.reset();
         flattenedSource = nullptr;
     }
