@@ -5,6 +5,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <map>
 
 namespace kestrune::ui {
 
@@ -39,6 +40,11 @@ void FillAround(const PixelView& target, const Rect& rect, const Rect& hole, Col
     FillRect(target, Rect{h.right, h.top, rect.right, h.bottom}, colour);
 }
 
+std::map<platform::WindowId, Skin*>& AttachedSkins() {
+    static std::map<platform::WindowId, Skin*> skins;
+    return skins;
+}
+
 // The decoded picture, decoding it unless cached. A failed decode leaves the cache empty.
 const DecodedPicture* CachedPicture(Skin& skin) {
     if (!skin.cache) {
@@ -67,6 +73,17 @@ const Bitmap* ScalingSource(Skin& skin) {
 }
 
 }  // namespace
+
+void AttachSkin(platform::WindowId window, Skin* skin) {
+    if (window == 0) return;
+    if (skin == nullptr) AttachedSkins().erase(window);
+    else AttachedSkins()[window] = skin;
+}
+
+void DetachSkin(platform::WindowId window, const Skin* skin) {
+    auto& skins = AttachedSkins();
+    if (const auto it = skins.find(window); it != skins.end() && it->second == skin) skins.erase(it);
+}
 
 void PaintBackground(Skin& skin, const PixelView& target, const Rect& rect) {
     if (!target.Valid()) return;
@@ -204,8 +221,19 @@ std::optional<Region> BuildRegionFromBitmap(const Bitmap& bitmap, Colour key) {
 
 bool SetShapeFromPicture(platform::WindowId window, std::span<const std::uint8_t> picture, Colour key) {
     if (picture.empty()) return false;
-    const std::optional<DecodedPicture> decoded = DecodePicture(picture);
-    if (!decoded) return false;
+    // The window's own background picture is decoded once, into its skin's cache, for this outline
+    // and for painting; any other picture only for the outline.
+    std::optional<DecodedPicture> own;
+    const DecodedPicture* decoded = nullptr;
+    const auto attached = AttachedSkins().find(window);
+    Skin* skin = attached != AttachedSkins().end() ? attached->second : nullptr;
+    if (skin != nullptr && std::ranges::equal(skin->backPicture, picture)) {
+        decoded = CachedPicture(*skin);
+    } else {
+        own = DecodePicture(picture);
+        decoded = own ? &*own : nullptr;
+    }
+    if (decoded == nullptr) return false;
     // Flattened onto the key (an icon or cursor onto white, whatever the key) one row at a time, as
     // the region builder reads it: the same outline as from a whole flattened bitmap, without one.
     const bool icon = decoded->kind == kPictureIcon || decoded->kind == kPictureCursor;

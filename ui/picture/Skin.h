@@ -42,6 +42,12 @@ struct Skin {
     }
 };
 
+// The skin that paints `window`'s background. Shaping the window with its own background picture
+// then decodes the picture into the skin's cache (where painting finds it) instead of a second time.
+// The skin must stay alive until it is detached.
+void AttachSkin(platform::WindowId window, Skin* skin);
+void DetachSkin(platform::WindowId window, const Skin* skin);  // only if `skin` is the one attached
+
 // Paints the background of a client area of `target`'s size inside `rect`.
 void PaintBackground(Skin& skin, const platform::PixelView& target, const platform::Rect& rect);
 
