@@ -2,11 +2,11 @@
 // pixels) when the window was invalidated, and every GTK draw copies it to the screen, so exposures
 // that change nothing cost no host painting.
 //
-// A child window's store is a cairo image surface the host paints in place. A top-level window's
-// store lives in the X server (a pixmap like its window): the host paints into pixels that exist only
-// while it paints, which go to the server and are given back to the system at once. A skinned or
-// maximised window so keeps no client-side copy of its picture, and exposures copy pixmap to window
-// without sending the picture again.
+// The store lives in the X server (a pixmap like the window): the host paints into pixels that exist
+// only while it paints, starting with what the store shows, which go to the server and are given back
+// to the system at once. A skinned or maximised window so keeps no client-side copy of its picture,
+// and exposures copy pixmap to window without sending the picture again. Until the window is
+// realized the store is a cairo image surface the host paints in place.
 #include <sys/mman.h>
 
 #include <algorithm>
@@ -79,11 +79,11 @@ StoreInfo* InfoOf(cairo_surface_t* store) {
     return static_cast<StoreInfo*>(cairo_surface_get_user_data(store, &kStoreInfoKey));
 }
 
-// A new store of width x height in the button-face colour: in the X server for a top-level window
-// whose client area is realized, an image surface otherwise.
+// A new store of width x height in the button-face colour: in the X server once the window's client
+// area is realized, an image surface otherwise.
 cairo_surface_t* NewStore(const Window& w, int width, int height, Colour fill) {
     cairo_surface_t* store = nullptr;
-    GdkWindow* bin = w.kind == Kind::TopLevel ? gtk_layout_get_bin_window(GTK_LAYOUT(w.layout)) : nullptr;
+    GdkWindow* bin = gtk_layout_get_bin_window(GTK_LAYOUT(w.layout));
     if (bin != nullptr) {
         store = gdk_window_create_similar_surface(bin, CAIRO_CONTENT_COLOR, width, height);
         if (store != nullptr && (cairo_surface_status(store) != CAIRO_STATUS_SUCCESS || IsImage(store))) {
@@ -120,19 +120,25 @@ void PaintStore(WindowHost* host, cairo_surface_t* store, const Rect& dirty, Col
     TransientPixels pixels(width, height);
     cairo_surface_t* image = pixels.Surface();
     if (image == nullptr) return;
-    cairo_t* cr = cairo_create(image);
-    cairo_rectangle(cr, dirty.left, dirty.top, dirty.Width(), dirty.Height());
-    cairo_clip(cr);
-    if (fresh) cairo_set_source_rgb(cr, RedOf(fill) / 255.0, GreenOf(fill) / 255.0, BlueOf(fill) / 255.0);
-    else cairo_set_source_surface(cr, store, 0, 0);
-    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
-    cairo_paint(cr);
-    cairo_destroy(cr);
-    cairo_surface_flush(image);
-    const PixelView view{cairo_image_surface_get_data(image), width, height, cairo_image_surface_get_stride(image)};
+    std::uint8_t* data = cairo_image_surface_get_data(image);
+    const int stride = cairo_image_surface_get_stride(image);
+    // Over the connection when the store is a plain pixmap, through cairo otherwise.
+    if (fresh || !GetPixels(store, data, stride, width, height, dirty)) {
+        cairo_t* cr = cairo_create(image);
+        cairo_rectangle(cr, dirty.left, dirty.top, dirty.Width(), dirty.Height());
+        cairo_clip(cr);
+        if (fresh) cairo_set_source_rgb(cr, RedOf(fill) / 255.0, GreenOf(fill) / 255.0, BlueOf(fill) / 255.0);
+        else cairo_set_source_surface(cr, store, 0, 0);
+        cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+        cairo_paint(cr);
+        cairo_destroy(cr);
+        cairo_surface_flush(image);
+    }
+    const PixelView view{data, width, height, stride};
     host->Paint(view, dirty);
+    if (PutPixels(store, data, stride, width, height, dirty)) return;
     cairo_surface_mark_dirty(image);
-    cr = cairo_create(store);
+    cairo_t* cr = cairo_create(store);
     cairo_rectangle(cr, dirty.left, dirty.top, dirty.Width(), dirty.Height());
     cairo_clip(cr);
     cairo_set_source_surface(cr, image, 0, 0);
@@ -177,9 +183,27 @@ void GtkPlatformImpl::ConnectPaint(Window& w) {
     g_signal_connect(w.layout, "draw", G_CALLBACK(OnDraw), nullptr);
 }
 
+// Drawing a big window (the web view's pictures in particular) leaves cairo with shared-memory
+// transfer segments of several times the window's size, which it releases only when it next makes
+// such a transfer. Once a top-level window has gone, one small transfer image has it let go of what
+// nothing uses any more.
+gboolean TrimTransferSegments(gpointer scheduled) {
+    *static_cast<bool*>(scheduled) = false;
+    if (GdkWindow* root = gdk_get_default_root_window()) {
+        cairo_surface_t* probe = gdk_window_create_similar_image_surface(root, CAIRO_FORMAT_RGB24, 64, 64, 1);
+        if (probe != nullptr) cairo_surface_destroy(probe);
+    }
+    return G_SOURCE_REMOVE;
+}
+
 void GtkPlatformImpl::ReleaseSurface(Window& w) {
     if (w.surface != nullptr) cairo_surface_destroy(w.surface);
     w.surface = nullptr;
+    static bool scheduled = false;
+    if (w.kind == Kind::TopLevel && !scheduled) {
+        scheduled = true;
+        g_idle_add_full(G_PRIORITY_LOW, &TrimTransferSegments, &scheduled, nullptr);
+    }
 }
 
 void GtkPlatformImpl::Invalidate(WindowId window) {
