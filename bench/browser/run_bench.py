@@ -12,6 +12,7 @@ program keeps its own home, cache and data folders for all its runs, after one u
 run is an ordinary start; with --first-start every run starts from empty folders. Measured per run:
   start->ready  process start to the login page's load event (beacon "login-ready")
   handoff       the page's decision (beacon "handoff") to the game page's load event ("game-ready")
+  cpu to ready  processor time of the program's own process until login-ready
   rss           resident memory of the program's own process (VmRSS) at login-ready; its anonymous
                 and shared-memory parts (RssAnon, RssShmem: X shared-memory images) beside it
   before        VmRSS at the hand-off decision
@@ -60,6 +61,16 @@ def status(pid):
     except OSError:
         pass
     return values
+
+
+def cpu_ms(pid):
+    """User and system time the process itself has used so far (its helper processes not counted)."""
+    try:
+        with open(f"/proc/{pid}/stat") as f:
+            fields = f.read().rsplit(")", 1)[1].split()
+        return (int(fields[11]) + int(fields[12])) * 1000.0 / os.sysconf("SC_CLK_TCK")
+    except (OSError, IndexError, ValueError):
+        return -1
 
 
 def reset_peak(pid):
@@ -134,6 +145,7 @@ def one_run(server, port, command, home, timeout, settle):
         if ready is None:
             return None
         at_ready = status(prog.pid)
+        cpu_at_ready = cpu_ms(prog.pid)
         decided = wait_for(beacons, "handoff", timeout)
         if decided is None:
             return None
@@ -153,6 +165,7 @@ def one_run(server, port, command, home, timeout, settle):
         result = {
             "start->ready ms": (ready - start) * 1000.0,
             "handoff ms": (game - decided) * 1000.0,
+            "cpu to ready ms": cpu_at_ready,
             "rss kB": at_ready["VmRSS"],
             "anon kB": at_ready["RssAnon"],
             "shmem kB": at_ready["RssShmem"],
@@ -248,7 +261,7 @@ def main():
     for home in homes.values():
         shutil.rmtree(home, ignore_errors=True)
 
-    keys = ["start->ready ms", "handoff ms", "rss kB", "anon kB", "shmem kB", "before kB", "peak kB", "closed kB",
+    keys = ["start->ready ms", "handoff ms", "cpu to ready ms", "rss kB", "anon kB", "shmem kB", "before kB", "peak kB", "closed kB",
             "closed shmem kB", "closed-before kB", "closed-before no-shm kB"]
     for name, runs in results.items():
         if not runs:
@@ -260,7 +273,7 @@ def main():
                 print(f"  {key:17s} {spread(values)}")
     if results.get("launcher") and results.get("baseline"):
         print("launcher / baseline")
-        for key in ["start->ready ms", "handoff ms", "rss kB", "peak kB"]:
+        for key in ["start->ready ms", "handoff ms", "cpu to ready ms", "rss kB", "peak kB"]:
             lm = statistics.median(r[key] for r in results["launcher"])
             bm = statistics.median(r[key] for r in results["baseline"])
             pairs = [r["launcher"][key] / r["baseline"][key] for r in rounds
