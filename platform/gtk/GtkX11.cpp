@@ -13,6 +13,10 @@ namespace kestrune::platform::gtk {
 
 namespace {
 
+// How often a wait for the window manager's frame looks again: the answer usually takes well under
+// a millisecond, and the wait holds up the window being made.
+constexpr gulong kFramePollMicroseconds = 250;
+
 Display* XDisplay() { return GDK_DISPLAY_XDISPLAY(gdk_display_get_default()); }
 
 bool ReadCardinals(Display* dpy, ::Window xid, const char* name, std::vector<long>* out) {
@@ -72,7 +76,7 @@ bool RequestFrameExtents(GdkWindow* toplevel, FrameExtents* out, int timeoutMs) 
     const gint64 deadline = g_get_monotonic_time() + static_cast<gint64>(timeoutMs) * 1000;
     while (g_get_monotonic_time() < deadline) {
         if (ReadExtents(dpy, xid, out)) return true;
-        g_usleep(2000);
+        g_usleep(kFramePollMicroseconds);
     }
     return false;
 }
@@ -93,7 +97,7 @@ bool AwaitFrameExtentsChange(GdkWindow* toplevel, const FrameExtents& old, Frame
             *out = now;
             return true;
         }
-        g_usleep(2000);
+        g_usleep(kFramePollMicroseconds);
     }
     return false;
 }
