@@ -185,13 +185,24 @@ void GtkPlatformImpl::ConnectPaint(Window& w) {
 
 // Drawing a big window (the web view's pictures in particular) leaves cairo with shared-memory
 // transfer segments of several times the window's size, which it releases only when it next makes
-// such a transfer. Once a top-level window has gone, one small transfer image has it let go of what
-// nothing uses any more.
-gboolean TrimTransferSegments(gpointer scheduled) {
-    *static_cast<bool*>(scheduled) = false;
+// such a transfer, and only those the X server is known to be done with. Once a top-level window has
+// gone, a small transfer image a little later, and again a while after, has it let go of what nothing
+// uses any more.
+struct TrimState {
+    guint source = 0;
+    int left = 0;  // passes still to come
+};
+
+gboolean TrimTransferSegments(gpointer data) {
+    auto* state = static_cast<TrimState*>(data);
     if (GdkWindow* root = gdk_get_default_root_window()) {
         cairo_surface_t* probe = gdk_window_create_similar_image_surface(root, CAIRO_FORMAT_RGB24, 64, 64, 1);
         if (probe != nullptr) cairo_surface_destroy(probe);
+    }
+    if (--state->left > 0) {
+        state->source = g_timeout_add(1500, &TrimTransferSegments, state);
+    } else {
+        state->source = 0;
     }
     return G_SOURCE_REMOVE;
 }
@@ -199,11 +210,11 @@ gboolean TrimTransferSegments(gpointer scheduled) {
 void GtkPlatformImpl::ReleaseSurface(Window& w) {
     if (w.surface != nullptr) cairo_surface_destroy(w.surface);
     w.surface = nullptr;
-    static bool scheduled = false;
-    if (w.kind == Kind::TopLevel && !scheduled) {
-        scheduled = true;
-        g_idle_add_full(G_PRIORITY_LOW, &TrimTransferSegments, &scheduled, nullptr);
-    }
+    if (w.kind != Kind::TopLevel) return;
+    static TrimState state;
+    if (state.source != 0) g_source_remove(state.source);
+    state.left = 2;
+    state.source = g_timeout_add(250, &TrimTransferSegments, &state);
 }
 
 void GtkPlatformImpl::Invalidate(WindowId window) {
