@@ -2,7 +2,8 @@
 //   kestrune-demo-server [--port N] [--root DIR] [--bench]
 // Only GET and HEAD of plain files below the root; nothing outside it is ever read.
 // /beacon?<what> answers 204 and prints "BEACON <what> <monotonic microseconds>" on stdout, so that a
-// driver can time page events; with --bench, /auto.js tells the login page to log in by itself.
+// driver can time page events; with --bench, /auto.js tells the login page to log in by itself and
+// every other request is printed as "REQUEST <path> <monotonic microseconds>".
 #include <glib-unix.h>
 #include <libsoup/soup.h>
 
@@ -43,6 +44,11 @@ void Handle(SoupServer*, SoupServerMessage* msg, const char* path, GHashTable*, 
         return;
     }
     std::string relative = path != nullptr ? path : "/";
+    // Timed runs: every request is noted too, so a driver can tell where the time goes.
+    if (g_bench && relative != "/beacon") {
+        std::printf("REQUEST %s %lld\n", relative.c_str(), static_cast<long long>(g_get_monotonic_time()));
+        std::fflush(stdout);
+    }
     if (relative == "/beacon") {
         const char* query = g_uri_get_query(soup_server_message_get_uri(msg));
         std::printf("BEACON %s %lld\n", query != nullptr ? query : "", static_cast<long long>(g_get_monotonic_time()));

@@ -1,23 +1,45 @@
 #!/usr/bin/env python3
-"""Whole-process benchmark of the launcher against a bare GTK + WebKitGTK window, run side by side.
+"""Whole-process benchmark of the launcher against a bare GTK + WebKitGTK program doing the same work.
 
-For each program and run: a fresh demo server (--bench: the login page logs in by itself and the
-pages report their events through /beacon), then the program. Measured:
-  start->ready  from process start to the login page's load event (beacon "login-ready")
-  rss           resident memory of the program's own process at that moment (VmRSS, kB)
-  handoff       from the page's decision (beacon "handoff") to the game page's load event
-                (beacon "game-ready"): the launcher opens its game window, the baseline navigates
-Prints the medians and the ratios launcher / baseline. Needs a display (DISPLAY) or xvfb-run.
+The baseline (kestrune-bench-baseline) shows a borderless 1250 x 870 window painting the same skin
+picture (decoded with GdkPixbuf) behind a web view of the login browser's size and place; on the
+page's hand-off decision it cancels that navigation and opens a second, maximised window with a new,
+related web view on the game address. The launcher does its own work for the same page.
+
+Runs alternate launcher and baseline (the order flips every round), each with a fresh demo server
+(--bench: the login page logs in by itself and the pages report their events through /beacon). Each
+program keeps its own home, cache and data folders for all its runs, after one uncounted run, so a
+run is an ordinary start; with --first-start every run starts from empty folders. Measured per run:
+  start->ready  process start to the login page's load event (beacon "login-ready")
+  handoff       the page's decision (beacon "handoff") to the game page's load event ("game-ready")
+  cpu to ready  processor time of the program's own process until login-ready
+  rss           resident memory of the program's own process (VmRSS) at login-ready; its anonymous
+                and shared-memory parts (RssAnon, RssShmem: X shared-memory images) beside it
+  before        VmRSS at the hand-off decision
+  peak          highest VmRSS from the decision until the game page has loaded and settled (VmHWM,
+                reset at the decision)
+  closed        VmRSS once the game window has been closed again and the program has settled;
+                closed - before is what the hand-off left behind (also without RssShmem)
+Prints medians with min-max and interquartile range for each program, and the ratios launcher /
+baseline: of the medians, and the median and range of the per-round ratios. The load average is
+printed with every round. Needs an X session with a window manager, for instance:
+  tests/gui/with-x-session.sh python3 bench/browser/run_bench.py --build build
 """
 import argparse
 import os
 import queue
+import re
+import shutil
 import signal
 import statistics
 import subprocess
 import sys
+import tempfile
 import threading
 import time
+from urllib.parse import urlparse
+
+GAME_TITLE = "微端"
 
 
 def read_beacons(proc, out):
@@ -27,15 +49,42 @@ def read_beacons(proc, out):
             out.put((parts[1], int(parts[2]) / 1e6))
 
 
-def rss_kb(pid):
+def status(pid):
+    """VmRSS, VmHWM, RssAnon and RssShmem in kB (missing ones -1)."""
+    values = {"VmRSS": -1, "VmHWM": -1, "RssAnon": -1, "RssShmem": -1}
     try:
-        with open(f"/proc/{pid}/status") as status:
-            for line in status:
-                if line.startswith("VmRSS:"):
-                    return int(line.split()[1])
+        with open(f"/proc/{pid}/status") as f:
+            for line in f:
+                key = line.split(":", 1)[0]
+                if key in values:
+                    values[key] = int(line.split()[1])
     except OSError:
         pass
-    return -1
+    return values
+
+
+def cpu_ms(pid):
+    """User and system time the process itself has used so far (its helper processes not counted)."""
+    try:
+        with open(f"/proc/{pid}/stat") as f:
+            fields = f.read().rsplit(")", 1)[1].split()
+        return (int(fields[11]) + int(fields[12])) * 1000.0 / os.sysconf("SC_CLK_TCK")
+    except (OSError, IndexError, ValueError):
+        return -1
+
+
+def reset_peak(pid):
+    try:
+        with open(f"/proc/{pid}/clear_refs", "w") as f:
+            f.write("5")  # resets VmHWM to the current VmRSS
+        return True
+    except OSError:
+        return False
+
+
+def load_average():
+    with open("/proc/loadavg") as f:
+        return " ".join(f.read().split()[:3])
 
 
 def wait_for(beacons, name, timeout):
@@ -52,62 +101,192 @@ def wait_for(beacons, name, timeout):
             return when
 
 
-def one_run(server, port, command, timeout):
+def game_windows(pid):
+    """X ids of the program's windows whose title names the game window."""
+    out = subprocess.run(["wmctrl", "-l", "-p"], capture_output=True, text=True).stdout
+    found = []
+    for line in out.splitlines():
+        fields = line.split(None, 4)
+        if len(fields) == 5 and fields[2] == str(pid) and GAME_TITLE in fields[4]:
+            found.append(fields[0])
+    return found
+
+
+def close_game_window(pid, timeout):
+    """Asks the window manager to close the game window, as the user would; True once it is gone."""
+    deadline = time.monotonic() + timeout
+    windows = []
+    while not windows and time.monotonic() < deadline:
+        windows = game_windows(pid)
+        if not windows:
+            time.sleep(0.05)
+    for wid in windows:
+        subprocess.run(["wmctrl", "-i", "-c", wid], capture_output=True)
+    while time.monotonic() < deadline:
+        if not game_windows(pid):
+            return True
+        time.sleep(0.05)
+    return False
+
+
+def one_run(server, port, command, home, timeout, settle):
+    env = dict(os.environ, HOME=home, XDG_CONFIG_HOME=os.path.join(home, ".config"),
+               XDG_DATA_HOME=os.path.join(home, ".local/share"), XDG_CACHE_HOME=os.path.join(home, ".cache"))
     srv = subprocess.Popen([server, "--port", str(port), "--bench"], stdout=subprocess.PIPE, text=True)
     srv.stdout.readline()  # "serving ..."
     beacons = queue.Queue()
     threading.Thread(target=read_beacons, args=(srv, beacons), daemon=True).start()
     start = time.monotonic()
-    prog = subprocess.Popen(command, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
+    prog = subprocess.Popen(command, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, env=env,
+                            start_new_session=True)
+    result = None
     try:
         ready = wait_for(beacons, "login-ready", timeout)
-        rss = rss_kb(prog.pid)
-        decided = wait_for(beacons, "handoff", timeout) if ready else None
-        game = wait_for(beacons, "game-ready", timeout) if decided else None
+        if ready is None:
+            return None
+        at_ready = status(prog.pid)
+        cpu_at_ready = cpu_ms(prog.pid)
+        decided = wait_for(beacons, "handoff", timeout)
+        if decided is None:
+            return None
+        at_decision = status(prog.pid)
+        before = at_decision["VmRSS"]
+        reset_peak(prog.pid)
+        game = wait_for(beacons, "game-ready", timeout)
+        if game is None:
+            return None
+        time.sleep(settle)
+        peak = status(prog.pid)["VmHWM"]
+        closed = closed_shm = -1
+        if close_game_window(prog.pid, timeout):
+            time.sleep(settle)
+            after = status(prog.pid)
+            closed, closed_shm = after["VmRSS"], after["RssShmem"]
+        result = {
+            "start->ready ms": (ready - start) * 1000.0,
+            "handoff ms": (game - decided) * 1000.0,
+            "cpu to ready ms": cpu_at_ready,
+            "rss kB": at_ready["VmRSS"],
+            "anon kB": at_ready["RssAnon"],
+            "shmem kB": at_ready["RssShmem"],
+            "before kB": before,
+            "peak kB": peak,
+            "closed kB": closed,
+            "closed shmem kB": closed_shm,
+            "closed-before kB": closed - before if closed >= 0 else None,
+            "closed-before no-shm kB": (closed - closed_shm) - (before - at_decision["RssShmem"]) if closed >= 0 else None,
+        }
     finally:
         os.killpg(prog.pid, signal.SIGTERM)
         prog.wait()
         srv.terminate()
         srv.wait()
-    if ready is None or game is None:
-        return None
-    return (ready - start) * 1000.0, rss, (game - decided) * 1000.0
+    return result
+
+
+def spread(values):
+    values = sorted(values)
+    if len(values) >= 4:
+        q = statistics.quantiles(values, n=4)
+        iqr = f"IQR {q[0]:.1f}-{q[2]:.1f}"
+    else:
+        iqr = "IQR n/a"
+    return f"median {statistics.median(values):9.1f}  min-max {values[0]:.1f}-{values[-1]:.1f}  {iqr}"
+
+
+def login_port(build):
+    with open(os.path.join(build, "CMakeCache.txt")) as f:
+        for line in f:
+            m = re.match(r"KESTRUNE_LOGIN_URL:\w+=(.*)", line.strip())
+            if m:
+                return urlparse(m.group(1)).port or 80
+    raise SystemExit("no KESTRUNE_LOGIN_URL in the build's CMakeCache.txt")
 
 
 def main():
     parser = argparse.ArgumentParser()
-    parser.add_argument("--server", required=True)
-    parser.add_argument("--baseline", required=True)
-    parser.add_argument("--launcher", help="the launcher binary (built with the default login address)")
-    parser.add_argument("--port", type=int, default=48123)
-    parser.add_argument("--runs", type=int, default=5)
+    parser.add_argument("--build", help="build directory (programs and the login address's port from there)")
+    parser.add_argument("--server")
+    parser.add_argument("--baseline")
+    parser.add_argument("--launcher", help="the launcher binary (its built-in login address must use --port)")
+    parser.add_argument("--port", type=int)
+    parser.add_argument("--runs", type=int, default=9)
     parser.add_argument("--timeout", type=float, default=30.0)
+    parser.add_argument("--settle", type=float, default=1.0, help="seconds to wait before reading memory")
+    parser.add_argument("--first-start", action="store_true",
+                        help="every run starts from empty home, cache and data folders (a first start)")
     args = parser.parse_args()
+    if args.build:
+        args.server = args.server or os.path.join(args.build, "demo", "kestrune-demo-server")
+        args.baseline = args.baseline or os.path.join(args.build, "bench", "browser", "kestrune-bench-baseline")
+        args.launcher = args.launcher or os.path.join(args.build, "kestrune")
+        args.port = args.port or login_port(args.build)
+    if not (args.server and args.baseline and args.port):
+        parser.error("give --build, or --server, --baseline and --port")
+    if "DISPLAY" not in os.environ:
+        parser.error("needs an X session (tests/gui/with-x-session.sh)")
 
     url = f"http://127.0.0.1:{args.port}/login.html"
     programs = [("baseline", [args.baseline, url])]
     if args.launcher:
         programs.append(("launcher", [args.launcher]))
     results = {name: [] for name, _ in programs}
-    for _ in range(args.runs):
-        for name, command in programs:  # interleaved, so both see the same machine load
-            r = one_run(args.server, args.port, command, args.timeout)
+    rounds = []
+    homes = {name: tempfile.mkdtemp(prefix=f"kestrune-bench-{name}-") for name, _ in programs}
+    print(f"load at start: {load_average()}", flush=True)
+    # One uncounted run each first: what is measured is a start like every later one (the launcher's
+    # registry values, desktop link and icon in place, the web engine's caches made), not the first.
+    for name, command in programs:
+        if args.first_start:
+            break
+        one_run(args.server, args.port, command, homes[name], args.timeout, args.settle)
+    for i in range(args.runs):
+        order = programs if i % 2 == 0 else list(reversed(programs))
+        this_round = {}
+        for name, command in order:
+            if args.first_start:
+                shutil.rmtree(homes[name], ignore_errors=True)
+                os.makedirs(homes[name])
+            r = one_run(args.server, args.port, command, homes[name], args.timeout, args.settle)
             if r is None:
-                print(f"{name}: run failed (no beacons)", file=sys.stderr)
-            else:
-                results[name].append(r)
+                print(f"  {name}: run failed (no beacons)", file=sys.stderr)
+                continue
+            results[name].append(r)
+            this_round[name] = r
+        rounds.append(this_round)
+        line = "  ".join(f"{name} ready {r['start->ready ms']:.0f} ms handoff {r['handoff ms']:.0f} ms "
+                         f"rss {r['rss kB']} kB" for name, r in this_round.items())
+        print(f"round {i + 1} (load {load_average()}): {line}", flush=True)
+    print(f"load at end: {load_average()}")
+    for home in homes.values():
+        shutil.rmtree(home, ignore_errors=True)
 
-    medians = {}
+    keys = ["start->ready ms", "handoff ms", "cpu to ready ms", "rss kB", "anon kB", "shmem kB", "before kB", "peak kB", "closed kB",
+            "closed shmem kB", "closed-before kB", "closed-before no-shm kB"]
     for name, runs in results.items():
         if not runs:
             continue
-        medians[name] = tuple(statistics.median(r[i] for r in runs) for i in range(3))
-        m = medians[name]
-        print(f"{name:9s} runs={len(runs)} start->ready={m[0]:8.1f} ms  rss={m[1]:8.0f} kB  handoff={m[2]:7.1f} ms")
-    if "launcher" in medians and "baseline" in medians:
-        l, b = medians["launcher"], medians["baseline"]
-        print(f"ratios launcher/baseline: start->ready {l[0] / b[0]:.2f}  rss {l[1] / b[1]:.2f}  handoff {l[2] / b[2]:.2f}")
-    return 0 if medians else 1
+        print(f"{name} ({len(runs)} runs)")
+        for key in keys:
+            values = [r[key] for r in runs if r[key] is not None]
+            if values:
+                print(f"  {key:17s} {spread(values)}")
+    if results.get("launcher") and results.get("baseline"):
+        print("launcher / baseline")
+        for key in ["start->ready ms", "handoff ms", "cpu to ready ms", "rss kB", "peak kB"]:
+            lm = statistics.median(r[key] for r in results["launcher"])
+            bm = statistics.median(r[key] for r in results["baseline"])
+            pairs = [r["launcher"][key] / r["baseline"][key] for r in rounds
+                     if "launcher" in r and "baseline" in r and r["baseline"][key]]
+            print(f"  {key:17s} ratio of medians {lm / bm:.3f}; per round median {statistics.median(pairs):.3f} "
+                  f"min-max {min(pairs):.3f}-{max(pairs):.3f}")
+        for key in ["rss kB", "anon kB", "peak kB", "closed kB"]:
+            diffs = [(r["launcher"][key] - r["baseline"][key]) / 1024.0 for r in rounds
+                     if "launcher" in r and "baseline" in r and r["launcher"][key] >= 0 and r["baseline"][key] >= 0]
+            if diffs:
+                print(f"  {key:17s} launcher - baseline: median {statistics.median(diffs):+.1f} MiB "
+                      f"min-max {min(diffs):+.1f}-{max(diffs):+.1f} MiB")
+    return 0 if any(results.values()) else 1
 
 
 if __name__ == "__main__":

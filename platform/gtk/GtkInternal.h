@@ -235,6 +235,12 @@ unsigned long XidOf(GdkWindow* window);
 // Time of the last user input the display saw, for activation requests the window manager honours.
 std::uint32_t LastUserTime();
 
+// Copies the rectangle `rect` of width x height BGRX pixels into, or out of, the same place of a
+// server-side surface (gdk_window_create_similar_surface) without a shared-memory transfer. False
+// when the surface is not a 24-bit true-colour pixmap (nothing is copied then).
+bool PutPixels(cairo_surface_t* pixmap, std::uint8_t* pixels, int stride, int width, int height, const Rect& rect);
+bool GetPixels(cairo_surface_t* pixmap, std::uint8_t* pixels, int stride, int width, int height, const Rect& rect);
+
 // A new RGBA pixbuf of a BGRA bitmap; a bitmap whose alpha bytes are all zero (drawn without alpha)
 // counts as opaque. nullptr for an empty bitmap.
 GdkPixbuf* PixbufFromBitmap(const Bitmap& bitmap);

@@ -1,6 +1,14 @@
-// Painting: every window keeps its client area in a cairo image surface. The host draws into it
-// (as BGRA pixels) when the window was invalidated, and every GTK draw copies it to the screen, so
-// exposures that change nothing cost no host painting.
+// Painting: every window keeps its client area in a backing store. The host draws into it (as BGRA
+// pixels) when the window was invalidated, and every GTK draw copies it to the screen, so exposures
+// that change nothing cost no host painting.
+//
+// The store lives in the X server (a pixmap like the window): the host paints into pixels that exist
+// only while it paints, starting with what the store shows, which go to the server and are given back
+// to the system at once. A skinned or maximised window so keeps no client-side copy of its picture,
+// and exposures copy pixmap to window without sending the picture again. Until the window is
+// realized the store is a cairo image surface the host paints in place.
+#include <sys/mman.h>
+
 #include <algorithm>
 
 #include "platform/gtk/GtkInternal.h"
@@ -20,6 +28,126 @@ void FillSurface(cairo_surface_t* surface, Colour colour) {
     cairo_destroy(cr);
 }
 
+bool IsImage(cairo_surface_t* surface) { return cairo_surface_get_type(surface) == CAIRO_SURFACE_TYPE_IMAGE; }
+
+// Pixels of their own mapping, so that they go back to the system the moment they are released
+// (the C heap may keep a freed block of this size for later).
+class TransientPixels {
+public:
+    TransientPixels(int width, int height)
+        : stride_(cairo_format_stride_for_width(CAIRO_FORMAT_RGB24, width)),
+          bytes_(static_cast<std::size_t>(stride_) * static_cast<std::size_t>(height)) {
+        void* data = stride_ > 0 && bytes_ > 0
+                         ? ::mmap(nullptr, bytes_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0)
+                         : MAP_FAILED;
+        if (data == MAP_FAILED) return;
+        data_ = static_cast<unsigned char*>(data);
+        surface_ = cairo_image_surface_create_for_data(data_, CAIRO_FORMAT_RGB24, width, height, stride_);
+        if (cairo_surface_status(surface_) != CAIRO_STATUS_SUCCESS) {
+            cairo_surface_destroy(surface_);
+            surface_ = nullptr;
+        }
+    }
+    ~TransientPixels() {
+        if (surface_ != nullptr) {
+            cairo_surface_finish(surface_);
+            cairo_surface_destroy(surface_);
+        }
+        if (data_ != nullptr) ::munmap(data_, bytes_);
+    }
+    TransientPixels(const TransientPixels&) = delete;
+    TransientPixels& operator=(const TransientPixels&) = delete;
+
+    cairo_surface_t* Surface() const { return surface_; }
+
+private:
+    int stride_;
+    std::size_t bytes_;
+    unsigned char* data_ = nullptr;
+    cairo_surface_t* surface_ = nullptr;
+};
+
+// The store's size, and whether the host has not painted it yet (a server-side store then shows
+// only the button-face colour, which need not be read back).
+struct StoreInfo {
+    int width = 0, height = 0;
+    bool fresh = true;
+};
+const cairo_user_data_key_t kStoreInfoKey{};
+
+StoreInfo* InfoOf(cairo_surface_t* store) {
+    return static_cast<StoreInfo*>(cairo_surface_get_user_data(store, &kStoreInfoKey));
+}
+
+// A new store of width x height in the button-face colour: in the X server once the window's client
+// area is realized, an image surface otherwise.
+cairo_surface_t* NewStore(const Window& w, int width, int height, Colour fill) {
+    cairo_surface_t* store = nullptr;
+    GdkWindow* bin = gtk_layout_get_bin_window(GTK_LAYOUT(w.layout));
+    if (bin != nullptr) {
+        store = gdk_window_create_similar_surface(bin, CAIRO_CONTENT_COLOR, width, height);
+        if (store != nullptr && (cairo_surface_status(store) != CAIRO_STATUS_SUCCESS || IsImage(store))) {
+            cairo_surface_destroy(store);
+            store = nullptr;
+        }
+    }
+    if (store == nullptr) store = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
+    FillSurface(store, fill);
+    cairo_surface_set_user_data(store, &kStoreInfoKey, new StoreInfo{width, height, true},
+                                [](void* info) { delete static_cast<StoreInfo*>(info); });
+    return store;
+}
+
+bool StoreFits(cairo_surface_t* store, int width, int height) {
+    const StoreInfo* info = store != nullptr ? InfoOf(store) : nullptr;
+    return info != nullptr && info->width == width && info->height == height;
+}
+
+// Lets the host paint `dirty` of the store. An image store is painted in place; a server-side one
+// through transient pixels that start with what the store shows there and go back into it.
+void PaintStore(WindowHost* host, cairo_surface_t* store, const Rect& dirty, Colour fill) {
+    StoreInfo* info = InfoOf(store);
+    const int width = info->width, height = info->height;
+    const bool fresh = info->fresh;
+    info->fresh = false;
+    if (IsImage(store)) {
+        cairo_surface_flush(store);
+        const PixelView view{cairo_image_surface_get_data(store), width, height, cairo_image_surface_get_stride(store)};
+        host->Paint(view, dirty);
+        cairo_surface_mark_dirty(store);
+        return;
+    }
+    TransientPixels pixels(width, height);
+    cairo_surface_t* image = pixels.Surface();
+    if (image == nullptr) return;
+    std::uint8_t* data = cairo_image_surface_get_data(image);
+    const int stride = cairo_image_surface_get_stride(image);
+    // Over the connection when the store is a plain pixmap, through cairo otherwise.
+    if (fresh || !GetPixels(store, data, stride, width, height, dirty)) {
+        cairo_t* cr = cairo_create(image);
+        cairo_rectangle(cr, dirty.left, dirty.top, dirty.Width(), dirty.Height());
+        cairo_clip(cr);
+        if (fresh) cairo_set_source_rgb(cr, RedOf(fill) / 255.0, GreenOf(fill) / 255.0, BlueOf(fill) / 255.0);
+        else cairo_set_source_surface(cr, store, 0, 0);
+        cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+        cairo_paint(cr);
+        cairo_destroy(cr);
+        cairo_surface_flush(image);
+    }
+    const PixelView view{data, width, height, stride};
+    host->Paint(view, dirty);
+    if (PutPixels(store, data, stride, width, height, dirty)) return;
+    cairo_surface_mark_dirty(image);
+    cairo_t* cr = cairo_create(store);
+    cairo_rectangle(cr, dirty.left, dirty.top, dirty.Width(), dirty.Height());
+    cairo_clip(cr);
+    cairo_set_source_surface(cr, image, 0, 0);
+    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+    cairo_paint(cr);
+    cairo_destroy(cr);
+    cairo_surface_flush(store);
+}
+
 gboolean OnDraw(GtkWidget* layout, cairo_t* cr, gpointer) {
     GtkPlatformImpl* impl = GtkPlatformImpl::Instance();
     if (impl == nullptr) return FALSE;
@@ -31,32 +159,21 @@ gboolean OnDraw(GtkWidget* layout, cairo_t* cr, gpointer) {
     const int width = gtk_widget_get_allocated_width(layout);
     const int height = gtk_widget_get_allocated_height(layout);
     if (width <= 0 || height <= 0) return FALSE;
-    if (w->surface == nullptr || cairo_image_surface_get_width(w->surface) != width ||
-        cairo_image_surface_get_height(w->surface) != height) {
+    if (!StoreFits(w->surface, width, height)) {
         impl->ReleaseSurface(*w);
-        w->surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
-        FillSurface(w->surface, impl->ButtonFaceColour());
+        w->surface = NewStore(*w, width, height, impl->ButtonFaceColour());
         w->invalid = Rect{0, 0, width, height};
     }
+    cairo_surface_t* surface = cairo_surface_reference(w->surface);  // the host may destroy the window
     if (!w->invalid.Empty()) {
         const Rect dirty = w->invalid.Intersect({0, 0, width, height});
         w->invalid = {};
-        cairo_surface_t* surface = cairo_surface_reference(w->surface);
-        if (!dirty.Empty() && w->host != nullptr) {
-            cairo_surface_flush(surface);
-            const PixelView view{cairo_image_surface_get_data(surface), width, height,
-                                 cairo_image_surface_get_stride(surface)};
-            w->host->Paint(view, dirty);
-            cairo_surface_mark_dirty(surface);
-        }
-        cairo_set_source_surface(cr, surface, 0, 0);
-        cairo_paint(cr);
-        cairo_surface_destroy(surface);
-        return FALSE;  // the class handler draws the child windows on top
+        if (!dirty.Empty() && w->host != nullptr) PaintStore(w->host, surface, dirty, impl->ButtonFaceColour());
     }
-    cairo_set_source_surface(cr, w->surface, 0, 0);
+    cairo_set_source_surface(cr, surface, 0, 0);
     cairo_paint(cr);
-    return FALSE;
+    cairo_surface_destroy(surface);
+    return FALSE;  // the class handler draws the child windows on top
 }
 
 }  // namespace
@@ -66,9 +183,38 @@ void GtkPlatformImpl::ConnectPaint(Window& w) {
     g_signal_connect(w.layout, "draw", G_CALLBACK(OnDraw), nullptr);
 }
 
+// Drawing a big window (the web view's pictures in particular) leaves cairo with shared-memory
+// transfer segments of several times the window's size, which it releases only when it next makes
+// such a transfer, and only those the X server is known to be done with. Once a top-level window has
+// gone, a small transfer image a little later, and again a while after, has it let go of what nothing
+// uses any more.
+struct TrimState {
+    guint source = 0;
+    int left = 0;  // passes still to come
+};
+
+gboolean TrimTransferSegments(gpointer data) {
+    auto* state = static_cast<TrimState*>(data);
+    if (GdkWindow* root = gdk_get_default_root_window()) {
+        cairo_surface_t* probe = gdk_window_create_similar_image_surface(root, CAIRO_FORMAT_RGB24, 64, 64, 1);
+        if (probe != nullptr) cairo_surface_destroy(probe);
+    }
+    if (--state->left > 0) {
+        state->source = g_timeout_add(1500, &TrimTransferSegments, state);
+    } else {
+        state->source = 0;
+    }
+    return G_SOURCE_REMOVE;
+}
+
 void GtkPlatformImpl::ReleaseSurface(Window& w) {
     if (w.surface != nullptr) cairo_surface_destroy(w.surface);
     w.surface = nullptr;
+    if (w.kind != Kind::TopLevel) return;
+    static TrimState state;
+    if (state.source != 0) g_source_remove(state.source);
+    state.left = 2;
+    state.source = g_timeout_add(250, &TrimTransferSegments, &state);
 }
 
 void GtkPlatformImpl::Invalidate(WindowId window) {
@@ -91,19 +237,15 @@ void GtkPlatformImpl::Repaint(WindowId window) {
         Invalidate(window);
         return;
     }
-    const int width = cairo_image_surface_get_width(w->surface);
-    const int height = cairo_image_surface_get_height(w->surface);
-    if (width != gtk_widget_get_allocated_width(w->layout) || height != gtk_widget_get_allocated_height(w->layout)) {
+    const int width = gtk_widget_get_allocated_width(w->layout), height = gtk_widget_get_allocated_height(w->layout);
+    if (!StoreFits(w->surface, width, height)) {
         Invalidate(window);
         return;
     }
     w->invalid = {};
     cairo_surface_t* surface = cairo_surface_reference(w->surface);
     GtkWidget* layout = GTK_WIDGET(g_object_ref(w->layout));
-    cairo_surface_flush(surface);
-    const PixelView view{cairo_image_surface_get_data(surface), width, height, cairo_image_surface_get_stride(surface)};
-    w->host->Paint(view, Rect{0, 0, width, height});
-    cairo_surface_mark_dirty(surface);
+    PaintStore(w->host, surface, Rect{0, 0, width, height}, ButtonFaceColour());
     cairo_surface_destroy(surface);
     gtk_widget_queue_draw(layout);
     g_object_unref(layout);

@@ -3,13 +3,19 @@
 // because the Xlib headers define macros (None, Status, Bool...) that break other code.
 #include "platform/gtk/GtkInternal.h"  // before Xlib, whose macros would break the seam's names
 
+#include <cairo-xlib.h>
 #include <gdk/gdkx.h>
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 
 namespace kestrune::platform::gtk {
 
 namespace {
+
+// How often a wait for the window manager's frame looks again: the answer usually takes well under
+// a millisecond, and the wait holds up the window being made.
+constexpr gulong kFramePollMicroseconds = 250;
 
 Display* XDisplay() { return GDK_DISPLAY_XDISPLAY(gdk_display_get_default()); }
 
@@ -70,7 +76,7 @@ bool RequestFrameExtents(GdkWindow* toplevel, FrameExtents* out, int timeoutMs) 
     const gint64 deadline = g_get_monotonic_time() + static_cast<gint64>(timeoutMs) * 1000;
     while (g_get_monotonic_time() < deadline) {
         if (ReadExtents(dpy, xid, out)) return true;
-        g_usleep(2000);
+        g_usleep(kFramePollMicroseconds);
     }
     return false;
 }
@@ -91,7 +97,7 @@ bool AwaitFrameExtentsChange(GdkWindow* toplevel, const FrameExtents& old, Frame
             *out = now;
             return true;
         }
-        g_usleep(2000);
+        g_usleep(kFramePollMicroseconds);
     }
     return false;
 }
@@ -132,6 +138,62 @@ std::vector<StackEntry> ClientStacking() {
         result.push_back(e);
     }
     return result;
+}
+
+namespace {
+
+// An XImage over `pixels` (0xXXRRGGBB words, `stride` bytes a row) for a drawable of `surface`'s
+// kind: a 24-bit true-colour pixmap with the usual masks; false for anything else.
+bool WrapPixels(cairo_surface_t* surface, std::uint8_t* pixels, int stride, int width, int height, XImage* out) {
+    if (cairo_surface_get_type(surface) != CAIRO_SURFACE_TYPE_XLIB) return false;
+    Visual* visual = cairo_xlib_surface_get_visual(surface);
+    if (cairo_xlib_surface_get_depth(surface) != 24 || visual == nullptr || visual->red_mask != 0xFF0000 ||
+        visual->green_mask != 0xFF00 || visual->blue_mask != 0xFF)
+        return false;
+    *out = XImage{};
+    out->width = width;
+    out->height = height;
+    out->format = ZPixmap;
+    out->data = reinterpret_cast<char*>(pixels);
+    out->byte_order = LSBFirst;
+    out->bitmap_unit = 32;
+    out->bitmap_bit_order = LSBFirst;
+    out->bitmap_pad = 32;
+    out->depth = 24;
+    out->bytes_per_line = stride;
+    out->bits_per_pixel = 32;
+    out->red_mask = visual->red_mask;
+    out->green_mask = visual->green_mask;
+    out->blue_mask = visual->blue_mask;
+    return XInitImage(out) != 0;
+}
+
+}  // namespace
+
+// Plain XPutImage / XGetSubImage over the connection: no shared-memory segment is made for the
+// transfer (the toolkit would keep one, of several times the picture's size, for later transfers).
+bool PutPixels(cairo_surface_t* pixmap, std::uint8_t* pixels, int stride, int width, int height, const Rect& rect) {
+    XImage image;
+    if (!WrapPixels(pixmap, pixels, stride, width, height, &image)) return false;
+    Display* dpy = cairo_xlib_surface_get_display(pixmap);
+    const Drawable drawable = cairo_xlib_surface_get_drawable(pixmap);
+    cairo_surface_flush(pixmap);
+    GC gc = XCreateGC(dpy, drawable, 0, nullptr);
+    XPutImage(dpy, drawable, gc, &image, rect.left, rect.top, rect.left, rect.top,
+              static_cast<unsigned>(rect.Width()), static_cast<unsigned>(rect.Height()));
+    XFreeGC(dpy, gc);
+    cairo_surface_mark_dirty_rectangle(pixmap, rect.left, rect.top, rect.Width(), rect.Height());
+    return true;
+}
+
+bool GetPixels(cairo_surface_t* pixmap, std::uint8_t* pixels, int stride, int width, int height, const Rect& rect) {
+    XImage image;
+    if (!WrapPixels(pixmap, pixels, stride, width, height, &image)) return false;
+    Display* dpy = cairo_xlib_surface_get_display(pixmap);
+    cairo_surface_flush(pixmap);
+    return XGetSubImage(dpy, cairo_xlib_surface_get_drawable(pixmap), rect.left, rect.top,
+                        static_cast<unsigned>(rect.Width()), static_cast<unsigned>(rect.Height()), AllPlanes, ZPixmap,
+                        &image, rect.left, rect.top) != nullptr;
 }
 
 }  // namespace kestrune::platform::gtk

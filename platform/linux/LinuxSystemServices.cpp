@@ -370,6 +370,12 @@ public:
         if (!entry.icon && !programIcon_.empty() && entry.target == ExecutablePath()) entry.icon = ProgramIconFile();
         std::optional<std::string> text = DesktopEntryText(file, entry);
         if (!text) return false;
+        // An entry that already says exactly this is kept (written again on every start otherwise).
+        std::string current;
+        if (ReadWholeFile(file, current) == ReadOutcome::Read && current == *text) {
+            (void)::chmod(file.c_str(), 0755);
+            return true;
+        }
         GError* error = nullptr;
         const gboolean saved = g_file_set_contents_full(
             file.c_str(), text->data(), static_cast<gssize>(text->size()),
@@ -439,6 +445,9 @@ bool UpdateHiveFile(RegistryRoot root, const HiveEdit& edit) {
     }
     std::optional<std::string> next = edit(current);
     if (!next) return false;
+    // The file already says exactly this (the values every start writes again): nothing to
+    // replace, and no waiting for the disk.
+    if (current && *next == *current) return true;
     return ReplaceFile(dir, fileName, *next, mode);
 }
 

@@ -66,8 +66,4 @@ inline std::uint8_t BlendChannel(std::uint8_t c, std::uint8_t m, std::uint8_t a)
     return static_cast<std::uint8_t>(static_cast<int>(v));
 }
 
-// Flattens BGRA pixels with straight alpha onto `matte` into an opaque bitmap.
-platform::Bitmap FlattenBgra(const std::uint8_t* pixels, int width, int height, std::size_t stride,
-                             platform::Colour matte);
-
 }  // namespace kestrune::ui::detail

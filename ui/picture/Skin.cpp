@@ -5,6 +5,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <map>
 
 namespace kestrune::ui {
 
@@ -39,20 +40,33 @@ void FillAround(const PixelView& target, const Rect& rect, const Rect& hole, Col
     FillRect(target, Rect{h.right, h.top, rect.right, h.bottom}, colour);
 }
 
-const Bitmap* FlattenedPicture(Skin& skin) {
+std::map<platform::WindowId, Skin*>& AttachedSkins() {
+    static std::map<platform::WindowId, Skin*> skins;
+    return skins;
+}
+
+// The decoded picture, decoding it unless cached. A failed decode leaves the cache empty.
+const DecodedPicture* CachedPicture(Skin& skin) {
     if (!skin.cache) {
         skin.flattened.reset();
         skin.flattenedSource = nullptr;
         ++skin.decodeCount;
         skin.cache = DecodePicture(skin.backPicture);
-        if (!skin.cache) return nullptr;
+        skin.cacheRuns = skin.cache ? AlphaRuns::Of(*skin.cache) : AlphaRuns{};
     }
-    const void* source = skin.cache->pixels.empty() ? static_cast<const void*>(skin.cache->icon.Data())
-                                                    : static_cast<const void*>(skin.cache->pixels.data());
+    return skin.cache ? &*skin.cache : nullptr;
+}
+
+// The cache flattened onto the background colour as a bitmap of its own, for scaled drawing only
+// (drawing at natural size flattens straight into the target); reused while cache and matte stay.
+const Bitmap* ScalingSource(Skin& skin) {
+    const DecodedPicture& cache = *skin.cache;
+    const void* source = cache.pixels.empty() ? static_cast<const void*>(cache.icon.Data())
+                                              : static_cast<const void*>(cache.pixels.data());
     if (skin.flattened && skin.flattenedMatte == skin.backColour && skin.flattenedSource == source &&
-        skin.flattened->Width() == skin.cache->width && skin.flattened->Height() == skin.cache->height)
+        skin.flattened->Width() == cache.width && skin.flattened->Height() == cache.height)
         return &*skin.flattened;
-    skin.flattened = MakeDrawableBitmap(*skin.cache, skin.backColour);
+    skin.flattened = MakeDrawableBitmap(cache, skin.backColour);
     skin.flattenedMatte = skin.backColour;
     skin.flattenedSource = source;
     return skin.flattened ? &*skin.flattened : nullptr;
@@ -60,28 +74,49 @@ const Bitmap* FlattenedPicture(Skin& skin) {
 
 }  // namespace
 
+void AttachSkin(platform::WindowId window, Skin* skin) {
+    if (window == 0) return;
+    if (skin == nullptr) AttachedSkins().erase(window);
+    else AttachedSkins()[window] = skin;
+}
+
+void DetachSkin(platform::WindowId window, const Skin* skin) {
+    auto& skins = AttachedSkins();
+    if (const auto it = skins.find(window); it != skins.end() && it->second == skin) skins.erase(it);
+}
+
 void PaintBackground(Skin& skin, const PixelView& target, const Rect& rect) {
     if (!target.Valid()) return;
     const int W = target.width, H = target.height;
     const Rect painted = rect.Intersect(Rect{0, 0, W, H});
     if (painted.Empty()) return;
 
-    const Bitmap* picture = skin.backPicture.empty() ? nullptr : FlattenedPicture(skin);
-    if (picture == nullptr) {
+    const DecodedPicture* decoded = skin.backPicture.empty() ? nullptr : CachedPicture(skin);
+    const std::optional<PictureFlattener> flat =
+        decoded != nullptr ? std::make_optional<PictureFlattener>(*decoded, skin.backColour, &skin.cacheRuns) : std::nullopt;
+    if (!flat || !flat->Valid()) {
         FillRect(target, painted, skin.backColour);
         return;
     }
-    const int w = picture->Width(), h = picture->Height();
+    const int w = decoded->width, h = decoded->height;
+    // Drawn at natural size the picture needs no bitmap of its own: drop one a scaled mode left.
+    auto drawNatural = [&](int x, int y) {
+        skin.flattened.reset();
+        flat->Draw(target, x, y, painted);
+    };
+    auto drawScaled = [&](int x, int y, int dw, int dh) {
+        if (const Bitmap* picture = ScalingSource(skin)) DrawPicture(target, *picture, x, y, dw, dh, painted);
+    };
     switch (skin.pictureMode) {
         case kPictureTopLeft:
-            DrawPicture(target, *picture, 0, 0, -1, -1, painted);
+            drawNatural(0, 0);
             FillAround(target, painted, Rect{0, 0, w, h}, skin.backColour);
             break;
         case kPictureTiled:
             for (int y = 0; y < H; y += h) {
                 if (y + h <= painted.top || y >= painted.bottom) continue;
                 for (int x = 0; x < W; x += w) {
-                    if (Rect{x, y, x + w, y + h}.Intersects(painted)) DrawPicture(target, *picture, x, y, -1, -1, painted);
+                    if (Rect{x, y, x + w, y + h}.Intersects(painted)) drawNatural(x, y);
                 }
             }
             break;
@@ -103,12 +138,14 @@ void PaintBackground(Skin& skin, const PixelView& target, const Rect& rect) {
                 left += (boxW - drawnW) / 2;
                 top += (boxH - drawnH) / 2;
             }
-            if (drawnW > 0 && drawnH > 0) DrawPicture(target, *picture, left, top, drawnW, drawnH, painted);
+            if (drawnW == w && drawnH == h) drawNatural(left, top);
+            else if (drawnW > 0 && drawnH > 0) drawScaled(left, top, drawnW, drawnH);
             FillAround(target, painted, Rect::FromXYWH(left, top, drawnW, drawnH), skin.backColour);
             break;
         }
         case kPictureStretched:
-            DrawPicture(target, *picture, 0, 0, W, H, painted);
+            if (W == w && H == h) drawNatural(0, 0);
+            else drawScaled(0, 0, W, H);
             break;
         default:
             FillRect(target, painted, skin.backColour);
@@ -116,22 +153,26 @@ void PaintBackground(Skin& skin, const PixelView& target, const Rect& rect) {
     }
 }
 
-std::optional<Region> BuildRegionFromBitmap(const Bitmap& bitmap, Colour key) {
-    const int W = bitmap.Width(), H = bitmap.Height();
-    if (W <= 0 || H <= 0) return std::nullopt;
+namespace {
 
-    // The key as this pixel format holds it: store it into a pixel of the format and read it back.
-    std::uint8_t keyB = 255, keyG = 255, keyR = 255;
-    if (W >= 2 && H >= 2) {
-        std::uint8_t probe[4];
-        std::memcpy(probe, bitmap.Data() + (static_cast<std::size_t>(W) + 1) * 4, 4);
-        const PixelView view{probe, 1, 1, 4};
-        view.SetColour(0, 0, key);
-        keyB = probe[0];
-        keyG = probe[1];
-        keyR = probe[2];
-    }
+struct Key {
+    std::uint8_t b = 255, g = 255, r = 255;
+};
 
+// The key as a W x H bitmap's pixel format holds it: stored into a pixel of the format and read
+// back. A bitmap smaller than 2 x 2 has no probe pixel: white then.
+Key EffectiveKey(int W, int H, const std::uint8_t* probePixel, Colour key) {
+    if (W < 2 || H < 2) return {};
+    std::uint8_t probe[4];
+    std::memcpy(probe, probePixel, 4);
+    const PixelView view{probe, 1, 1, 4};
+    view.SetColour(0, 0, key);
+    return {probe[0], probe[1], probe[2]};
+}
+
+// One rectangle per run of non-key pixels in each row, batched: `row(y)` gives row y's W pixels.
+template <typename RowSource>
+std::optional<Region> BuildRegionFromRows(int W, int H, Key key, RowSource&& row) {
     constexpr std::size_t kGrowth = 100;
     constexpr std::size_t kBatch = 2000;
     std::optional<Region> result;
@@ -146,13 +187,13 @@ std::optional<Region> BuildRegionFromBitmap(const Bitmap& bitmap, Colour key) {
     };
 
     for (int y = 0; y < H; ++y) {
-        const std::uint8_t* row = bitmap.Data() + static_cast<std::size_t>(y) * W * 4;
+        const std::uint8_t* pixels = row(y);
         int x = 0;
         while (x < W) {
             const int x0 = x;
             while (x < W) {
-                const std::uint8_t* p = row + static_cast<std::size_t>(x) * 4;
-                if (p[0] == keyB && p[1] == keyG && p[2] == keyR) break;
+                const std::uint8_t* p = pixels + static_cast<std::size_t>(x) * 4;
+                if (p[0] == key.b && p[1] == key.g && p[2] == key.r) break;
                 ++x;
             }
             if (x > x0) {
@@ -167,11 +208,48 @@ std::optional<Region> BuildRegionFromBitmap(const Bitmap& bitmap, Colour key) {
     return result;
 }
 
+}  // namespace
+
+std::optional<Region> BuildRegionFromBitmap(const Bitmap& bitmap, Colour key) {
+    const int W = bitmap.Width(), H = bitmap.Height();
+    if (W <= 0 || H <= 0) return std::nullopt;
+    const Key effective = EffectiveKey(W, H, bitmap.Data() + (static_cast<std::size_t>(W) + 1) * 4, key);
+    return BuildRegionFromRows(W, H, effective, [&](int y) {
+        return bitmap.Data() + static_cast<std::size_t>(y) * W * 4;
+    });
+}
+
 bool SetShapeFromPicture(platform::WindowId window, std::span<const std::uint8_t> picture, Colour key) {
     if (picture.empty()) return false;
-    const std::optional<Bitmap> bitmap = DecodePictureToBitmap(picture, key);
-    if (!bitmap) return false;
-    const std::optional<Region> region = BuildRegionFromBitmap(*bitmap, key);
+    // The window's own background picture is decoded once, into its skin's cache, for this outline
+    // and for painting; any other picture only for the outline.
+    std::optional<DecodedPicture> own;
+    const DecodedPicture* decoded = nullptr;
+    const auto attached = AttachedSkins().find(window);
+    Skin* skin = attached != AttachedSkins().end() ? attached->second : nullptr;
+    if (skin != nullptr && std::ranges::equal(skin->backPicture, picture)) {
+        decoded = CachedPicture(*skin);
+    } else {
+        own = DecodePicture(picture);
+        decoded = own ? &*own : nullptr;
+    }
+    if (decoded == nullptr) return false;
+    // Flattened onto the key (an icon or cursor onto white, whatever the key) one row at a time, as
+    // the region builder reads it: the same outline as from a whole flattened bitmap, without one.
+    const bool icon = decoded->kind == kPictureIcon || decoded->kind == kPictureCursor;
+    const PictureFlattener flat(*decoded, icon ? Colour{0xFFFFFF} : key);
+    if (!flat.Valid()) return false;
+    const int W = decoded->width;
+    std::vector<std::uint8_t> row(static_cast<std::size_t>(W) * 4);
+    Key effective;
+    if (decoded->height >= 2 && W >= 2) {
+        flat.Row(1, 1, 1, row.data());
+        effective = EffectiveKey(W, decoded->height, row.data(), key);
+    }
+    const std::optional<Region> region = BuildRegionFromRows(W, decoded->height, effective, [&](int y) {
+        flat.Row(y, 0, W, row.data());
+        return static_cast<const std::uint8_t*>(row.data());
+    });
     if (!region) return false;
     platform::Current().SetShape(window, &*region);
     return true;

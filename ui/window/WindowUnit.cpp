@@ -113,6 +113,7 @@ std::unique_ptr<WindowUnit> WindowUnit::Create(const forms::CreateArgs& args) {
 
     w->window_ = pf.CreateTopLevel(params, w.get());
     if (w->window_ == 0) return nullptr;
+    AttachSkin(w->window_, &w->skin_);
 
     // The frame exactly as computed, whatever the platform adds to a new top-level window.
     pf.SetFrameStyle(w->window_, style);
@@ -127,6 +128,7 @@ std::unique_ptr<WindowUnit> WindowUnit::Create(const forms::CreateArgs& args) {
 }
 
 WindowUnit::~WindowUnit() {
+    if (window_ != 0) DetachSkin(window_, &skin_);
     // Normally the native window is gone already (Destroyed deletes us through the runtime). A unit
     // deleted while its window still stands takes the window with it, without calling back.
     if (window_ != 0 && !nativeGone_) {
@@ -402,6 +404,7 @@ void WindowUnit::DestroyNative() {
 void WindowUnit::Destroyed() {
     if (destructing_) return;
     nativeGone_ = true;
+    DetachSkin(window_, &skin_);
     EndDialogMode();
     if (!destroyingRaised_) {
         destroyingRaised_ = true;

@@ -714,6 +714,53 @@ TEST_F(PlatformGuiTest, TitleAndIconsReachTheWindowManager) {
     }));
 }
 
+TEST_F(PlatformGuiTest, RepaintsKeepWhatTheHostLeavesAloneAndUncoveringPaintsNothing) {
+    // After its first paint the host paints only the left half of what it is asked to.
+    struct HalfHost : Host {
+        void Paint(const PixelView& target, const Rect& dirty) override {
+            Rect r = dirty.Intersect({0, 0, target.width, target.height});
+            if (paints > 0) r.right = std::min(r.right, target.width / 2);
+            ++paints;
+            for (int y = r.top; y < r.bottom; ++y)
+                for (int x = r.left; x < r.right; ++x) target.SetColour(x, y, colour);
+        }
+    };
+    auto& topHost = static_cast<HalfHost&>(*hosts_.emplace_back(std::make_unique<HalfHost>()));
+    auto& childHost = static_cast<HalfHost&>(*hosts_.emplace_back(std::make_unique<HalfHost>()));
+    topHost.colour = kRed;
+    childHost.colour = kBlue;
+    const WindowId top = Top(Rect::FromXYWH(1300, 100, 400, 300), &topHost);
+    const WindowId child = platform_->CreateChild(top, Rect::FromXYWH(200, 200, 100, 60), &childHost);
+    platform_->Show(child, ShowCommand::NoActivate);
+    platform_->Show(top, ShowCommand::NoActivate);
+    ASSERT_TRUE(WaitForPixel({1350, 150}, kRed));
+    ASSERT_TRUE(WaitForPixel({1580, 330}, kBlue));
+
+    topHost.colour = kGreen;
+    platform_->Invalidate(top);
+    EXPECT_TRUE(WaitForPixel({1350, 150}, kGreen));
+    EXPECT_EQ(probe::Pixel(1650, 150), kRed);  // the half the host left alone
+    childHost.colour = kYellow;
+    platform_->Repaint(child);
+    EXPECT_TRUE(WaitForPixel({1510, 310}, kYellow));
+    EXPECT_EQ(probe::Pixel(1580, 330), kBlue);
+
+    // Covered and uncovered by another program's window: shown again without the hosts painting.
+    const int topPaints = topHost.paints, childPaints = childHost.paints;
+    {
+        const ForeignWindow other(Rect::FromXYWH(1300, 100, 400, 300), kWhite);
+        ASSERT_TRUE(other.Opened());
+        ASSERT_TRUE(WaitForPixel({1650, 150}, kWhite));
+    }
+    EXPECT_TRUE(WaitForPixel({1650, 150}, kRed));
+    EXPECT_EQ(probe::Pixel(1350, 150), kGreen);
+    EXPECT_EQ(probe::Pixel(1510, 310), kYellow);
+    EXPECT_EQ(probe::Pixel(1580, 330), kBlue);
+    EXPECT_EQ(topHost.paints, topPaints);
+    EXPECT_EQ(childHost.paints, childPaints);
+    platform_->Destroy(top);
+}
+
 TEST_F(PlatformGuiTest, FocusMovesToTheWindowGivenIt) {
     struct FocusHost : Host {
         void FocusIn() override { ++focusIns; }

@@ -389,6 +389,36 @@ TEST_F(LinuxServices, ShortcutOnTheDesktopWithOptionalParts) {
     EXPECT_EQ(ParseEntry(chinese).values.at("Name"), "我的快捷方式");
 }
 
+TEST_F(LinuxServices, WritingWhatIsAlreadyThereKeepsTheFile) {
+    auto inode = [](const fs::path& path) {
+        struct stat st {};
+        return ::stat(path.c_str(), &st) == 0 ? st.st_ino : ino_t{0};
+    };
+    // The hive: the same value again leaves the file itself alone; a new value replaces it.
+    ASSERT_TRUE(services::WriteRegistryItem(3, "Software\\K\\level", forms::Value{std::int32_t{8000}}));
+    const ino_t hive = inode(UserHive());
+    const std::string text = ReadFile(UserHive());
+    ASSERT_TRUE(services::WriteRegistryItem(3, "Software\\K\\level", forms::Value{std::int32_t{8000}}));
+    EXPECT_EQ(inode(UserHive()), hive);
+    EXPECT_EQ(ReadFile(UserHive()), text);
+    ASSERT_TRUE(services::WriteRegistryItem(3, "Software\\K\\level", forms::Value{std::int32_t{11000}}));
+    EXPECT_NE(ReadFile(UserHive()), text);
+    EXPECT_EQ(services::ReadRegistryItem(3, "Software\\K\\level"), services::RegistryData::Dword(11000));
+
+    // The desktop entry likewise, made executable again if someone took that away.
+    const fs::path desktop = root_ / "Desktop";
+    fs::create_directories(desktop);
+    const fs::path link = desktop / "Kestrune.desktop";
+    ASSERT_TRUE(services::CreateShortcut(link.string(), "/opt/k/kestrune"));
+    const ino_t entry = inode(link);
+    fs::permissions(link, fs::perms::owner_read | fs::perms::owner_write);
+    ASSERT_TRUE(services::CreateShortcut(link.string(), "/opt/k/kestrune"));
+    EXPECT_EQ(inode(link), entry);
+    EXPECT_EQ(fs::status(link).permissions() & fs::perms::owner_exec, fs::perms::owner_exec);
+    ASSERT_TRUE(services::CreateShortcut(link.string(), "/opt/k/other"));
+    EXPECT_EQ(ParseEntry(link).values.at("Exec"), "\"/opt/k/other\"");
+}
+
 TEST_F(LinuxServices, LinkToTheProgramShowsTheProgramIcon) {
     const ScopedEnv data("XDG_DATA_HOME", (root_ / "data").string());
     const fs::path desktop = root_ / "Desktop";

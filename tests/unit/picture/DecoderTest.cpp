@@ -143,6 +143,109 @@ TEST(Flattening, TransparentPixelsBecomeExactlyTheMatteAndOpaqueOnesStay) {
     EXPECT_EQ(detail::BlendChannel(0, 255, 1), 253);
 }
 
+// Rows of runs of every kind and length around the 4- and 16-pixel steps and the shortest run kept
+// apart: opaque, transparent, partly transparent, alternating, and random alpha.
+Bytes RunsPicture(int w, int h, unsigned seed) {
+    std::mt19937 rng(seed);
+    Bytes rgba;
+    for (int y = 0; y < h; ++y) {
+        int x = 0;
+        while (x < w) {
+            const int kind = static_cast<int>(rng() % 5);
+            const int length = 1 + static_cast<int>(rng() % 70);
+            for (int i = 0; i < length && x < w; ++i, ++x) {
+                std::uint8_t a = 0;
+                switch (kind) {
+                    case 0: a = 255; break;
+                    case 1: a = 0; break;
+                    case 2: a = static_cast<std::uint8_t>(1 + rng() % 254); break;
+                    case 3: a = (i & 1) ? 255 : 0; break;
+                    default: a = static_cast<std::uint8_t>(rng()); break;
+                }
+                rgba.insert(rgba.end(), {static_cast<std::uint8_t>(rng()), static_cast<std::uint8_t>(rng()),
+                                         static_cast<std::uint8_t>(rng()), a});
+            }
+        }
+    }
+    return rgba;
+}
+
+// The flattening rule pixel by pixel.
+Colour Flattened(const Bytes& rgba, int w, int x, int y, Colour matte) {
+    const std::uint8_t* p = rgba.data() + (static_cast<std::size_t>(y) * w + x) * 4;
+    if (p[3] == 255) return MakeColour(p[0], p[1], p[2]);
+    if (p[3] == 0) return matte;
+    return MakeColour(detail::BlendChannel(p[0], kestrune::platform::RedOf(matte), p[3]),
+                      detail::BlendChannel(p[1], kestrune::platform::GreenOf(matte), p[3]),
+                      detail::BlendChannel(p[2], kestrune::platform::BlueOf(matte), p[3]));
+}
+
+TEST(Flattening, EveryPathGivesTheRuleAtAnyOffsetWithOrWithoutTheRunIndex) {
+    constexpr int w = 203, h = 9;
+    const Bytes rgba = RunsPicture(w, h, 7);
+    const auto picture = DecodePicture(Png(rgba, w, h));
+    ASSERT_TRUE(picture);
+    const AlphaRuns runs = AlphaRuns::Of(*picture);
+    ASSERT_EQ(runs.rowStart.size(), static_cast<std::size_t>(h) + 1);
+    for (Colour matte : {0xF0F0F0u, 0x123456u}) {
+        const auto bitmap = MakeDrawableBitmap(*picture, matte);
+        ASSERT_TRUE(bitmap);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) ASSERT_EQ(bitmap->View().ColourAt(x, y), Flattened(rgba, w, x, y, matte));
+        for (const AlphaRuns* index : {static_cast<const AlphaRuns*>(nullptr), &runs}) {
+            const PictureFlattener flat(*picture, matte, index);
+            ASSERT_TRUE(flat.Valid());
+            // Drawn shifted and clipped so that rows start and end inside runs.
+            Bitmap target(w + 20, h + 4);
+            const kestrune::platform::Rect clip{13, 1, w - 3, h + 2};
+            flat.Draw(target.View(), 5, 2, clip);
+            for (int ty = 0; ty < target.Height(); ++ty)
+                for (int tx = 0; tx < target.Width(); ++tx) {
+                    const bool inside = tx >= clip.left && tx < clip.right && ty >= clip.top && ty < clip.bottom &&
+                                        tx - 5 < w && ty - 2 < h && ty >= 2;
+                    const Colour expected = inside ? Flattened(rgba, w, tx - 5, ty - 2, matte) : 0u;
+                    ASSERT_EQ(target.View().ColourAt(tx, ty), expected) << tx << "," << ty;
+                }
+        }
+    }
+}
+
+TEST(Flattening, RunIndexKeepsLongRunsApartAndNoneForRestlessAlpha) {
+    // One row: 40 opaque, 5 transparent, 40 transparent, 3 half, 31 opaque (too short: mixed).
+    Bytes rgba;
+    auto add = [&](int n, std::uint8_t a) {
+        for (int i = 0; i < n; ++i) rgba.insert(rgba.end(), {9, 9, 9, a});
+    };
+    add(40, 255);
+    add(45, 0);
+    add(3, 128);
+    add(31, 255);
+    const auto picture = DecodePicture(Png(rgba, 119, 1));
+    ASSERT_TRUE(picture);
+    const AlphaRuns runs = AlphaRuns::Of(*picture);
+    ASSERT_EQ(runs.runs.size(), 3u);
+    EXPECT_EQ(runs.runs[0].kind, AlphaRuns::kOpaque);
+    EXPECT_EQ(runs.runs[0].length, 40);
+    EXPECT_EQ(runs.runs[1].kind, AlphaRuns::kClear);
+    EXPECT_EQ(runs.runs[1].start, 40);
+    EXPECT_EQ(runs.runs[1].length, 45);
+    EXPECT_EQ(runs.runs[2].kind, AlphaRuns::kMixed);
+    EXPECT_EQ(runs.runs[2].length, 34);
+
+    // Opaque and transparent by turns every 32 pixels everywhere: the index would cost more than
+    // it saves.
+    Bytes restless;
+    for (int i = 0; i < 64 * 64; ++i)
+        restless.insert(restless.end(), {1, 2, 3, static_cast<std::uint8_t>((i / 32) & 1 ? 255 : 0)});
+    const auto noisy = DecodePicture(Png(restless, 64, 64));
+    ASSERT_TRUE(noisy);
+    const AlphaRuns none = AlphaRuns::Of(*noisy);
+    EXPECT_TRUE(none.runs.empty());
+    EXPECT_TRUE(none.rowStart.empty());
+    // Pictures without alpha keep no index either.
+    EXPECT_TRUE(AlphaRuns::Of(*DecodePicture(kPatternGif)).rowStart.empty());
+}
+
 TEST(GifDecoding, IndependentEncoderPlainAndInterlacedGiveThePattern) {
     for (std::span<const std::uint8_t> file : {std::span<const std::uint8_t>(kPatternGif),
                                                std::span<const std::uint8_t>(kPatternGifInterlaced)}) {

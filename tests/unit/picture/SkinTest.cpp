@@ -1,6 +1,7 @@
 // The colour-keyed region builder, background painting by picture mode, and window shaping.
 #include <gtest/gtest.h>
 
+#include "resources/Artwork.h"
 #include "resources/Encoders.h"
 #include "tests/support/FakePlatform.h"
 #include "ui/picture/Skin.h"
@@ -225,6 +226,68 @@ TEST(SetShapeFromPicture, CutsTheWindowAndKeepsTheOldOutlineOnFailure) {
     EXPECT_FALSE(SetShapeFromPictureFile(window, "/nonexistent/skin.png"));
     EXPECT_EQ(w->shapeChanges, changes);
     EXPECT_TRUE(w->shape->Contains({1, 1}));
+}
+
+TEST(SetShapeFromPicture, TheWindowsOwnBackgroundPictureIsDecodedOnceForOutlineAndPainting) {
+    kestrune::testing::ScopedFakePlatform fake;
+    kestrune::platform::TopLevelParams params;
+    params.outer = Rect{0, 0, 40, 30};
+    const auto window = fake->CreateTopLevel(params, nullptr);
+    Bytes rgba;
+    for (int i = 0; i < 4 * 3; ++i) rgba.insert(rgba.end(), {0, 0, 0, static_cast<std::uint8_t>(i == 5 ? 0 : 255)});
+    const Bytes own = kestrune::resources::EncodePngRgba(rgba, 4, 3);
+
+    Skin skin;
+    skin.SetPicture(own);
+    AttachSkin(window, &skin);
+    // Another picture leaves the skin alone.
+    ASSERT_TRUE(SetShapeFromPicture(window, SolidPng(4, 3, 0x000000)));
+    EXPECT_EQ(skin.decodeCount, 0);
+    EXPECT_FALSE(skin.cache);
+    // Its own picture fills the cache, and painting uses it.
+    ASSERT_TRUE(SetShapeFromPicture(window, own));
+    EXPECT_FALSE(fake->Find(window)->shape->Contains({1, 1}));
+    EXPECT_TRUE(fake->Find(window)->shape->Contains({2, 1}));
+    EXPECT_EQ(skin.decodeCount, 1);
+    ASSERT_TRUE(skin.cache);
+    Bitmap target(40, 30);
+    PaintBackground(skin, target.View(), Rect{0, 0, 40, 30});
+    ASSERT_TRUE(SetShapeFromPicture(window, own));
+    EXPECT_EQ(skin.decodeCount, 1);
+    EXPECT_EQ(target.View().ColourAt(2, 1), 0u);
+
+    // Once detached (the window is gone) the skin is never reached.
+    DetachSkin(window, &skin);
+    skin.SetPicture(own);
+    ASSERT_TRUE(SetShapeFromPicture(window, own));
+    EXPECT_EQ(skin.decodeCount, 1);
+    EXPECT_FALSE(skin.cache);
+}
+
+TEST(SetShapeFromPicture, GivesTheOutlineOfTheWholeFlattenedBitmap) {
+    kestrune::testing::ScopedFakePlatform fake;
+    kestrune::platform::TopLevelParams params;
+    params.outer = Rect{0, 0, 1250, 870};
+    const auto window = fake->CreateTopLevel(params, nullptr);
+    // The skin on its key, and a partly transparent icon, which flattens onto white whatever the key.
+    Bytes iconPixels;
+    for (int i = 0; i < 16 * 16; ++i)
+        iconPixels.insert(iconPixels.end(), {0, 0, 0, static_cast<std::uint8_t>(i % 16 < 8 ? 0 : 200)});
+    const Bytes icon = kestrune::resources::EncodeIconFile(iconPixels, 16, 16);
+    const std::span<const std::uint8_t> skin = kestrune::resources::LoginBackgroundPicture();
+    struct Case {
+        std::span<const std::uint8_t> bytes;
+        Colour key;
+    };
+    for (const Case& c : {Case{skin, kWhite}, Case{skin, 0x000000}, Case{icon, 0x000000}, Case{icon, kWhite}}) {
+        ASSERT_TRUE(SetShapeFromPicture(window, c.bytes, c.key));
+        const bool isIcon = c.bytes.data() == icon.data();
+        const auto bitmap = DecodePictureToBitmap(c.bytes, isIcon ? kWhite : c.key);
+        ASSERT_TRUE(bitmap);
+        const auto expected = BuildRegionFromBitmap(*bitmap, c.key);
+        ASSERT_TRUE(expected);
+        EXPECT_EQ(fake->Find(window)->shape->Rects(), expected->Rects());
+    }
 }
 
 }  // namespace
