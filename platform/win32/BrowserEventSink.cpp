@@ -121,7 +121,9 @@ HRESULT BrowserEventSink::Invoke(DISPID id, REFIID riid, LCID, WORD, DISPPARAMS*
         AddRef();
         return ComPtr<BrowserEventSink>::Adopt(this);
     }();
+    ++depth_;
     Dispatch(id, *params);
+    --depth_;
     return S_OK;
 }
 
