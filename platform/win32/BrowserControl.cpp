@@ -7,7 +7,6 @@
 #include <shellapi.h>
 
 #include <algorithm>
-#include <vector>
 
 #include "platform/win32/Bstr.h"
 #include "platform/win32/BrowserControlSite.h"
@@ -142,57 +141,24 @@ void BrowserControl::Navigate(const std::string& url) {
     browser_->Navigate(address.Get(), &flags.value, &target.value, &postData.value, &headers.value);
 }
 
-// What is left of a control once its view is gone: closing the object and destroying its window.
-struct ClosingControl {
-    ComPtr<IOleObject> object;
-    ComPtr<IOleInPlaceObject> inPlace;
-    ComPtr<BrowserControlSite> site;
-    HWND window = nullptr;
-
-    void Finish() {
-        if (inPlace) inPlace->InPlaceDeactivate();
-        inPlace.Reset();
-        if (object) {
-            object->Close(OLECLOSE_NOSAVE);
-            object->SetClientSite(nullptr);
-        }
-        object.Reset();
-        if (site) site->Detach();
-        site.Reset();
-        if (window != nullptr && ::IsWindow(window)) ::DestroyWindow(window);
-    }
-};
-
-// Controls whose view went while the control was inside one of its own notifications: the control
-// must not be closed below its own feet, so they are closed from the message loop right after.
-std::vector<ClosingControl>& ClosingLater() {
-    static std::vector<ClosingControl> controls;
-    return controls;
-}
-
-void CALLBACK CloseLater(HWND, UINT, UINT_PTR timer, DWORD) {
-    ::KillTimer(nullptr, timer);
-    std::vector<ClosingControl> controls = std::move(ClosingLater());
-    ClosingLater().clear();
-    for (ClosingControl& control : controls) control.Finish();
-}
-
 void BrowserControl::Close() {
-    const bool insideNotification = sink_ && sink_->Notifying();
     if (sink_) sink_->Detach();  // nothing reaches the host from here on
     if (events_ && cookie_ != 0) events_->Unadvise(cookie_);
     events_.Reset();
-    sink_.Reset();
-    browser_.Reset();
     if (site_) site_->SetInPlaceObject(nullptr);
-    ClosingControl closing{std::move(object_), std::move(inPlace_), std::move(site_), window_};
-    window_ = nullptr;
-    if (insideNotification && closing.object) {
-        if (ClosingLater().empty()) ::SetTimer(nullptr, 0, 0, &CloseLater);
-        ClosingLater().push_back(std::move(closing));
-        return;
+    if (inPlace_) inPlace_->InPlaceDeactivate();
+    inPlace_.Reset();
+    browser_.Reset();
+    if (object_) {
+        object_->Close(OLECLOSE_NOSAVE);
+        object_->SetClientSite(nullptr);
     }
-    closing.Finish();
+    object_.Reset();
+    if (site_) site_->Detach();
+    site_.Reset();
+    sink_.Reset();
+    if (window_ != nullptr && ::IsWindow(window_)) ::DestroyWindow(window_);
+    window_ = nullptr;
 }
 
 }  // namespace

@@ -121,9 +121,7 @@ HRESULT BrowserEventSink::Invoke(DISPID id, REFIID riid, LCID, WORD, DISPPARAMS*
         AddRef();
         return ComPtr<BrowserEventSink>::Adopt(this);
     }();
-    ++depth_;
     Dispatch(id, *params);
-    --depth_;
     return S_OK;
 }
 

@@ -26,8 +26,6 @@ public:
     // is answered as if nobody were listening; a navigation or new window pending is cancelled.
     void Detach() { host_ = nullptr; }
     bool Attached() const { return host_ != nullptr; }
-    // True while the control is inside one of its notifications to this sink.
-    bool Notifying() const { return depth_ > 0; }
 
     // ---- IUnknown
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
@@ -50,7 +48,6 @@ private:
     void NewWindowRequest(VARIANT_BOOL* cancel, const std::string& url, bool urlKnown);
 
     ULONG references_ = 1;
-    int depth_ = 0;
     WebViewHost* host_;
     Opener openNewWindow_;
     // The control announces one request twice, first without its address (NewWindow2) and then with

@@ -20,7 +20,6 @@ namespace {
 struct RecordingHost : WebViewHost {
     bool BeforeNavigate(const std::string& url) override {
         log.push_back("before " + url);
-        if (onBeforeNavigate) onBeforeNavigate();
         return allowNavigation;
     }
     void NavigateComplete(const std::string& url) override { log.push_back("committed " + url); }
@@ -38,7 +37,6 @@ struct RecordingHost : WebViewHost {
     bool Logged(const std::string& entry) const { return std::find(log.begin(), log.end(), entry) != log.end(); }
     std::vector<std::string> log;
     bool allowNavigation = true;
-    std::function<void()> onBeforeNavigate;
 };
 
 // Dispatches this thread's messages until `done` holds or `timeoutMs` have passed; returns `done()`.
@@ -185,22 +183,6 @@ TEST_F(BrowserControlTest, AViewThatIsGoneTellsItsHostNothingMore) {
     view.reset();
     PumpUntil([] { return false; }, 1500);
     EXPECT_EQ(host.log.size(), heard);
-}
-
-TEST_F(BrowserControlTest, AViewEndedByItsHostInsideANotificationClosesOnceTheNotificationIsOver) {
-    Open();
-    HWND window = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(view->Window()));
-    host.onBeforeNavigate = [&] {
-        view.reset();
-        EXPECT_TRUE(::IsWindow(window));  // the control is still inside its call
-    };
-    WebView* raw = view.get();
-    raw->Navigate(server.Url("/ended.html"));
-    EXPECT_EQ(view, nullptr);
-    EXPECT_TRUE(PumpUntil([&] { return !::IsWindow(window); }, 5000));
-    PumpUntil([] { return false; }, 1000);
-    EXPECT_TRUE(server.Requests().empty());  // the navigation of a view that is gone is cancelled
-    EXPECT_EQ(host.log.size(), 1u);
 }
 
 TEST(BrowserControlCreation, NeedsAHostAndAWindow) {
