@@ -31,16 +31,18 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d"
 mkdir -p "$HOME"
 
+# The lock is this shell's alone: every command below runs with descriptor 9 closed, so Wine's
+# background processes (which outlive a test killed on its timeout) never keep the prefix locked.
 exec 9>"$root/lock"
 flock 9
 
 if [ ! -f "$root/ready" ]; then
     rm -rf "$WINEPREFIX"
-    if ! timeout "${KESTRUNE_WINEBOOT_TIMEOUT:-300}" wineboot -i >"$root/wineboot.log" 2>&1; then
+    if ! timeout "${KESTRUNE_WINEBOOT_TIMEOUT:-300}" wineboot -i >"$root/wineboot.log" 2>&1 9>&-; then
         echo "$0: wineboot failed, see $root/wineboot.log" >&2
         exit 1
     fi
-    timeout 60 wineserver -w
+    timeout 60 wineserver -w 9>&-
     # A fresh prefix's user folders are links into $HOME; the tests get real folders of their own.
     for user_dir in "$WINEPREFIX"/drive_c/users/*; do
         [ "$(basename "$user_dir")" = Public ] && continue
@@ -54,12 +56,12 @@ if [ ! -f "$root/ready" ]; then
     touch "$root/ready"
 fi
 
-stop_server() { timeout 30 wineserver -k >/dev/null 2>&1; timeout 30 wineserver -w >/dev/null 2>&1; }
+stop_server() { timeout 30 wineserver -k >/dev/null 2>&1 9>&-; timeout 30 wineserver -w >/dev/null 2>&1 9>&-; }
 # A server left from an earlier run talks to a display that is gone.
 stop_server
 trap stop_server EXIT
 trap 'exit 130' INT TERM
-wineserver -p
-timeout 60 wine cmd /c exit </dev/null >/dev/null 2>&1
+wineserver -p 9>&-
+timeout 60 wine cmd /c exit </dev/null >/dev/null 2>&1 9>&-
 
-"$@"
+"$@" 9>&-
