@@ -106,6 +106,29 @@ void NoteRefusedLaunch() {
     if (r.source == 0) r.source = g_timeout_add(1000, &LogRefusedLaunches, nullptr);
 }
 
+// The launch itself, on a worker thread: on its way to the program GIO connects to the session bus,
+// and without one running that means starting one (dbus-launch, waited for with no time limit, anew
+// at every launch). GIO's own asynchronous launch still looks up the bus address on the calling
+// thread, so it would block just the same.
+void LaunchUserBrowser(GTask* task, gpointer, gpointer data, GCancellable*) {
+    GError* error = nullptr;
+    if (g_app_info_launch_default_for_uri(static_cast<const gchar*>(data), nullptr, &error))
+        g_task_return_boolean(task, TRUE);
+    else
+        g_task_return_error(task, error);
+}
+
+// Back on the loop: a failure is only logged (the page asked in vain).
+void OnUserBrowserLaunched(GObject*, GAsyncResult* result, gpointer) {
+    GError* error = nullptr;
+    if (!g_task_propagate_boolean(G_TASK(result), &error)) {
+        g_printerr("kestrune: could not open %s in the user's browser: %s\n",
+                   static_cast<const gchar*>(g_task_get_task_data(G_TASK(result))),
+                   error != nullptr ? error->message : "unknown error");
+        g_clear_error(&error);
+    }
+}
+
 // Hands a new-window address the page's handler let through to the user's own browser, if it is a
 // web address and the page has not had its share of launches.
 void OpenInUserBrowser(const std::string& uri, bool userGesture) {
@@ -118,7 +141,11 @@ void OpenInUserBrowser(const std::string& uri, bool userGesture) {
         NoteRefusedLaunch();
         return;
     }
-    g_app_info_launch_default_for_uri(uri.c_str(), nullptr, nullptr);
+    // Off the loop: a slow or absent desktop session must not freeze the windows.
+    GTask* task = g_task_new(nullptr, nullptr, &OnUserBrowserLaunched, nullptr);
+    g_task_set_task_data(task, g_strdup(uri.c_str()), g_free);
+    g_task_run_in_thread(task, &LaunchUserBrowser);
+    g_object_unref(task);
 }
 
 // Load failures that are not the server's absence: another load took over, or a download.

@@ -36,7 +36,10 @@ while [ "$n" -le 99 ]; do
     if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then
         Xvfb ":$n" -screen 0 1920x1080x24 -nolisten tcp -noreset >/dev/null 2>&1 &
         xvfb_pid=$!
-        if wait_for xprop -display ":$n" -root _NET_SUPPORTED && kill -0 "$xvfb_pid" 2>/dev/null; then
+        # The display is ours only if the lock names our server: a server that lost the race
+        # for it has exited (a zombie still passes kill -0) while the winner's answers xprop.
+        if wait_for xprop -display ":$n" -root _NET_SUPPORTED &&
+            [ "$(tr -d ' \n' < "/tmp/.X$n-lock" 2>/dev/null)" = "$xvfb_pid" ]; then
             display=":$n"
             break
         fi

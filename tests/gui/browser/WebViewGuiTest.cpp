@@ -468,6 +468,66 @@ TEST_F(WebViewGuiTest, NewWindowRequestsOfLinksAndScriptsAreRaisedOnceAndOpenInT
     NoteLaunches();
 }
 
+// Sets an environment variable for the scope (unset when `value` is null), then puts it back.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value) : name_(name) {
+        const char* old = std::getenv(name);
+        had_ = old != nullptr;
+        if (had_) old_ = old;
+        if (value != nullptr) setenv(name, value, 1);
+        else unsetenv(name);
+    }
+    ~ScopedEnv() {
+        if (had_) setenv(name_.c_str(), old_.c_str(), 1);
+        else unsetenv(name_.c_str());
+    }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    std::string name_, old_;
+    bool had_ = false;
+};
+
+TEST_F(WebViewGuiTest, ASlowDesktopSessionDoesNotHoldUpTheLoopWhileTheDefaultBrowserOpens) {
+    const std::string page = g_testBase + "newwindow.html";
+    const std::string viaLink = g_testBase + "opened.html?via=link";
+    AwaitLaunchWindow();
+    view_->Navigate(page);
+    ASSERT_TRUE(RunUntil([&] { return Ready(page); }));
+
+    // No session bus anywhere, and the program that would start one takes seconds before it fails.
+    const std::filesystem::path slow = home_ / "slow-session";
+    const std::filesystem::path asked = slow / "asked";
+    std::filesystem::remove(asked);
+    WriteFile(slow / "dbus-launch", "#!/bin/sh\n: >> '" + asked.string() + "'\nsleep 4\nexit 1\n");
+    chmod((slow / "dbus-launch").c_str(), 0755);
+    const char* path = std::getenv("PATH");
+    const ScopedEnv searched("PATH", (slow.string() + ":" + (path != nullptr ? path : "/usr/bin:/bin")).c_str());
+    const ScopedEnv noBus("DBUS_SESSION_BUS_ADDRESS", nullptr);
+    const ScopedEnv noRuntimeBus("XDG_RUNTIME_DIR", slow.c_str());
+
+    // The loop's longest pause from the click until the browser has the address.
+    auto last = std::chrono::steady_clock::now();
+    std::chrono::steady_clock::duration longest{};
+    const TimerId ticker = platform_->StartTimer(20, [&] {
+        const auto now = std::chrono::steady_clock::now();
+        longest = std::max(longest, now - last);
+        last = now;
+    });
+    host_.allowNewWindow = true;
+    Click({300, 75});
+    const bool opened = RunUntil([&] { return !Opened().empty(); });
+    platform_->KillTimer(ticker);
+    NoteLaunches();
+    ASSERT_TRUE(std::filesystem::exists(asked)) << "the launch never looked for a session bus";
+    ASSERT_TRUE(opened);
+    EXPECT_EQ(Opened(), std::vector<std::string>{viaLink});
+    EXPECT_EQ(host_.newWindows, std::vector<std::string>{viaLink});
+    EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(longest).count(), 1000);
+}
+
 TEST_F(WebViewGuiTest, SilentAnswersScriptDialogsWithoutShowingThem) {
     ASSERT_TRUE(view_->Silent());
     view_->Navigate(g_testBase + "dialogs.html");
