@@ -73,6 +73,13 @@ std::unique_ptr<HtmlViewer> HtmlViewer::Create(const forms::CreateArgs& args) {
     return viewer;
 }
 
+void HtmlViewer::Paint(const platform::PixelView& target, const platform::Rect& dirty) {
+    const platform::Rect area = dirty.Intersect({0, 0, target.width, target.height});
+    if (area.Empty()) return;
+    for (int y = area.top; y < area.bottom; ++y)
+        std::memset(target.At(area.left, y), 0xFF, static_cast<std::size_t>(area.Width()) * 4);
+}
+
 void HtmlViewer::PropertyChanged(int ownIndex, const forms::Value& value) {
     switch (ownIndex) {
     case kHtmlFontSize:

@@ -85,6 +85,8 @@ private:
     HtmlViewer(const forms::CreateArgs& args, HtmlViewerData data);
 
     // ---- platform::WindowHost (the box window)
+    // White wherever the page has not drawn (before its first paint, or without a view).
+    void Paint(const platform::PixelView& target, const platform::Rect& dirty) override;
     void Resized() override;
     void FocusIn() override;
     void Destroyed() override;

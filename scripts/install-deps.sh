@@ -14,9 +14,10 @@ if [ "$windows" = 1 ] && ! dpkg --print-foreign-architectures | grep -qx i386; t
     $SUDO dpkg --add-architecture i386
 fi
 $SUDO apt-get update
-# The cookie store (SQLite), and building and checking the Debian package (scripts/test-package.sh).
+# The cookie store (SQLite), and building and checking the Debian package (scripts/test-package.sh);
+# gio starts the desktop entries the tests write.
 $SUDO apt-get install -y --no-install-recommends \
-    libsqlite3-dev lintian desktop-file-utils appstream dpkg-dev
+    libsqlite3-dev lintian desktop-file-utils appstream dpkg-dev libglib2.0-bin
 $SUDO apt-get install -y --no-install-recommends \
     build-essential cmake ninja-build pkg-config git ca-certificates ccache \
     libgtk-3-dev libwebkit2gtk-4.1-dev libsoup-3.0-dev \

@@ -230,6 +230,32 @@ bool RegistryHive::KeyLess::operator()(std::string_view a, std::string_view b) c
                                         [&](char x, char y) { return rank(x) < rank(y); });
 }
 
+std::size_t RegistryHive::NameHash::operator()(std::string_view name) const {
+    std::uint64_t h = 14695981039346656037ull;  // FNV-1a over the folded bytes
+    for (char c : name) {
+        h ^= Fold(static_cast<unsigned char>(c));
+        h *= 1099511628211ull;
+    }
+    return static_cast<std::size_t>(h);
+}
+
+bool RegistryHive::NameEqual::operator()(std::string_view a, std::string_view b) const { return SameName(a, b); }
+
+const RegistryValue* RegistryHive::KeyValues::Find(std::string_view name) const {
+    auto it = positions.find(name);
+    return it == positions.end() ? nullptr : &values[it->second];
+}
+
+void RegistryHive::KeyValues::Set(std::string_view name, RegistryData data) {
+    auto it = positions.find(name);
+    if (it != positions.end()) {
+        values[it->second].data = std::move(data);  // keeps its place and the case it was first set with
+        return;
+    }
+    positions.emplace(std::string(name), values.size());
+    values.push_back({std::string(name), std::move(data)});
+}
+
 std::optional<RegistryHive> RegistryHive::Parse(std::string_view text) {
     if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
     std::vector<std::string_view> lines;
@@ -244,7 +270,7 @@ std::optional<RegistryHive> RegistryHive::Parse(std::string_view text) {
     ++i;
 
     RegistryHive hive;
-    std::vector<RegistryValue>* current = nullptr;
+    KeyValues* current = nullptr;
     while (i < lines.size()) {
         std::string_view line = lines[i++];
         if (line.empty() || line.front() == ';') continue;
@@ -272,13 +298,7 @@ std::optional<RegistryHive> RegistryHive::Parse(std::string_view text) {
             return lines[i++];
         });
         if (!data) return std::nullopt;
-        auto found = std::find_if(current->begin(), current->end(),
-                                  [&](const RegistryValue& v) { return SameName(v.name, name); });
-        if (found != current->end()) {
-            found->data = std::move(*data);
-        } else {
-            current->push_back({std::move(name), std::move(*data)});
-        }
+        current->Set(name, std::move(*data));
     }
     return hive;
 }
@@ -292,7 +312,7 @@ std::string RegistryHive::Serialise() const {
         out += path;
         out += ']';
         out += kEol;
-        for (const auto& value : values) AppendValue(out, value);
+        for (const auto& value : values.values) AppendValue(out, value);
     }
     return out;
 }
@@ -302,36 +322,28 @@ bool RegistryHive::SetValue(std::string_view keyPath, std::string_view name, Reg
     if (!ValidKeyPath(keyPath, codePage) || HasLineBreakOrZero(name)) return false;
     // Every key on the way down exists as a key of its own, as the editor's export lists them.
     std::size_t length = 0;
-    std::vector<RegistryValue>* values = nullptr;
+    KeyValues* values = nullptr;
     for (auto part : KeyComponents(keyPath, codePage)) {
         length = static_cast<std::size_t>(part.data() - keyPath.data()) + part.size();
         const std::string_view prefix = keyPath.substr(0, length);
         auto it = keys_.find(prefix);
-        if (it == keys_.end()) it = keys_.emplace(std::string(prefix), std::vector<RegistryValue>{}).first;
+        if (it == keys_.end()) it = keys_.emplace(std::string(prefix), KeyValues{}).first;
         values = &it->second;
     }
-    auto found = std::find_if(values->begin(), values->end(),
-                              [&](const RegistryValue& v) { return SameName(v.name, name); });
-    if (found != values->end()) {
-        found->data = std::move(data);
-    } else {
-        values->push_back({std::string(name), std::move(data)});
-    }
+    values->Set(name, std::move(data));
     return true;
 }
 
 const std::vector<RegistryValue>* RegistryHive::Values(std::string_view keyPath) const {
     auto it = keys_.find(keyPath);
-    return it == keys_.end() ? nullptr : &it->second;
+    return it == keys_.end() ? nullptr : &it->second.values;
 }
 
 const RegistryData* RegistryHive::FindValue(std::string_view keyPath, std::string_view name) const {
-    const auto* values = Values(keyPath);
-    if (values == nullptr) return nullptr;
-    for (const auto& v : *values) {
-        if (SameName(v.name, name)) return &v.data;
-    }
-    return nullptr;
+    auto it = keys_.find(keyPath);
+    if (it == keys_.end()) return nullptr;
+    const RegistryValue* value = it->second.Find(name);
+    return value == nullptr ? nullptr : &value->data;
 }
 
 bool RegistryHive::HasKey(std::string_view keyPath) const { return keys_.find(keyPath) != keys_.end(); }

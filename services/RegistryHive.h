@@ -21,6 +21,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/RegistryData.h"
@@ -70,7 +71,26 @@ private:
         using is_transparent = void;
         bool operator()(std::string_view a, std::string_view b) const;
     };
-    std::map<std::string, std::vector<RegistryValue>, KeyLess> keys_;
+    // Names hashed and compared without regard to ASCII case; lookups take a view without copying.
+    struct NameHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view name) const;
+    };
+    struct NameEqual {
+        using is_transparent = void;
+        bool operator()(std::string_view a, std::string_view b) const;
+    };
+    // A key's values in the order they were first set (the order they are written in), with an
+    // index by name so that a key holding many values is read and updated in linear time.
+    struct KeyValues {
+        std::vector<RegistryValue> values;
+        std::unordered_map<std::string, std::size_t, NameHash, NameEqual> positions;
+
+        const RegistryValue* Find(std::string_view name) const;
+        void Set(std::string_view name, RegistryData data);
+        friend bool operator==(const KeyValues& a, const KeyValues& b) { return a.values == b.values; }
+    };
+    std::map<std::string, KeyValues, KeyLess> keys_;
 };
 
 }  // namespace kestrune::services

@@ -301,6 +301,10 @@ bool GtkWebView::Attach(WindowId parent, const Rect& rect) {
     document_ = CreatePseudoWindow(window_);
     page_ = CreatePseudoWindow(document_);
 
+    // What shows before a page draws, and where it leaves its background transparent.
+    const GdkRGBA white{1.0, 1.0, 1.0, 1.0};
+    webkit_web_view_set_background_color(view_, &white);
+
     content_ = webkit_web_view_get_user_content_manager(view_);
     for (const char* source : {kBlockContextMenuScript, kFrameReportScript}) {
         WebKitUserScript* script = webkit_user_script_new(source, WEBKIT_USER_CONTENT_INJECT_ALL_FRAMES,

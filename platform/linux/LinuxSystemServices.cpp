@@ -476,7 +476,15 @@ std::string QuoteExecArgument(std::string_view argument) {
 
 std::optional<std::string> DesktopExecLine(const LinkSpec& link) {
     if (link.target.empty()) return std::nullopt;
-    std::string exec = QuoteExecArgument(link.target);
+    // GLib's desktop-entry loader looks for the program under its name before field codes are
+    // expanded, so a program whose path holds '%' ("%%" in the entry) is never found and the entry
+    // never starts. Started through env, the looked-up program is env, and the path reaches env with
+    // its '%' restored. env would take a first argument holding '=' for a variable, so such a path
+    // keeps the plain form.
+    std::string exec;
+    if (link.target.find('%') != std::string::npos && link.target.find('=') == std::string::npos)
+        exec = "/usr/bin/env ";
+    exec += QuoteExecArgument(link.target);
     if (link.arguments && !link.arguments->empty()) {
         gint argc = 0;
         gchar** argv = nullptr;

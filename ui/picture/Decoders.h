@@ -40,7 +40,9 @@ inline std::size_t IndexedStride(std::uint32_t width) { return ((static_cast<std
 void WriteIndexedHeader(std::uint8_t* out, std::uint32_t width, std::uint32_t height);
 
 std::optional<DecodedPicture> DecodePng(std::span<const std::uint8_t> bytes);
-// Whether every chunk of a PNG file up to IEND lies within its bytes (checked before decoding).
+// Whether no chunk of a PNG file up to IEND claims more bytes than follow it (checked before
+// decoding, so that a damaged length cannot make the decoder allocate it). A file that ends
+// without IEND passes.
 bool PngChunksFit(std::span<const std::uint8_t> bytes);
 std::optional<DecodedPicture> DecodeJpeg(std::span<const std::uint8_t> bytes);
 // Whether a JPEG file's segments and scans lead to its end-of-image marker within its bytes: a file

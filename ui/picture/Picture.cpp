@@ -56,7 +56,9 @@ bool PngChunksFit(std::span<const std::uint8_t> bytes) {
         if (std::memcmp(bytes.data() + at + 4, "IEND", 4) == 0) return true;
         at += 12 + std::size_t{length};
     }
-    return false;  // no IEND: the file ends inside a chunk or before its end
+    // No IEND, and no chunk that claims more than is there: whether that is a picture is the
+    // decoder's to say.
+    return true;
 }
 
 bool JpegReachesEnd(std::span<const std::uint8_t> bytes) {

@@ -1,6 +1,7 @@
 // The launcher's login window, loaded from its built-in definition with a stored address that holds
 // "client=1", against the demo site: the navigation to that address belongs to the window's load, so
-// it opens no game window, however late the engine asks about it.
+// it opens no game window, however late the engine asks about it. Where the page does not draw, the
+// browser box is white (checked from screen pixels with the view hidden).
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
@@ -28,6 +29,7 @@
 #include "platform/SystemServices.h"
 #include "platform/gtk/GtkPlatform.h"
 #include "platform/linux/LinuxSystemServices.h"
+#include "tests/gui/platform/XProbe.h"
 
 namespace kestrune {
 namespace {
@@ -129,6 +131,26 @@ TEST(StartAddress, LoginAddressHoldingTheMarkerOpensNoGameWindowAtStart) {
               address);
     EXPECT_FALSE(gameWindowOpened);
     EXPECT_TRUE(browser::GameUrl().empty());
+
+    // Where the page does not draw, the box shows white: with the view hidden, the box's own pixels.
+    auto* viewer = dynamic_cast<browser::HtmlViewer*>(forms::FindUnitObject(app::kLoginWindow, app::kLoginBrowser));
+    ASSERT_NE(viewer, nullptr);
+    ASSERT_NE(viewer->View(), nullptr);
+    ASSERT_TRUE(probe::Open());
+    const platform::WindowId box = viewer->Handle();
+    const platform::Size boxSize = os->GetClientSize(box);
+    os->Show(viewer->View()->Window(), platform::ShowCommand::Hide);
+    os->Invalidate(box);
+    int waited = 0;
+    const platform::TimerId wait = os->StartTimer(50, [&] { ++waited; });
+    os->RunLoop([&] { return waited < 10; });
+    os->KillTimer(wait);
+    for (const platform::Point at : {platform::Point{boxSize.width / 2, boxSize.height / 2}, platform::Point{20, 20},
+                                     platform::Point{boxSize.width - 40, boxSize.height - 40}}) {
+        const platform::Point screen = os->ClientToScreen(box, at);
+        EXPECT_EQ(probe::Pixel(screen.x, screen.y), 0xFFFFFFu) << at.x << "," << at.y;
+    }
+    os->Show(viewer->View()->Window(), platform::ShowCommand::NoActivate);
 
     forms::DestroyUnit(app::kLoginWindow, app::kLoginWindowUnit, true);
     kill(server, SIGTERM);

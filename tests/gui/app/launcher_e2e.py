@@ -10,12 +10,14 @@ import os
 import queue
 import re
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
 import threading
 import time
 import unittest
+import uuid
 from urllib.parse import urlparse
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -25,6 +27,8 @@ ARGS = None
 ROOT_COLOUR = (0x12, 0xAB, 0x34)
 LOGIN_W, LOGIN_H = 1250, 870
 GAME_GREEN = (0x2E, 0x8B, 0x57)  # the demo game page's background
+# How long a test's set-up waits for the login window (shortened to make set-up fail on purpose).
+SETUP_WINDOW_TIMEOUT = float(os.environ.get("KESTRUNE_E2E_WINDOW_TIMEOUT", "20"))
 
 
 def run(*cmd, check=True):
@@ -117,10 +121,76 @@ def wait_for(predicate, timeout, what):
     raise AssertionError("timed out waiting for " + what)
 
 
+# Every process this run started, so that whatever fails (a set-up, an interrupt) none outlives it.
+STARTED = []
+_MARK = "KESTRUNE_E2E_STARTED"
+
+
+def start(cmd, env=None, **kwargs):
+    """Starts `cmd` in a process group of its own and records it. Its environment carries a mark of
+    its own, so that what it starts in turn is found and ended with it, even what leaves its process
+    group (a session bus a program starts for itself, the accessibility bus)."""
+    env = dict(os.environ if env is None else env)
+    env[_MARK] = uuid.uuid4().hex
+    proc = subprocess.Popen(cmd, start_new_session=True, env=env, **kwargs)
+    proc.mark = env[_MARK]
+    STARTED.append(proc)
+    return proc
+
+
+def marked(mark):
+    needle = ("%s=%s" % (_MARK, mark)).encode()
+    found = []
+    for entry in os.listdir("/proc"):
+        if not entry.isdigit() or int(entry) == os.getpid():
+            continue
+        try:
+            with open("/proc/%s/environ" % entry, "rb") as f:
+                if needle in f.read().split(b"\0"):
+                    found.append(int(entry))
+        except OSError:
+            continue
+    return found
+
+
+def end(proc):
+    """Ends `proc`, everything in its process group and every process it started; waits for `proc`."""
+    if proc is None:
+        return
+    try:
+        os.killpg(proc.pid, 9)
+    except (ProcessLookupError, PermissionError):
+        pass
+    try:
+        proc.wait(10)
+    except subprocess.TimeoutExpired:
+        pass
+    for pid in marked(proc.mark):
+        try:
+            os.kill(pid, 9)
+        except (ProcessLookupError, PermissionError):
+            pass
+
+
+def end_all():
+    for proc in STARTED:
+        end(proc)
+
+
+def login_port():
+    return urlparse(ARGS.login_url).port or 80
+
+
 class DemoServer:
     def __init__(self, port):
-        self.proc = subprocess.Popen([ARGS.server, "--port", str(port), "--root", ARGS.site],
-                                     stdout=subprocess.PIPE, text=True)
+        self.proc = start([ARGS.server, "--port", str(port), "--root", ARGS.site], stdout=subprocess.PIPE,
+                          text=True)
+        # The server says when it listens; one that cannot take its port ends instead.
+        first = self.proc.stdout.readline()
+        if not first.startswith("serving "):
+            end(self.proc)
+            raise RuntimeError("the demo server could not listen on port %d (is another program using it?)"
+                               % port)
         self.beacons = queue.Queue()
         self.seen = []
         threading.Thread(target=self._read, daemon=True).start()
@@ -147,37 +217,39 @@ class DemoServer:
 
     def stop(self):
         self.proc.terminate()
-        self.proc.wait(5)
+        try:
+            self.proc.wait(5)
+        except subprocess.TimeoutExpired:
+            end(self.proc)
 
 
 class LauncherTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         run("xsetroot", "-solid", "#%02x%02x%02x" % ROOT_COLOUR)
-        cls.server = DemoServer(urlparse(ARGS.login_url).port or 80)
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.server.stop()
+        cls.server = DemoServer(login_port())
+        # Called even when a later part of the class's set-up fails.
+        cls.addClassCleanup(lambda: cls.server.stop())
 
     def setUp(self):
         self.home = tempfile.mkdtemp(prefix="kestrune-e2e-")
+        self.proc = None
+        # Clean-ups run when the set-up fails half-way too (tearDown does not).
+        self.addCleanup(shutil.rmtree, self.home, ignore_errors=True)
+        self.addCleanup(lambda: end(self.proc))
         os.makedirs(os.path.join(self.home, "Desktop"))
         env = dict(os.environ, HOME=self.home, XDG_CONFIG_HOME=os.path.join(self.home, ".config"),
                    XDG_DATA_HOME=os.path.join(self.home, ".local", "share"))
         env.pop("XDG_DESKTOP_DIR", None)
         self.env = env
         self.server.forget()
-        self.proc = subprocess.Popen([ARGS.launcher], env=env, cwd="/")
-        self.login = wait_for(self.find_login_window, 20, "the login window")
+        self.proc = start([ARGS.launcher], env=env, cwd="/")
+        if "KESTRUNE_E2E_FAIL_SETUP_AFTER" in os.environ:  # the harness's own check of its clean-ups
+            time.sleep(float(os.environ["KESTRUNE_E2E_FAIL_SETUP_AFTER"]))
+            raise AssertionError("set-up made to fail")
+        self.login = wait_for(self.find_login_window, SETUP_WINDOW_TIMEOUT, "the login window")
         self.server.wait("login-ready")
         time.sleep(0.3)
-
-    def tearDown(self):
-        if self.proc.poll() is None:
-            self.proc.kill()
-            self.proc.wait()
-        shutil.rmtree(self.home, ignore_errors=True)
 
     def find_login_window(self):
         for wid in self.visible_windows():
@@ -362,10 +434,9 @@ class LauncherTest(unittest.TestCase):
 
     def test_unreachable_login_server_shows_the_error_page_until_it_comes_up(self):
         # A fresh start while the login server is down.
-        self.proc.kill()
-        self.proc.wait()
+        end(self.proc)
         self.server.stop()
-        self.proc = subprocess.Popen([ARGS.launcher], env=self.env, cwd="/")
+        self.proc = start([ARGS.launcher], env=self.env, cwd="/")
         try:
             self.login = wait_for(self.find_login_window, 20, "the login window")
             ox, oy = self.login_origin()
@@ -378,7 +449,7 @@ class LauncherTest(unittest.TestCase):
             wait_for(error_page_shown, 10, "the error page")
         finally:
             # The server comes up; the page is reached without a click (first retry after 15 s).
-            type(self).server = DemoServer(urlparse(ARGS.login_url).port or 80)
+            type(self).server = DemoServer(login_port())
         self.server.wait("login-ready", timeout=25)
         time.sleep(0.5)
         shot = screenshot()
@@ -491,7 +562,12 @@ def main():
     parser.add_argument("--login-url", required=True)
     ARGS, rest = parser.parse_known_args()
     enter_private_network()  # the demo site's built-in port is this run's alone
-    unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
+    # A run stopped from outside (a test timeout) still ends what it started.
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))
+    try:
+        unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
+    finally:
+        end_all()
 
 
 if __name__ == "__main__":

@@ -8,6 +8,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -15,6 +17,7 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/SystemServices.h"
@@ -451,8 +454,39 @@ TEST_F(LinuxServices, ExecQuotesReservedCharacters) {
     const Entry entry = ParseEntry(root_ / "q" / "k.desktop");
     ASSERT_TRUE(entry.ok) << text;
     // The key file escapes the backslashes of the Exec value once more.
-    EXPECT_NE(text.find("Exec=\"/opt/my games/k\\\\$HOME"), std::string::npos) << text;
-    EXPECT_EQ(ExecArguments(entry.values.at("Exec")), std::vector<std::string>{target});
+    EXPECT_NE(text.find("Exec=/usr/bin/env \"/opt/my games/k\\\\$HOME"), std::string::npos) << text;
+    // A program path holding '%' is started through env, so that GLib's loader finds a program.
+    EXPECT_EQ(ExecArguments(entry.values.at("Exec")), (std::vector<std::string>{"/usr/bin/env", target}));
+    ASSERT_TRUE(services::CreateShortcut((root_ / "q" / "plain").string(), "/opt/k/kestrune"));
+    EXPECT_EQ(ExecArguments(ParseEntry(root_ / "q" / "plain.desktop").values.at("Exec")),
+              std::vector<std::string>{"/opt/k/kestrune"});
+}
+
+// A program in a folder whose name holds '%': the entry passes the validator and GLib starts it, with
+// the path and an argument holding '%' as they are.
+TEST_F(LinuxServices, EntryOfAProgramWhosePathHoldsPercentStartsThroughGlib) {
+    const bool haveGio = std::system("command -v gio >/dev/null 2>&1") == 0;
+    const bool haveValidator = std::system("command -v desktop-file-validate >/dev/null 2>&1") == 0;
+    if (!haveGio && !haveValidator) GTEST_SKIP() << "neither gio nor desktop-file-validate is installed";
+    const fs::path folder = root_ / "100% games";
+    fs::create_directories(folder);
+    const fs::path program = folder / "k%sb";
+    const fs::path ran = root_ / "ran.txt";
+    {
+        std::ofstream script(program);
+        script << "#!/bin/sh\nprintf '%s|%s' \"$0\" \"$1\" > '" << ran.string() << "'\n";
+    }
+    fs::permissions(program, fs::perms::owner_all);
+    const fs::path file = root_ / "p.desktop";
+    ASSERT_TRUE(services::CreateShortcut(file.string(), program.string(), std::nullopt, std::string("50%%d")));
+    const std::string quoted = "'" + file.string() + "'";
+    if (haveValidator) EXPECT_EQ(std::system(("desktop-file-validate " + quoted).c_str()), 0) << ReadFile(file);
+    if (haveGio) {
+        ASSERT_EQ(std::system(("timeout 20 gio launch " + quoted).c_str()), 0) << ReadFile(file);
+        for (int i = 0; i < 200 && !fs::exists(ran); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(25));
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        EXPECT_EQ(ReadFile(ran), program.string() + "|50%%d");
+    }
 }
 
 TEST_F(LinuxServices, ShortcutFailuresWriteNothing) {

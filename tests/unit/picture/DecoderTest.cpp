@@ -111,9 +111,29 @@ TEST(PngDecoding, AChunkLongerThanTheFileIsRefusedBeforeDecoding) {
     huge.insert(huge.end(), good.end() - 12, good.end());
     EXPECT_FALSE(detail::PngChunksFit(huge));
     EXPECT_FALSE(DecodePicture(huge));
-    // Without IEND, or cut inside a chunk header, the walk finds no end.
-    EXPECT_FALSE(detail::PngChunksFit(std::span(good).first(good.size() - 12)));
-    EXPECT_FALSE(detail::PngChunksFit(std::span(good).first(good.size() - 6)));
+    // A chunk cut inside its data claims more than is there, wherever the file stops.
+    EXPECT_FALSE(detail::PngChunksFit(std::span(good).first(good.size() - 12 - 5)));
+    Bytes hugeWithoutEnd(huge.begin(), huge.end() - 12);
+    EXPECT_FALSE(detail::PngChunksFit(hugeWithoutEnd));
+    EXPECT_FALSE(DecodePicture(hugeWithoutEnd));
+}
+
+TEST(PngDecoding, AFileWithoutIendIsTheDecodersToJudge) {
+    Bytes rgba(8 * 8 * 4);
+    for (std::size_t i = 0; i < rgba.size(); ++i) rgba[i] = static_cast<std::uint8_t>(i * 13 + 1);
+    const Bytes good = Png(rgba, 8, 8);
+    const auto whole = DecodePicture(good);
+    ASSERT_TRUE(whole);
+    // Without IEND, or with only part of its header, every pixel is still there.
+    for (std::size_t drop : {std::size_t{12}, std::size_t{6}}) {
+        const Bytes cut(good.begin(), good.end() - static_cast<std::ptrdiff_t>(drop));
+        EXPECT_TRUE(detail::PngChunksFit(cut)) << drop;
+        const auto decoded = DecodePicture(cut);
+        ASSERT_TRUE(decoded) << "without the last " << drop << " bytes";
+        EXPECT_EQ(decoded->pixels, whole->pixels);
+    }
+    // The image data itself missing: the decoder refuses it.
+    EXPECT_FALSE(DecodePicture(std::span(good).first(33)));
 }
 
 TEST(Flattening, BlendsTruncatingTowardZero) {

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <string>
+#include <vector>
 
 #include "FakeSystem.h"
 #include "services/BrowserEmulation.h"
@@ -176,6 +178,56 @@ TEST(RegistryHive, ParsesWhatItWritesAndRejectsMalformedText) {
          }) {
         EXPECT_FALSE(RegistryHive::Parse(bad).has_value()) << bad;
     }
+}
+
+TEST(RegistryHive, KeyWithManyValuesKeepsFileOrderAndFindsEachByName) {
+    // Values in an order no sorting gives back, names differing only in case and in their tails.
+    constexpr int kCount = 5000;
+    std::string text = "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Big]\r\n";
+    std::vector<std::string> names;
+    for (int i = 0; i < kCount; ++i) {
+        names.push_back("v" + std::to_string((i * 7919) % kCount) + (i % 2 ? "X" : "y"));
+        text += "\"" + names.back() + "\"=dword:" + std::to_string(i % 10) + "\r\n";
+    }
+    std::string shouted = names[3];
+    for (char& c : shouted) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    text += "\"" + shouted + "\"=dword:00000009\r\n";  // an earlier name in other case: replaces it
+    auto hive = RegistryHive::Parse(text);
+    ASSERT_TRUE(hive.has_value());
+    const auto* values = hive->Values("hkey_current_user\\big");
+    ASSERT_NE(values, nullptr);
+    ASSERT_EQ(values->size(), static_cast<std::size_t>(kCount));
+    for (int i = 0; i < kCount; ++i) {
+        ASSERT_EQ((*values)[i].name, names[i]) << i;
+        const RegistryData* found = hive->FindValue("HKEY_CURRENT_USER\\Big", names[i]);
+        ASSERT_NE(found, nullptr) << names[i];
+        EXPECT_EQ(found, &(*values)[i].data);
+    }
+    EXPECT_EQ((*values)[3], (RegistryValue{names[3], RegistryData::Dword(9)}));  // first spelling and place kept
+    EXPECT_EQ(*hive->FindValue("HKEY_CURRENT_USER\\Big", shouted), RegistryData::Dword(9));
+    EXPECT_EQ(hive->FindValue("HKEY_CURRENT_USER\\Big", names[3].substr(0, names[3].size() - 1)), nullptr);
+    EXPECT_EQ(hive->FindValue("HKEY_CURRENT_USER\\Big", names[3] + "X"), nullptr);
+    EXPECT_EQ(hive->FindValue("HKEY_CURRENT_USER\\Other", names[3]), nullptr);
+
+    // Setting an existing name changes it in place; a new one goes last; both are found afterwards.
+    ASSERT_TRUE(hive->SetValue("HKEY_CURRENT_USER\\Big", names[17], RegistryData::Text("t")));
+    ASSERT_TRUE(hive->SetValue("HKEY_CURRENT_USER\\Big", "zz new", RegistryData::Dword(3)));
+    values = hive->Values("HKEY_CURRENT_USER\\Big");
+    ASSERT_EQ(values->size(), static_cast<std::size_t>(kCount + 1));
+    EXPECT_EQ((*values)[17], (RegistryValue{names[17], RegistryData::Text("t")}));
+    EXPECT_EQ(values->back(), (RegistryValue{"zz new", RegistryData::Dword(3)}));
+    EXPECT_EQ(*hive->FindValue("HKEY_CURRENT_USER\\Big", "ZZ NEW"), RegistryData::Dword(3));
+
+    // Written back in the same order, and a copy looks up through its own index.
+    const RegistryHive copy = *hive;
+    hive.reset();
+    auto again = RegistryHive::Parse(copy.Serialise());
+    ASSERT_TRUE(again.has_value());
+    EXPECT_EQ(*again, copy);
+    EXPECT_EQ(*copy.FindValue("HKEY_CURRENT_USER\\Big", names[17]), RegistryData::Text("t"));
+    const std::string serialised = copy.Serialise();
+    EXPECT_LT(serialised.find("\"" + names[0] + "\"="), serialised.find("\"" + names[1] + "\"="));
+    EXPECT_LT(serialised.find("\"" + names[kCount - 1] + "\"="), serialised.find("\"zz new\"="));
 }
 
 TEST(BrowserEmulation, WritesBothValuesNamedAfterTheExecutable) {
