@@ -480,7 +480,9 @@ TEST_F(LinuxServices, EntryOfAProgramWhosePathHoldsPercentStartsThroughGlib) {
     const fs::path file = root_ / "p.desktop";
     ASSERT_TRUE(services::CreateShortcut(file.string(), program.string(), std::nullopt, std::string("50%%d")));
     const std::string quoted = "'" + file.string() + "'";
-    if (haveValidator) EXPECT_EQ(std::system(("desktop-file-validate " + quoted).c_str()), 0) << ReadFile(file);
+    if (haveValidator) {
+        EXPECT_EQ(std::system(("desktop-file-validate " + quoted).c_str()), 0) << ReadFile(file);
+    }
     if (haveGio) {
         ASSERT_EQ(std::system(("timeout 20 gio launch " + quoted).c_str()), 0) << ReadFile(file);
         for (int i = 0; i < 200 && !fs::exists(ran); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(25));
