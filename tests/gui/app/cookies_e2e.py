@@ -23,7 +23,8 @@ import unittest
 from urllib.parse import urlparse
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from launcher_e2e import geometry, run, wait_for, xdotool  # noqa: E402
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+from xsession import geometry, run, wait_for, xdotool  # noqa: E402
 from private_network import enter_private_network  # noqa: E402
 
 ARGS = None

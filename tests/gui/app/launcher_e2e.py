@@ -22,6 +22,9 @@ from urllib.parse import urlparse
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from private_network import enter_private_network  # noqa: E402
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+from xsession import (geometry, net_wm_state, pixel, run, screen_size, screenshot,  # noqa: E402,F401
+                      wait_for, window_under, xdotool)
 
 ARGS = None
 ROOT_COLOUR = (0x12, 0xAB, 0x34)
@@ -31,55 +34,10 @@ GAME_GREEN = (0x2E, 0x8B, 0x57)  # the demo game page's background
 SETUP_WINDOW_TIMEOUT = float(os.environ.get("KESTRUNE_E2E_WINDOW_TIMEOUT", "20"))
 
 
-def run(*cmd, check=True):
-    return subprocess.run(cmd, check=check, capture_output=True, text=True).stdout
-
-
-def xdotool(*args, check=True):
-    return run("xdotool", *map(str, args), check=check)
-
-
-def screen_size():
-    m = re.search(r"dimensions:\s+(\d+)x(\d+)", run("xdpyinfo"))
-    return int(m.group(1)), int(m.group(2))
-
-
-def screenshot():
-    w, h = screen_size()
-    data = subprocess.run(["import", "-window", "root", "-depth", "8", "rgb:-"], check=True,
-                          capture_output=True).stdout
-    return w, h, data
-
-
-def pixel(shot, x, y):
-    w, _, data = shot
-    i = (y * w + x) * 3
-    return tuple(data[i:i + 3])
-
-
-def geometry(wid):
-    """Client area in root coordinates (xwininfo's absolute position, which frames do not skew)."""
-    out = run("xwininfo", "-id", str(wid))
-    def field(name):
-        return int(re.search(name + r":\s+(-?\d+)", out).group(1))
-    return field("Absolute upper-left X"), field("Absolute upper-left Y"), field("Width"), field("Height")
-
-
-def net_wm_state(wid):
-    return run("xprop", "-id", str(wid), "_NET_WM_STATE", check=False)
-
-
 def frame_extents(wid):
     out = run("xprop", "-id", str(wid), "_NET_FRAME_EXTENTS", check=False)
     numbers = [int(n) for n in re.findall(r"\d+", out.split("=", 1)[1])] if "=" in out else []
     return tuple(numbers) if len(numbers) == 4 else (0, 0, 0, 0)
-
-
-def window_under(x, y):
-    xdotool("mousemove", x, y)
-    time.sleep(0.1)
-    values = dict(line.split("=", 1) for line in xdotool("getmouselocation", "--shell").split())
-    return int(values["WINDOW"])
 
 
 def web_content_processes(root):
@@ -109,16 +67,6 @@ def web_content_processes(root):
                 found.append(pid)
                 break
     return found
-
-
-def wait_for(predicate, timeout, what):
-    end = time.monotonic() + timeout
-    while time.monotonic() < end:
-        value = predicate()
-        if value:
-            return value
-        time.sleep(0.05)
-    raise AssertionError("timed out waiting for " + what)
 
 
 # Every process this run started, so that whatever fails (a set-up, an interrupt) none outlives it.

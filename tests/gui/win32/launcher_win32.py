@@ -15,6 +15,10 @@ import threading
 import time
 import unittest
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+import xsession  # noqa: E402
+from xsession import geometry, net_wm_state, pixel, run, screen_size, screenshot, xdotool  # noqa: E402,F401
+
 ARGS = None
 ROOT_COLOUR = (0x12, 0xAB, 0x34)
 BEHIND_COLOUR = (0x20, 0x60, 0xA0)  # the probe's window behind the launcher
@@ -22,14 +26,6 @@ LOGIN_W, LOGIN_H = 1250, 870
 WS_CAPTION, WS_POPUP, WS_THICKFRAME = 0x00C00000, 0x80000000, 0x00040000
 REG_DWORD = 4
 FEATURE_KEY = r"HKCU\Software\Microsoft\Internet Explorer\Main\FeatureControl"
-
-
-def run(*cmd, check=True):
-    return subprocess.run(cmd, check=check, capture_output=True, text=True).stdout
-
-
-def xdotool(*args, check=True):
-    return run("xdotool", *map(str, args), check=check)
 
 
 def wine(*args, check=True):
@@ -46,55 +42,18 @@ def probe(*args):
     return wine(ARGS.probe, *args)
 
 
-def screen_size():
-    m = re.search(r"dimensions:\s+(\d+)x(\d+)", run("xdpyinfo"))
-    return int(m.group(1)), int(m.group(2))
-
-
-def screenshot():
-    w, h = screen_size()
-    data = subprocess.run(["import", "-window", "root", "-depth", "8", "rgb:-"], check=True,
-                          capture_output=True).stdout
-    return w, h, data
-
-
-def pixel(shot, x, y):
-    w, _, data = shot
-    i = (y * w + x) * 3
-    return tuple(data[i:i + 3])
-
-
-def xgeometry(wid):
-    out = run("xwininfo", "-id", str(wid))
-
-    def field(name):
-        return int(re.search(name + r":\s+(-?\d+)", out).group(1))
-    return field("Absolute upper-left X"), field("Absolute upper-left Y"), field("Width"), field("Height")
-
-
-def net_wm_state(wid):
-    return run("xprop", "-id", str(wid), "_NET_WM_STATE", check=False)
-
-
 def pointer_window(x, y):
-    xdotool("mousemove", x, y)
-    time.sleep(0.15)
-    values = dict(line.split("=", 1) for line in xdotool("getmouselocation", "--shell").split())
-    return int(values["WINDOW"])
+    # Wine needs a little longer than the X server alone to follow the pointer.
+    return xsession.window_under(x, y, settle=0.15)
+
+
+def wait_for(predicate, timeout, what):
+    # Each look may start a Windows program (the probe): a slower pace than the Linux tests'.
+    return xsession.wait_for(predicate, timeout, what, interval=0.1)
 
 
 def root_window():
     return int(run("xwininfo", "-root").split("Window id:")[1].split()[0], 16)
-
-
-def wait_for(predicate, timeout, what):
-    end = time.monotonic() + timeout
-    while time.monotonic() < end:
-        value = predicate()
-        if value:
-            return value
-        time.sleep(0.1)
-    raise AssertionError("timed out waiting for " + what)
 
 
 def windows_report():
@@ -158,7 +117,7 @@ class LauncherTest(unittest.TestCase):
     def find_xlogin(self):
         out = xdotool("search", "--onlyvisible", "--classname", self.exe_name, check=False)
         for wid in (int(w) for w in out.split()):
-            if xgeometry(wid)[2:] == (LOGIN_W, LOGIN_H):
+            if geometry(wid)[2:] == (LOGIN_W, LOGIN_H):
                 return wid
         return None
 
@@ -172,7 +131,7 @@ class LauncherTest(unittest.TestCase):
         return chain
 
     def origin(self):
-        return xgeometry(self.xlogin)[:2]
+        return geometry(self.xlogin)[:2]
 
     def start_behind(self, x, y, w, h):
         """A window of another program behind the launcher that prints every left press it gets."""
@@ -212,7 +171,7 @@ class LauncherTest(unittest.TestCase):
         sw, sh = screen_size()
         centred = ((sw - LOGIN_W) // 2, (sh - LOGIN_H) // 2)
         self.assertEqual((int(self.login["x"]), int(self.login["y"])), centred)
-        self.assertEqual(xgeometry(self.xlogin), centred + (LOGIN_W, LOGIN_H))
+        self.assertEqual(geometry(self.xlogin), centred + (LOGIN_W, LOGIN_H))
         style = int(self.login["style"], 16)
         self.assertTrue(style & WS_POPUP)
         self.assertFalse(style & WS_CAPTION)
