@@ -29,18 +29,8 @@ mkdir -p "$root/dist/windows"
 # same file.
 cp "$build/packaging/windows/kestrune.exe" "$root/dist/windows/kestrune.exe"
 # Refuse to hand out a file that would need anything besides the system's own DLLs.
-imports=$(i686-w64-mingw32-objdump -p "$root/dist/windows/kestrune.exe" | sed -n 's/^[[:space:]]*DLL Name: //p')
-for dll in $imports; do
-    case $(echo "$dll" | tr '[:upper:]' '[:lower:]') in
-    kernel32.dll | user32.dll | gdi32.dll | advapi32.dll | shell32.dll | shlwapi.dll | ole32.dll | oleaut32.dll | \
-        comctl32.dll | msimg32.dll | windowscodecs.dll | msvcrt.dll | uuid.dll | ws2_32.dll | version.dll) ;;
-    *)
-        echo "$0: kestrune.exe imports $dll, which is not a system DLL" >&2
-        exit 1
-        ;;
-    esac
-done
-echo "dist/windows/kestrune.exe ($(wc -c <"$root/dist/windows/kestrune.exe") bytes), imports: $(echo $imports)"
+"$root/scripts/check-pe-imports.sh" i686-w64-mingw32-objdump "$root/dist/windows/kestrune.exe"
+echo "dist/windows/kestrune.exe ($(wc -c <"$root/dist/windows/kestrune.exe") bytes)"
 
 # The installer and the portable zip beside it.
 rm -f "$root"/dist/windows/kestrune-*-setup.exe "$root"/dist/windows/kestrune-*-win32.zip

@@ -49,15 +49,7 @@ echo "Preparing the Wine prefix $WINEPREFIX"
 timeout "${KESTRUNE_WINEBOOT_TIMEOUT:-300}" wineboot -i >/dev/null 2>&1
 timeout 60 wineserver -w || true
 # A fresh prefix's user folders are links into $HOME; the tests get real folders of their own.
-for user_dir in "$WINEPREFIX"/drive_c/users/*; do
-    [ "$(basename "$user_dir")" = Public ] && continue
-    for folder in Desktop Documents Downloads Music Pictures Videos Templates; do
-        if [ -L "$user_dir/$folder" ]; then
-            rm -f "$user_dir/$folder"
-            mkdir -p "$user_dir/$folder"
-        fi
-    done
-done
+"$root/scripts/wine-real-user-folders.sh" "$WINEPREFIX"
 
 # One persistent server and one program run before the tests: every test then starts in a fraction
 # of a second instead of paying for a server start.

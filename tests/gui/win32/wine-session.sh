@@ -44,15 +44,7 @@ if [ ! -f "$root/ready" ]; then
     fi
     timeout 60 wineserver -w 9>&-
     # A fresh prefix's user folders are links into $HOME; the tests get real folders of their own.
-    for user_dir in "$WINEPREFIX"/drive_c/users/*; do
-        [ "$(basename "$user_dir")" = Public ] && continue
-        for folder in Desktop Documents Downloads Music Pictures Videos Templates; do
-            if [ -L "$user_dir/$folder" ]; then
-                rm -f "$user_dir/$folder"
-                mkdir -p "$user_dir/$folder"
-            fi
-        done
-    done
+    "$here/../../../scripts/wine-real-user-folders.sh" "$WINEPREFIX"
     touch "$root/ready"
 fi
 
