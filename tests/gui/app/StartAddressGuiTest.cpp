@@ -29,46 +29,11 @@
 #include "platform/SystemServices.h"
 #include "platform/gtk/GtkPlatform.h"
 #include "platform/linux/LinuxSystemServices.h"
+#include "tests/gui/DemoServerProcess.h"
 #include "tests/gui/platform/XProbe.h"
 
 namespace kestrune {
 namespace {
-
-// Starts the demo server on a free loopback port; its base address, or empty.
-std::string StartDemoServer(pid_t& pid) {
-    for (int attempt = 0; attempt < 10; ++attempt) {
-        const int fd = socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        int port = 0;
-        if (bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 &&
-            getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0)
-            port = ntohs(address.sin_port);
-        close(fd);
-        int out[2];
-        if (port == 0 || pipe(out) != 0) return {};
-        pid = fork();
-        if (pid == 0) {
-            dup2(out[1], STDOUT_FILENO);
-            close(out[0]);
-            close(out[1]);
-            execl(KESTRUNE_DEMO_SERVER, KESTRUNE_DEMO_SERVER, "--port", std::to_string(port).c_str(), "--root",
-                  KESTRUNE_DEMO_SITE, static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        close(out[1]);
-        FILE* output = fdopen(out[0], "r");
-        char line[512];
-        const bool listening = output != nullptr && std::fgets(line, sizeof line, output) != nullptr &&
-                               std::strncmp(line, "serving ", 8) == 0;
-        if (output != nullptr) std::fclose(output);  // later beacons are not read
-        if (listening) return "http://127.0.0.1:" + std::to_string(port) + "/";
-        if (pid > 0) waitpid(pid, nullptr, 0);
-    }
-    return {};
-}
 
 TEST(StartAddress, LoginAddressHoldingTheMarkerOpensNoGameWindowAtStart) {
     char pattern[] = "/tmp/kestrune-start-address-XXXXXX";
@@ -81,7 +46,7 @@ TEST(StartAddress, LoginAddressHoldingTheMarkerOpensNoGameWindowAtStart) {
     unsetenv("XDG_DESKTOP_DIR");
 
     pid_t server = -1;
-    const std::string base = StartDemoServer(server);
+    const std::string base = testing::StartDemoServer(KESTRUNE_DEMO_SERVER, KESTRUNE_DEMO_SITE, server);
     ASSERT_FALSE(base.empty());
     const std::string address = base + "game.html?user=player&client=1&session=42";
 
@@ -153,8 +118,7 @@ TEST(StartAddress, LoginAddressHoldingTheMarkerOpensNoGameWindowAtStart) {
     os->Show(viewer->View()->Window(), platform::ShowCommand::NoActivate);
 
     forms::DestroyUnit(app::kLoginWindow, app::kLoginWindowUnit, true);
-    kill(server, SIGTERM);
-    waitpid(server, nullptr, 0);
+    testing::StopServer(server);
     std::filesystem::remove_all(home);
 }
 
