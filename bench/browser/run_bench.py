@@ -12,6 +12,8 @@ program keeps its own home, cache and data folders for all its runs, after one u
 run is an ordinary start; with --first-start every run starts from empty folders. Measured per run:
   start->ready  process start to the login page's load event (beacon "login-ready")
   handoff       the page's decision (beacon "handoff") to the game page's load event ("game-ready")
+  to request    the decision to the server's receipt of the game page's request: the part of the
+                hand-off before the game page's load starts
   cpu to ready  processor time of the program's own process until login-ready
   rss           resident memory of the program's own process (VmRSS) at login-ready; its anonymous
                 and shared-memory parts (RssAnon, RssShmem: X shared-memory images) beside it
@@ -47,6 +49,8 @@ def read_beacons(proc, out):
         parts = line.split()
         if len(parts) == 3 and parts[0] == "BEACON":
             out.put((parts[1], int(parts[2]) / 1e6))
+        elif len(parts) == 3 and parts[0] == "REQUEST":
+            out.put(("request " + parts[1], int(parts[2]) / 1e6))
 
 
 def status(pid):
@@ -87,7 +91,9 @@ def load_average():
         return " ".join(f.read().split()[:3])
 
 
-def wait_for(beacons, name, timeout):
+def wait_for(beacons, name, timeout, passed=None):
+    """The time of the next event called name; the first time of every other event on the way goes
+    into passed."""
     deadline = time.monotonic() + timeout
     while True:
         left = deadline - time.monotonic()
@@ -99,6 +105,8 @@ def wait_for(beacons, name, timeout):
             return None
         if what == name:
             return when
+        if passed is not None:
+            passed.setdefault(what, when)
 
 
 def game_windows(pid):
@@ -152,7 +160,8 @@ def one_run(server, port, command, home, timeout, settle):
         at_decision = status(prog.pid)
         before = at_decision["VmRSS"]
         reset_peak(prog.pid)
-        game = wait_for(beacons, "game-ready", timeout)
+        passed = {}
+        game = wait_for(beacons, "game-ready", timeout, passed)
         if game is None:
             return None
         time.sleep(settle)
@@ -165,6 +174,7 @@ def one_run(server, port, command, home, timeout, settle):
         result = {
             "start->ready ms": (ready - start) * 1000.0,
             "handoff ms": (game - decided) * 1000.0,
+            "to request ms": (passed["request /game.html"] - decided) * 1000.0 if "request /game.html" in passed else None,
             "cpu to ready ms": cpu_at_ready,
             "rss kB": at_ready["VmRSS"],
             "anon kB": at_ready["RssAnon"],
@@ -261,7 +271,7 @@ def main():
     for home in homes.values():
         shutil.rmtree(home, ignore_errors=True)
 
-    keys = ["start->ready ms", "handoff ms", "cpu to ready ms", "rss kB", "anon kB", "shmem kB", "before kB", "peak kB", "closed kB",
+    keys = ["start->ready ms", "handoff ms", "to request ms", "cpu to ready ms", "rss kB", "anon kB", "shmem kB", "before kB", "peak kB", "closed kB",
             "closed shmem kB", "closed-before kB", "closed-before no-shm kB"]
     for name, runs in results.items():
         if not runs:
@@ -273,11 +283,14 @@ def main():
                 print(f"  {key:17s} {spread(values)}")
     if results.get("launcher") and results.get("baseline"):
         print("launcher / baseline")
-        for key in ["start->ready ms", "handoff ms", "cpu to ready ms", "rss kB", "peak kB"]:
-            lm = statistics.median(r[key] for r in results["launcher"])
-            bm = statistics.median(r[key] for r in results["baseline"])
+        for key in ["start->ready ms", "handoff ms", "to request ms", "cpu to ready ms", "rss kB", "peak kB"]:
+            lvalues = [r[key] for r in results["launcher"] if r[key] is not None]
+            bvalues = [r[key] for r in results["baseline"] if r[key] is not None]
             pairs = [r["launcher"][key] / r["baseline"][key] for r in rounds
-                     if "launcher" in r and "baseline" in r and r["baseline"][key]]
+                     if "launcher" in r and "baseline" in r and r["launcher"][key] is not None and r["baseline"][key]]
+            if not lvalues or not bvalues or not pairs:
+                continue
+            lm, bm = statistics.median(lvalues), statistics.median(bvalues)
             print(f"  {key:17s} ratio of medians {lm / bm:.3f}; per round median {statistics.median(pairs):.3f} "
                   f"min-max {min(pairs):.3f}-{max(pairs):.3f}")
         for key in ["rss kB", "anon kB", "peak kB", "closed kB"]:
