@@ -4,6 +4,7 @@
 
 #include <gtk/gtk.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -18,6 +19,42 @@
 namespace kestrune::platform::gtk {
 
 enum class Kind { TopLevel, Owner, Child, Widget, Pseudo };
+
+// A cairo region of its own, empty to begin with.
+class OwnedRegion {
+public:
+    OwnedRegion() : region_(cairo_region_create()) {}
+    ~OwnedRegion() { cairo_region_destroy(region_); }
+    OwnedRegion(const OwnedRegion&) = delete;
+    OwnedRegion& operator=(const OwnedRegion&) = delete;
+
+    cairo_region_t* get() const { return region_; }
+    bool Empty() const { return cairo_region_is_empty(region_) != 0; }
+    void Clear() { cairo_region_subtract(region_, region_); }
+    void Add(const Rect& r) {
+        if (r.Empty()) return;
+        const cairo_rectangle_int_t c{r.left, r.top, r.Width(), r.Height()};
+        cairo_region_union_rectangle(region_, &c);
+    }
+    void Remove(const Rect& r) {
+        if (r.Empty()) return;
+        const cairo_rectangle_int_t c{r.left, r.top, r.Width(), r.Height()};
+        cairo_region_subtract_rectangle(region_, &c);
+    }
+    void KeepWithin(const Rect& r) {
+        const cairo_rectangle_int_t c{r.left, r.top, std::max(r.Width(), 0), std::max(r.Height(), 0)};
+        cairo_region_intersect_rectangle(region_, &c);
+    }
+    Rect Bounds() const {
+        if (Empty()) return {};
+        cairo_rectangle_int_t c;
+        cairo_region_get_extents(region_, &c);
+        return Rect::FromXYWH(c.x, c.y, c.width, c.height);
+    }
+
+private:
+    cairo_region_t* region_;
+};
 
 // Sizes of a window manager frame around a client area.
 struct FrameExtents {
@@ -54,7 +91,7 @@ struct Window {
     CursorId cursor = 0;
 
     cairo_surface_t* surface = nullptr;  // backing store of the client area
-    Rect invalid;                        // part of the backing store the host still has to paint
+    OwnedRegion invalid;                 // part of the backing store the host still has to paint
     std::vector<gulong> handlers;        // signal handlers on a foreign widget, disconnected on removal
 };
 

@@ -148,6 +148,36 @@ void PaintStore(WindowHost* host, cairo_surface_t* store, const Rect& dirty, Col
     cairo_surface_flush(store);
 }
 
+// Takes off what the host owes of the window's store the part that can be seen, and gives its
+// bounds: a child window on screen hides what lies under it (every child is opaque: our own paint
+// all of their store, a foreign widget such as a web view draws its whole rectangle), except where
+// an outline leaves holes in it. What a child hides stays owed until the child moves, shrinks, hides
+// or goes, and the toolkit draws the parent there again. A maximised game window so never paints,
+// nor sends to the X server, the screenful of pixels its browser covers.
+Rect TakeVisibleDebt(const GtkPlatformImpl& impl, Window& w, int width, int height) {
+    const Rect client{0, 0, width, height};
+    w.invalid.KeepWithin(client);
+    if (w.invalid.Empty()) return {};
+    OwnedRegion due;
+    cairo_region_union(due.get(), w.invalid.get());
+    for (const WindowId id : w.children) {
+        const Window* c = impl.Find(id);
+        if (c == nullptr || c->widget == nullptr || (c->kind != Kind::Child && c->kind != Kind::Widget)) continue;
+        if (!gtk_widget_get_mapped(c->widget) || !gtk_widget_get_child_visible(c->widget)) continue;
+        if (!c->shape) {
+            due.Remove(c->rect);
+            continue;
+        }
+        for (const Rect& part : c->shape->Rects())
+            due.Remove(Rect{part.left + c->rect.left, part.top + c->rect.top, part.right + c->rect.left,
+                            part.bottom + c->rect.top}
+                           .Intersect(c->rect));
+    }
+    const Rect bounds = due.Bounds();
+    w.invalid.Remove(bounds);  // the host paints all of the bounds
+    return bounds;
+}
+
 gboolean OnDraw(GtkWidget* layout, cairo_t* cr, gpointer) {
     GtkPlatformImpl* impl = GtkPlatformImpl::Instance();
     if (impl == nullptr) return FALSE;
@@ -162,14 +192,12 @@ gboolean OnDraw(GtkWidget* layout, cairo_t* cr, gpointer) {
     if (!StoreFits(w->surface, width, height)) {
         impl->ReleaseSurface(*w);
         w->surface = NewStore(*w, width, height, impl->ButtonFaceColour());
-        w->invalid = Rect{0, 0, width, height};
+        w->invalid.Clear();
+        w->invalid.Add(Rect{0, 0, width, height});
     }
     cairo_surface_t* surface = cairo_surface_reference(w->surface);  // the host may destroy the window
-    if (!w->invalid.Empty()) {
-        const Rect dirty = w->invalid.Intersect({0, 0, width, height});
-        w->invalid = {};
-        if (!dirty.Empty() && w->host != nullptr) PaintStore(w->host, surface, dirty, impl->ButtonFaceColour());
-    }
+    const Rect dirty = TakeVisibleDebt(*impl, *w, width, height);
+    if (!dirty.Empty() && w->host != nullptr) PaintStore(w->host, surface, dirty, impl->ButtonFaceColour());
     cairo_set_source_surface(cr, surface, 0, 0);
     cairo_paint(cr);
     cairo_surface_destroy(surface);
@@ -225,7 +253,7 @@ void GtkPlatformImpl::Invalidate(WindowId window) {
         return;
     }
     // The whole client area, whatever size it has by the time it is drawn.
-    w->invalid = Rect{0, 0, 1 << 16, 1 << 16};
+    w->invalid.Add(Rect{0, 0, 1 << 16, 1 << 16});
     gtk_widget_queue_draw(w->layout);
 }
 
@@ -242,7 +270,7 @@ void GtkPlatformImpl::Repaint(WindowId window) {
         Invalidate(window);
         return;
     }
-    w->invalid = {};
+    w->invalid.Clear();
     cairo_surface_t* surface = cairo_surface_reference(w->surface);
     GtkWidget* layout = GTK_WIDGET(g_object_ref(w->layout));
     PaintStore(w->host, surface, Rect{0, 0, width, height}, ButtonFaceColour());

@@ -613,6 +613,11 @@ void GtkPlatformImpl::SetShape(WindowId window, const Region* region) {
     if (region != nullptr) w->shape = *region;
     else w->shape.reset();
     ApplyShape(*w);
+    // A child's outline uncovers what its parent may still owe there (see the painting), and GDK
+    // does not draw a parent again for a new outline of its child.
+    if (w->kind == Kind::Child || w->kind == Kind::Widget)
+        if (Window* p = Find(w->parent); p != nullptr && p->layout != nullptr && !p->invalid.Empty())
+            gtk_widget_queue_draw(p->layout);
 }
 
 // The outline is given in outer-rectangle coordinates; the GdkWindow of a top-level is its client

@@ -761,6 +761,57 @@ TEST_F(PlatformGuiTest, RepaintsKeepWhatTheHostLeavesAloneAndUncoveringPaintsNot
     platform_->Destroy(top);
 }
 
+TEST_F(PlatformGuiTest, WhatAChildCoversIsPaintedOnlyOnceItShows) {
+    // Notes every rectangle it is asked to paint.
+    struct NotingHost : Host {
+        void Paint(const PixelView& target, const Rect& dirty) override {
+            asked.push_back(dirty);
+            Host::Paint(target, dirty);
+        }
+        bool Touched(const Rect& r) const {
+            return std::any_of(asked.begin(), asked.end(), [&](const Rect& a) { return !a.Intersect(r).Empty(); });
+        }
+        std::vector<Rect> asked;
+    };
+    auto& topHost = static_cast<NotingHost&>(*hosts_.emplace_back(std::make_unique<NotingHost>()));
+    Host& childHost = NewHost(kBlue);
+    topHost.colour = kRed;
+    const Rect covered{0, 0, 400, 260};
+    const WindowId top = Top(Rect::FromXYWH(1300, 500, 400, 300), &topHost);
+    const WindowId child = platform_->CreateChild(top, covered, &childHost);
+    platform_->Show(child, ShowCommand::NoActivate);
+    platform_->Show(top, ShowCommand::NoActivate);
+    auto at = [&](int x, int y) { return Screen(top, {x, y}); };
+    ASSERT_TRUE(WaitForPixel(at(50, 280), kRed));
+    ASSERT_TRUE(WaitForPixel(at(50, 100), kBlue));
+    EXPECT_FALSE(topHost.Touched(covered));
+    platform_->Invalidate(top);
+    RunFor(100);
+    EXPECT_FALSE(topHost.Touched(covered));
+    EXPECT_EQ(probe::Pixel(at(50, 280).x, at(50, 280).y), kRed);
+
+    // Each way of uncovering shows the parent's own picture there.
+    platform_->Move(child, {100, 0});
+    EXPECT_TRUE(WaitForPixel(at(50, 100), kRed));
+    EXPECT_TRUE(WaitForPixel(at(150, 100), kBlue));
+    const Region leftHalf({Rect{0, 0, 150, 260}});  // in the child's coordinates
+    const Rect outsideOutline{250, 0, 400, 260};
+    ASSERT_FALSE(topHost.Touched(outsideOutline));
+    platform_->SetShape(child, &leftHalf);
+    EXPECT_TRUE(RunUntil([&] { return topHost.Touched(outsideOutline); }));
+    EXPECT_EQ(probe::Pixel(at(150, 100).x, at(150, 100).y), kBlue);
+    platform_->Resize(child, {100, 100});
+    EXPECT_TRUE(WaitForPixel(at(150, 200), kRed));
+    EXPECT_EQ(probe::Pixel(at(150, 50).x, at(150, 50).y), kBlue);
+    platform_->Show(child, ShowCommand::Hide);
+    EXPECT_TRUE(WaitForPixel(at(150, 50), kRed));
+    platform_->Show(child, ShowCommand::NoActivate);
+    EXPECT_TRUE(WaitForPixel(at(150, 50), kBlue));
+    platform_->Destroy(child);
+    EXPECT_TRUE(WaitForPixel(at(150, 50), kRed));
+    platform_->Destroy(top);
+}
+
 TEST_F(PlatformGuiTest, FocusMovesToTheWindowGivenIt) {
     struct FocusHost : Host {
         void FocusIn() override { ++focusIns; }
