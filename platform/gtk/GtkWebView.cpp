@@ -24,8 +24,8 @@ constexpr const char* kFrameCommittedHandler = "kestruneFrameCommitted";
 constexpr const char* kFrameReadyHandler = "kestruneFrameReady";
 constexpr const char* kRetryHandler = "kestruneRetry";
 
-// How long a first navigation waits for the view to be on screen at its final size, and how often
-// it looks.
+// How long a first page waits for the view to be on screen at its final size, and how often it
+// looks (besides each new allocation of the view).
 constexpr gint64 kSettleLimitUs = 3 * G_USEC_PER_SEC;
 constexpr guint kSettlePollMs = 15;
 
@@ -172,7 +172,6 @@ public:
     void Navigate(const std::string& url) override;
     std::string LocationUrl() const override {
         const gchar* uri = webkit_web_view_get_uri(view_);
-        if (uri == nullptr && hasPendingLoad_) return pendingLoad_;  // asked for, waiting for its size
         return uri != nullptr ? uri : "";
     }
     std::string LocationName() const override {
@@ -245,6 +244,13 @@ private:
     // True once the view is on screen at the size of its window, its top-level window mapped and, if
     // asked to be maximised, maximised: a page loaded now sees its final viewport.
     bool AtFinalSize() const;
+    // Looks for the final size until it is there (or long enough has passed), then lets in the
+    // page held back meanwhile.
+    void WatchForFinalSize();
+    void Settle();
+    // Keeps the main document's response undecided (so nothing of the page runs) until Settle.
+    void HoldResponse(WebKitPolicyDecision* decision);
+    void DropHeldResponse();
     void StartLoad(const std::string& url);
     // Shows the built-in page for an address that could not be reached and plans the next retry.
     void ShowUnreachable(const std::string& address);
@@ -264,10 +270,11 @@ private:
     bool canGoBack_ = false;
     bool canGoForward_ = false;
     std::string statusText_;
-    // The first navigation waits for the view's final size (see AtFinalSize).
+    // Until the view has its final size (see AtFinalSize) a page may load, but its document is not
+    // let in: the request is on its way while the window is mapped and sized, and the page's first
+    // script and its load event see the final viewport.
     bool settled_ = false;
-    bool hasPendingLoad_ = false;
-    std::string pendingLoad_;
+    WebKitPolicyDecision* heldResponse_ = nullptr;
     guint settleSource_ = 0;
     gint64 settleSince_ = 0;
     // The built-in page for an unreachable address: its own load is nobody's business but ours.
@@ -290,6 +297,7 @@ GtkWebView::~GtkWebView() {
     if (content_ != nullptr) g_signal_handlers_disconnect_by_data(content_, this);
     if (networkHandler_ != 0) g_signal_handler_disconnect(g_network_monitor_get_default(), networkHandler_);
     if (settleSource_ != 0) g_source_remove(settleSource_);
+    DropHeldResponse();
     StopRetryTimer();
     if (window_ != 0 && Current().Exists(window_)) Current().Destroy(window_);
     g_object_unref(view_);
@@ -348,6 +356,16 @@ bool GtkWebView::Attach(WindowId parent, const Rect& rect) {
 gboolean GtkWebView::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decision, WebKitPolicyDecisionType type,
                                     gpointer data) {
     auto* self = static_cast<GtkWebView*>(data);
+    if (type == WEBKIT_POLICY_DECISION_TYPE_RESPONSE) {
+        if (self->settled_ || self->settleSource_ == 0) return FALSE;  // nothing to wait for
+        auto* response = WEBKIT_RESPONSE_POLICY_DECISION(decision);
+        // Only a document the view is going to show; anything else takes its usual course.
+        if (!webkit_response_policy_decision_is_main_frame_main_resource(response) ||
+            !webkit_response_policy_decision_is_mime_type_supported(response))
+            return FALSE;
+        self->HoldResponse(decision);
+        return TRUE;
+    }
     if (type != WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION && type != WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION)
         return FALSE;
     WebKitNavigationAction* action =
@@ -392,23 +410,42 @@ void GtkWebView::Navigate(const std::string& url) {
     StopRetryTimer();
     showingUnreachable_ = false;
     if (!settled_) settled_ = AtFinalSize();
-    if (settled_) {
-        StartLoad(url);
-        return;
-    }
     // Not on screen yet, or not at its final size: the page's first script and its load event
-    // would see another viewport. The load starts once the view is there.
-    pendingLoad_ = url;
-    hasPendingLoad_ = true;
-    if (settleSource_ == 0) {
-        settleSince_ = g_get_monotonic_time();
-        settleSource_ = g_timeout_add(kSettlePollMs, &GtkWebView::OnSettleTimer, this);
-    }
+    // would see another viewport. The request goes out now; its document waits for the view.
+    if (!settled_) WatchForFinalSize();
+    StartLoad(url);
+}
+
+void GtkWebView::WatchForFinalSize() {
+    if (settleSource_ != 0) return;
+    settleSince_ = g_get_monotonic_time();
+    settleSource_ = g_timeout_add(kSettlePollMs, &GtkWebView::OnSettleTimer, this);
+}
+
+void GtkWebView::Settle() {
+    settled_ = true;
+    if (settleSource_ != 0) g_source_remove(settleSource_);
+    settleSource_ = 0;
+    if (heldResponse_ == nullptr) return;
+    WebKitPolicyDecision* decision = heldResponse_;
+    heldResponse_ = nullptr;
+    webkit_policy_decision_use(decision);
+    g_object_unref(decision);
+}
+
+void GtkWebView::HoldResponse(WebKitPolicyDecision* decision) {
+    DropHeldResponse();  // a later navigation took over from that one
+    heldResponse_ = WEBKIT_POLICY_DECISION(g_object_ref(decision));
+}
+
+void GtkWebView::DropHeldResponse() {
+    if (heldResponse_ == nullptr) return;
+    webkit_policy_decision_ignore(heldResponse_);
+    g_object_unref(heldResponse_);
+    heldResponse_ = nullptr;
 }
 
 void GtkWebView::StartLoad(const std::string& url) {
-    hasPendingLoad_ = false;
-    pendingLoad_.clear();
     ownLoad_ = false;
     failedLoadEnding_ = false;
     webkit_web_view_load_uri(view_, url.c_str());
@@ -432,26 +469,16 @@ bool GtkWebView::AtFinalSize() const {
 // Usually the last step before the final size: the view's own allocation, after the engine took it.
 void GtkWebView::OnSizeAllocate(GtkWidget*, GdkRectangle*, gpointer data) {
     auto* self = static_cast<GtkWebView*>(data);
-    if (!self->hasPendingLoad_ || !self->AtFinalSize()) return;
-    if (self->settleSource_ != 0) g_source_remove(self->settleSource_);
-    self->settleSource_ = 0;
-    self->settled_ = true;
-    const std::string address = self->pendingLoad_;  // StartLoad clears it
-    self->StartLoad(address);
+    if (self->settled_ || self->settleSource_ == 0 || !self->AtFinalSize()) return;
+    self->Settle();
 }
 
 gboolean GtkWebView::OnSettleTimer(gpointer data) {
     auto* self = static_cast<GtkWebView*>(data);
-    if (!self->hasPendingLoad_) {
-        self->settleSource_ = 0;
-        return G_SOURCE_REMOVE;
-    }
     const bool waitedLongEnough = g_get_monotonic_time() - self->settleSince_ >= kSettleLimitUs;
     if (!self->AtFinalSize() && !waitedLongEnough) return G_SOURCE_CONTINUE;
-    self->settleSource_ = 0;
-    self->settled_ = true;
-    const std::string address = self->pendingLoad_;  // StartLoad clears it
-    self->StartLoad(address);
+    self->settleSource_ = 0;  // ends with this call
+    self->Settle();
     return G_SOURCE_REMOVE;
 }
 
@@ -474,7 +501,6 @@ void GtkWebView::Retry(bool byUser) {
 }
 
 void GtkWebView::Reload() {
-    if (hasPendingLoad_) return;  // the first load has not started yet
     if (showingUnreachable_) {
         Retry(true);
         return;
@@ -522,7 +548,8 @@ void GtkWebView::OnProcessTerminated(WebKitWebView*, WebKitWebProcessTermination
                reason == WEBKIT_WEB_PROCESS_CRASHED                 ? "crashed"
                : reason == WEBKIT_WEB_PROCESS_EXCEEDED_MEMORY_LIMIT ? "out of memory"
                                                                     : "terminated");
-    if (self->hasPendingLoad_ || address.empty()) return;
+    self->DropHeldResponse();  // its document went with the process
+    if (address.empty()) return;
     if (self->reloads_.Take(std::chrono::steady_clock::now())) {
         self->StopRetryTimer();
         self->showingUnreachable_ = false;

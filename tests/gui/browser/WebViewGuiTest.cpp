@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -22,6 +23,7 @@
 #include <webkit2/webkit2.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -717,6 +719,109 @@ TEST_F(WebViewGuiTest, FirstPageOfAViewMadeBeforeItsWindowShowsSeesTheFinalViewp
         view.reset();
         platform_->Destroy(host.top);
     }
+}
+
+// Serves one page on a loopback port of its own from a thread of its own and counts the requests
+// for it, so a test can see a request arrive while the loop that made it is busy elsewhere.
+class CountingPageServer {
+public:
+    explicit CountingPageServer(std::string page) : page_(std::move(page)) {
+        listener_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (listener_ < 0 || bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+            listen(listener_, 8) != 0 || getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+            return;
+        base_ = "http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "/";
+        thread_ = std::thread([this] { Serve(); });
+    }
+    ~CountingPageServer() {
+        stop_ = true;
+        if (thread_.joinable()) thread_.join();
+        if (listener_ >= 0) close(listener_);
+    }
+    CountingPageServer(const CountingPageServer&) = delete;
+    CountingPageServer& operator=(const CountingPageServer&) = delete;
+
+    const std::string& Base() const { return base_; }
+    int PageRequests() const { return requests_; }
+
+private:
+    void Serve() {
+        while (!stop_) {
+            pollfd waiting{listener_, POLLIN, 0};
+            if (poll(&waiting, 1, 50) <= 0) continue;
+            const int connection = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+            if (connection < 0) continue;
+            std::string request;
+            char chunk[2048];
+            while (request.find("\r\n\r\n") == std::string::npos) {
+                const ssize_t got = recv(connection, chunk, sizeof chunk, 0);
+                if (got <= 0) break;
+                request.append(chunk, static_cast<std::size_t>(got));
+            }
+            const bool page = request.rfind("GET /page.html", 0) == 0;
+            if (page) ++requests_;
+            const std::string body = page ? page_ : "";
+            const std::string reply = std::string(page ? "HTTP/1.1 200 OK\r\n" : "HTTP/1.1 404 Not Found\r\n") +
+                                      "Content-Type: text/html; charset=utf-8\r\nContent-Length: " +
+                                      std::to_string(body.size()) + "\r\nConnection: close\r\n\r\n" + body;
+            for (std::size_t sent = 0; sent < reply.size();) {
+                const ssize_t n = send(connection, reply.data() + sent, reply.size() - sent, MSG_NOSIGNAL);
+                if (n <= 0) break;
+                sent += static_cast<std::size_t>(n);
+            }
+            close(connection);
+        }
+    }
+
+    std::string page_;
+    std::string base_;
+    int listener_ = -1;
+    std::thread thread_;
+    std::atomic<bool> stop_{false};
+    std::atomic<int> requests_{0};
+};
+
+// The request of a first page goes out at once, while its window is still hidden; its document (so
+// every script of it) waits until the view is on screen at its final size.
+TEST_F(WebViewGuiTest, FirstPageIsAskedForAtOnceAndLetInAtTheFinalSize) {
+    std::ifstream source(std::string(KESTRUNE_TEST_SITE) + "/viewport.html");
+    CountingPageServer server(std::string((std::istreambuf_iterator<char>(source)), std::istreambuf_iterator<char>()));
+    ASSERT_FALSE(server.Base().empty());
+    const std::string page = server.Base() + "page.html";
+    FollowingWindow host;
+    TopLevelParams params;
+    params.title = "early request";
+    params.style.frame = params.style.caption = params.style.resizable = params.style.maximizeBox = true;
+    params.outer = Rect::FromXYWH(60, 60, 500, 300);
+    host.top = platform_->CreateTopLevel(params, &host);
+    host.box = platform_->CreateChild(host.top, Rect{0, 0, 480, 260}, nullptr);
+    platform_->Show(host.box, ShowCommand::NoActivate);
+    RecordingHost pageHost;
+    std::unique_ptr<WebView> view = platform_->CreateWebView(host.box, Rect{0, 0, 480, 260}, &pageHost);
+    ASSERT_TRUE(view);
+    host.view = view->Window();
+    view->Navigate(page);
+    EXPECT_TRUE(RunUntil([&] { return server.PageRequests() == 1; }, 5000));
+    RunUntil([] { return false; }, 300);
+    EXPECT_EQ(pageHost.Index('B', page), 0);
+    EXPECT_TRUE(pageHost.committed.empty());
+    EXPECT_EQ(view->LocationName(), "");
+    EXPECT_EQ(view->LocationUrl(), page);
+
+    platform_->Show(host.top, ShowCommand::Maximized);
+    ASSERT_TRUE(RunUntil([&] { return view->LocationName().rfind("first ", 0) == 0; })) << view->LocationName();
+    const Rect box = platform_->GetOuterRect(host.box);
+    const std::string size = std::to_string(box.Width()) + "x" + std::to_string(box.Height());
+    EXPECT_EQ(view->LocationName(), "first " + size + " load " + size);
+    EXPECT_EQ(server.PageRequests(), 1);
+    EXPECT_EQ(pageHost.Count('C', page), 1);
+    EXPECT_EQ(pageHost.Count('R', page), 1);
+    view.reset();
+    platform_->Destroy(host.top);
 }
 
 }  // namespace
