@@ -78,6 +78,8 @@ struct Window {
     Size client;                   // top-level: client size as last requested or reported
     Size fixedClient;              // top-level: the size a window the user may not resize keeps
     FrameExtents frame;            // top-level: frame around the client area (reported or asked for)
+    gint64 frameAnswerDue = 0;     // top-level: the window manager's answer on its frame is awaited
+                                   // until then (monotonic µs); frame and client are guesses till it comes
     FrameStyle style;
     bool visible = false;
     bool enabled = true;
@@ -195,6 +197,9 @@ private:
     void ApplyTopLevelGeometry(Window& w);
     void ForceMove(const Window& w);
     FrameExtents FrameFor(Window& w);
+    // Takes in the answer on a new window's frame, waiting for it if need be; every reader of a
+    // top-level's frame or client size comes here first.
+    void SettleFrame(const Window& w) const;
     void SetStateFlags(Window& w, bool minimized, bool maximized);
     void DeliverPosted();
     void SchedulePosted();
@@ -256,6 +261,10 @@ bool ReadFrameExtents(GdkWindow* toplevel, FrameExtents* out);
 // Asks the window manager for the frame it would give the (unmapped) window with its current hints
 // and waits up to `timeoutMs` for the answer.
 bool RequestFrameExtents(GdkWindow* toplevel, FrameExtents* out, int timeoutMs);
+// The same in two steps: the question (false when the window manager takes none), and later the
+// wait for its answer, until the monotonic `deadline` (microseconds).
+bool SendFrameExtentsRequest(GdkWindow* toplevel);
+bool AwaitFrameExtents(GdkWindow* toplevel, FrameExtents* out, gint64 deadline);
 // For a managed window whose decorations just changed: waits up to `timeoutMs` for the window
 // manager to publish a frame other than `old`.
 bool AwaitFrameExtentsChange(GdkWindow* toplevel, const FrameExtents& old, FrameExtents* out, int timeoutMs);

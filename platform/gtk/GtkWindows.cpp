@@ -14,6 +14,8 @@ namespace kestrune::platform::gtk {
 namespace {
 
 constexpr const char* kIdKey = "kestrune-window-id";
+// How long the window manager may take to say what frame a new window gets.
+constexpr gint64 kFrameAnswerWaitMs = 300;
 
 GtkPlatformImpl* Impl() { return GtkPlatformImpl::Instance(); }
 
@@ -144,10 +146,18 @@ WindowId GtkPlatformImpl::CreateTopLevel(const TopLevelParams& params, WindowHos
     ConnectPaint(*raw);
     ConnectInput(*raw);
 
-    // Realized now, so that hints, frame and outline are in place before the first map.
+    // Realized now, so that hints, frame and outline are in place before the first map. A frame the
+    // window manager has not told us yet is asked for here and taken in when first needed (see
+    // SettleFrame): its answer arrives while the rest of the window is made.
     gtk_widget_realize(window);
     ApplyStyle(*raw);
-    raw->frame = FrameFor(*raw);
+    if (raw->style.frame && knownFrames_.count(StyleKey(raw->style)) == 0 &&
+        SendFrameExtentsRequest(gtk_widget_get_window(window))) {
+        raw->frame = GuessFrame(raw->style);
+        raw->frameAnswerDue = g_get_monotonic_time() + kFrameAnswerWaitMs * 1000;
+    } else {
+        raw->frame = FrameFor(*raw);
+    }
     raw->client = {std::max(raw->rect.Width() - raw->frame.left - raw->frame.right, 0),
                    std::max(raw->rect.Height() - raw->frame.top - raw->frame.bottom, 0)};
     raw->fixedClient = raw->client;
@@ -195,6 +205,25 @@ WindowId GtkPlatformImpl::CreateChild(WindowId parent, const Rect& rect, WindowH
 }
 
 // ---- frames and hints
+
+void GtkPlatformImpl::SettleFrame(const Window& pending) const {
+    if (pending.frameAnswerDue == 0) return;
+    // Readers see what they would have seen had the window's creation waited for the answer.
+    auto& w = const_cast<Window&>(pending);
+    auto& self = const_cast<GtkPlatformImpl&>(*this);
+    const gint64 due = w.frameAnswerDue;
+    w.frameAnswerDue = 0;
+    FrameExtents f;
+    GdkWindow* gdkWindow = gtk_widget_get_window(w.widget);
+    if (gdkWindow == nullptr || !AwaitFrameExtents(gdkWindow, &f, due)) return;  // the guess stays
+    self.knownFrames_[StyleKey(w.style)] = f;
+    if (f == w.frame) return;
+    w.frame = f;
+    w.client = {std::max(w.rect.Width() - f.left - f.right, 0), std::max(w.rect.Height() - f.top - f.bottom, 0)};
+    if (!w.maximized) w.fixedClient = w.client;
+    self.ApplyTopLevelGeometry(w);
+    self.ApplyShape(w);
+}
 
 FrameExtents GtkPlatformImpl::FrameFor(Window& w) {
     if (!w.style.frame) return {};
@@ -297,6 +326,7 @@ void GtkPlatformImpl::ForceMove(const Window& w) {
 void GtkPlatformImpl::SetFrameStyle(WindowId window, const FrameStyle& style) {
     Window* w = Find(window);
     if (w == nullptr || w->kind != Kind::TopLevel || w->style == style) return;
+    SettleFrame(*w);
     w->style = style;
     ApplyStyle(*w);
     // The outer rectangle stays; the client area takes what the new frame leaves.
@@ -337,6 +367,7 @@ void GtkPlatformImpl::SetIcons(WindowId window, const Bitmap* big, const Bitmap*
 // ---- geometry
 
 Point GtkPlatformImpl::ClientOrigin(const Window& w) const {
+    SettleFrame(w);
     if (IsTop(w)) return {w.rect.left + w.frame.left, w.rect.top + w.frame.top};
     const Window* p = Find(w.parent);
     const Point base = p != nullptr ? ClientOrigin(*p) : Point{};
@@ -351,6 +382,7 @@ Rect GtkPlatformImpl::GetOuterRect(WindowId window) const {
 Size GtkPlatformImpl::GetClientSize(WindowId window) const {
     const Window* w = Find(window);
     if (w == nullptr) return {};
+    SettleFrame(*w);
     if (w->kind == Kind::TopLevel) return w->client;
     return {w->rect.Width(), w->rect.Height()};
 }
@@ -382,6 +414,7 @@ void GtkPlatformImpl::Resize(WindowId window, Size outer) {
     if (w == nullptr || w->kind == Kind::Pseudo || w->kind == Kind::Owner) return;
     outer.width = std::max(outer.width, 0);
     outer.height = std::max(outer.height, 0);
+    SettleFrame(*w);
     if (w->rect.Width() == outer.width && w->rect.Height() == outer.height) return;
     w->rect = Rect::FromXYWH(w->rect.left, w->rect.top, outer.width, outer.height);
     if (w->kind == Kind::TopLevel) {
@@ -408,6 +441,7 @@ void GtkPlatformImpl::OnConfigure(WindowId id, GdkEventConfigure* event) {
 void GtkPlatformImpl::SyncTopLevel(WindowId id, Size client) {
     Window* w = Find(id);
     if (w == nullptr || w->kind != Kind::TopLevel || !gtk_widget_get_mapped(w->widget)) return;
+    SettleFrame(*w);
     GdkWindow* gdkWindow = gtk_widget_get_window(w->widget);
     FrameExtents frame = w->frame;
     if (w->style.frame) {
@@ -478,6 +512,7 @@ void GtkPlatformImpl::OnWindowState(WindowId id, GdkEventWindowState* event) {
 void GtkPlatformImpl::Show(WindowId window, ShowCommand command) {
     Window* w = Find(window);
     if (w == nullptr || w->kind == Kind::Pseudo || w->kind == Kind::Owner) return;
+    SettleFrame(*w);
     if (w->kind != Kind::TopLevel) {
         w->visible = command != ShowCommand::Hide;
         gtk_widget_set_visible(w->widget, w->visible);
@@ -630,6 +665,7 @@ void GtkPlatformImpl::ApplyShape(const Window& w) {
         gdk_window_input_shape_combine_region(gdkWindow, nullptr, 0, 0);
         return;
     }
+    SettleFrame(w);  // the outline sits where the frame leaves the client area
     cairo_region_t* region = cairo_region_create();
     for (const Rect& r : w.shape->Rects()) {
         if (r.Empty()) continue;

@@ -57,7 +57,7 @@ bool ReadFrameExtents(GdkWindow* toplevel, FrameExtents* out) {
     return xid != 0 && ReadExtents(XDisplay(), xid, out);
 }
 
-bool RequestFrameExtents(GdkWindow* toplevel, FrameExtents* out, int timeoutMs) {
+bool SendFrameExtentsRequest(GdkWindow* toplevel) {
     const unsigned long xid = XidOf(toplevel);
     if (xid == 0) return false;
     Display* dpy = XDisplay();
@@ -72,13 +72,25 @@ bool RequestFrameExtents(GdkWindow* toplevel, FrameExtents* out, int timeoutMs) 
     event.xclient.message_type = XInternAtom(dpy, "_NET_REQUEST_FRAME_EXTENTS", False);
     event.xclient.format = 32;
     XSendEvent(dpy, DefaultRootWindow(dpy), False, SubstructureRedirectMask | SubstructureNotifyMask, &event);
+    XFlush(dpy);
+    return true;
+}
+
+bool AwaitFrameExtents(GdkWindow* toplevel, FrameExtents* out, gint64 deadline) {
+    const unsigned long xid = XidOf(toplevel);
+    if (xid == 0) return false;
+    Display* dpy = XDisplay();
     XSync(dpy, False);
-    const gint64 deadline = g_get_monotonic_time() + static_cast<gint64>(timeoutMs) * 1000;
-    while (g_get_monotonic_time() < deadline) {
+    while (true) {
         if (ReadExtents(dpy, xid, out)) return true;
+        if (g_get_monotonic_time() >= deadline) return false;
         g_usleep(kFramePollMicroseconds);
     }
-    return false;
+}
+
+bool RequestFrameExtents(GdkWindow* toplevel, FrameExtents* out, int timeoutMs) {
+    return SendFrameExtentsRequest(toplevel) &&
+           AwaitFrameExtents(toplevel, out, g_get_monotonic_time() + static_cast<gint64>(timeoutMs) * 1000);
 }
 
 std::uint32_t LastUserTime() {

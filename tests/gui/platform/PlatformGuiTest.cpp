@@ -203,6 +203,35 @@ TEST_F(PlatformGuiTest, DecoratedWindowOuterRectangleHoldsTheFrame) {
     EXPECT_NE(probe::Pixel(asked.left, asked.top), probe::Pixel(asked.left - 1, asked.top - 1));
 }
 
+TEST_F(PlatformGuiTest, FrameOfANewStyleIsKnownToEveryReaderBeforeTheWindowShows) {
+    // Styles no other test uses, so the window manager is asked about each of them afresh. What a
+    // hidden window reports is what it shows with.
+    FrameStyle tool = Framed();
+    tool.toolWindow = true;
+    FrameStyle edged = Framed(true);
+    edged.clientEdge = true;
+    int x = 200;
+    for (const FrameStyle& style : {tool, edged}) {
+        SCOPED_TRACE(style.toolWindow ? "tool window" : "client edge");
+        Host& host = NewHost(kYellow);
+        const Rect asked = Rect::FromXYWH(x, 750, 260, 180);
+        x += 400;
+        const WindowId w = Top(asked, &host, style, "new style");
+        const Point origin = Screen(w, {0, 0});
+        const Size client = platform_->GetClientSize(w);
+        EXPECT_GT(origin.y, asked.top);
+        EXPECT_LT(client.height, asked.Height());
+        platform_->Show(w, ShowCommand::NoActivate);
+        ASSERT_TRUE(WaitForPixel(origin, kYellow));
+        RunFor(100);
+        EXPECT_EQ(platform_->GetOuterRect(w), asked);
+        EXPECT_EQ(Screen(w, {0, 0}), origin);
+        EXPECT_EQ(platform_->GetClientSize(w), client);
+        EXPECT_EQ(probe::Pixel(origin.x + client.width - 1, origin.y + client.height - 1), kYellow);
+        EXPECT_NE(probe::Pixel(origin.x - 1, origin.y - 1), kYellow);
+    }
+}
+
 TEST_F(PlatformGuiTest, NewFrameStyleKeepsTheOuterRectangle) {
     Host& host = NewHost(kBlue);
     const Rect asked = Rect::FromXYWH(1000, 400, 300, 200);
