@@ -1,12 +1,14 @@
 // The baseline of the browser benchmark: the least a program needs to do the launcher's work with
 // GTK and WebKitGTK alone.
-//   kestrune-bench-baseline URL
+//   kestrune-bench-baseline [--final-size] URL
 // A borderless 1250 x 870 window, centred, paints the launcher's skin picture (decoded once with
 // GdkPixbuf and kept) tiled behind a 585 x 325 web view placed where the launcher's login browser
 // sits. When the page is about to go to an address holding "client=1", that navigation is
 // cancelled and a second, maximised window opens with a new web view related to the first one (the
 // same web process), loading the address. Closing the second window leaves the first one as it was;
-// closing the first one ends the program.
+// closing the first one ends the program. The game page so loads at the new window's first size;
+// with --final-size its document is let in (its response accepted) only once the window is
+// maximised and the view has its size, as the launcher does.
 #include <gtk/gtk.h>
 #include <webkit2/webkit2.h>
 
@@ -22,6 +24,9 @@ constexpr int kViewLeft = 455, kViewTop = 370, kViewWidth = 585, kViewHeight = 3
 
 GdkPixbuf* g_skin = nullptr;
 GtkWidget* g_game = nullptr;
+bool g_finalSize = false;
+WebKitPolicyDecision* g_heldResponse = nullptr;
+bool g_letIn = false;  // the game window's first document is in
 
 GdkPixbuf* DecodeSkin() {
     const auto bytes = kestrune::resources::LoginBackgroundPicture();
@@ -46,6 +51,37 @@ gboolean OnDraw(GtkWidget*, cairo_t* cr, gpointer) {
     return FALSE;  // the window's own handler draws the view on top
 }
 
+bool GameViewAtFinalSize(GtkWidget* view) {
+    if (g_game == nullptr || !gtk_widget_get_mapped(view)) return false;
+    GdkWindow* window = gtk_widget_get_window(g_game);
+    if (window == nullptr || (gdk_window_get_state(window) & GDK_WINDOW_STATE_MAXIMIZED) == 0) return false;
+    GtkAllocation view_allocation, window_allocation;
+    gtk_widget_get_allocation(view, &view_allocation);
+    gtk_widget_get_allocation(g_game, &window_allocation);
+    return view_allocation.width == window_allocation.width && view_allocation.height == window_allocation.height;
+}
+
+void ReleaseHeldResponse(GtkWidget* view) {
+    if (g_heldResponse == nullptr || !GameViewAtFinalSize(view)) return;
+    webkit_policy_decision_use(g_heldResponse);
+    g_object_unref(g_heldResponse);
+    g_heldResponse = nullptr;
+    g_letIn = true;
+}
+
+gboolean OnGameDecidePolicy(WebKitWebView* view, WebKitPolicyDecision* decision, WebKitPolicyDecisionType type,
+                            gpointer) {
+    if (type != WEBKIT_POLICY_DECISION_TYPE_RESPONSE || g_letIn || g_heldResponse != nullptr) return FALSE;
+    if (!webkit_response_policy_decision_is_main_frame_main_resource(WEBKIT_RESPONSE_POLICY_DECISION(decision)))
+        return FALSE;
+    if (GameViewAtFinalSize(GTK_WIDGET(view))) {
+        g_letIn = true;
+        return FALSE;
+    }
+    g_heldResponse = WEBKIT_POLICY_DECISION(g_object_ref(decision));
+    return TRUE;
+}
+
 void OpenGameWindow(WebKitWebView* related, const char* uri) {
     if (g_game != nullptr) {
         gtk_window_present(GTK_WINDOW(g_game));
@@ -55,9 +91,30 @@ void OpenGameWindow(WebKitWebView* related, const char* uri) {
     gtk_window_set_title(GTK_WINDOW(g_game), "Kestrune微端");
     gtk_window_set_default_size(GTK_WINDOW(g_game), 1024, 768);
     gtk_window_maximize(GTK_WINDOW(g_game));
-    g_signal_connect(g_game, "destroy", G_CALLBACK(+[](GtkWidget*, gpointer) { g_game = nullptr; }), nullptr);
+    g_letIn = false;
+    g_signal_connect(g_game, "destroy", G_CALLBACK(+[](GtkWidget*, gpointer) {
+                         g_game = nullptr;
+                         if (g_heldResponse == nullptr) return;
+                         webkit_policy_decision_ignore(g_heldResponse);
+                         g_object_unref(g_heldResponse);
+                         g_heldResponse = nullptr;
+                     }),
+                     nullptr);
     GtkWidget* view = webkit_web_view_new_with_related_view(related);
     gtk_container_add(GTK_CONTAINER(g_game), view);
+    if (g_finalSize) {
+        // Only the first document waits; once it is in, the view is what it is.
+        g_signal_connect(view, "decide-policy", G_CALLBACK(OnGameDecidePolicy), nullptr);
+        g_signal_connect_after(view, "size-allocate",
+                               G_CALLBACK(+[](GtkWidget* widget, GdkRectangle*, gpointer) { ReleaseHeldResponse(widget); }),
+                               nullptr);
+        g_signal_connect_after(g_game, "window-state-event",
+                               G_CALLBACK(+[](GtkWidget*, GdkEventWindowState*, gpointer data) {
+                                   ReleaseHeldResponse(GTK_WIDGET(data));
+                                   return FALSE;
+                               }),
+                               view);
+    }
     webkit_web_view_load_uri(WEBKIT_WEB_VIEW(view), uri);
     gtk_widget_show_all(g_game);
 }
@@ -77,6 +134,11 @@ gboolean OnDecidePolicy(WebKitWebView* view, WebKitPolicyDecision* decision, Web
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc >= 2 && std::strcmp(argv[1], "--final-size") == 0) {
+        g_finalSize = true;
+        --argc;
+        ++argv;
+    }
     if (argc < 2) return 2;
     setenv("WEBKIT_DISABLE_DMABUF_RENDERER", "1", 0);
     gtk_init(&argc, &argv);

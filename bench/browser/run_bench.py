@@ -223,6 +223,9 @@ def main():
     parser.add_argument("--runs", type=int, default=9)
     parser.add_argument("--timeout", type=float, default=30.0)
     parser.add_argument("--settle", type=float, default=1.0, help="seconds to wait before reading memory")
+    parser.add_argument("--final-size-baseline", action="store_true",
+                        help="also run the baseline whose game page waits for the maximised size, as the "
+                             "launcher's does, and give the ratios against it too")
     parser.add_argument("--first-start", action="store_true",
                         help="every run starts from empty home, cache and data folders (a first start)")
     args = parser.parse_args()
@@ -238,6 +241,8 @@ def main():
 
     url = f"http://127.0.0.1:{args.port}/login.html"
     programs = [("baseline", [args.baseline, url])]
+    if args.final_size_baseline:
+        programs.append(("baseline-final-size", [args.baseline, "--final-size", url]))
     if args.launcher:
         programs.append(("launcher", [args.launcher]))
     results = {name: [] for name, _ in programs}
@@ -281,23 +286,25 @@ def main():
             values = [r[key] for r in runs if r[key] is not None]
             if values:
                 print(f"  {key:17s} {spread(values)}")
-    if results.get("launcher") and results.get("baseline"):
-        print("launcher / baseline")
+    for base in [name for name, _ in programs if name != "launcher"]:
+        if not results.get("launcher") or not results.get(base):
+            continue
+        both = [r for r in rounds if "launcher" in r and base in r]
+        print(f"launcher / {base}")
         for key in ["start->ready ms", "handoff ms", "to request ms", "cpu to ready ms", "rss kB", "peak kB"]:
             lvalues = [r[key] for r in results["launcher"] if r[key] is not None]
-            bvalues = [r[key] for r in results["baseline"] if r[key] is not None]
-            pairs = [r["launcher"][key] / r["baseline"][key] for r in rounds
-                     if "launcher" in r and "baseline" in r and r["launcher"][key] is not None and r["baseline"][key]]
+            bvalues = [r[key] for r in results[base] if r[key] is not None]
+            pairs = [r["launcher"][key] / r[base][key] for r in both if r["launcher"][key] is not None and r[base][key]]
             if not lvalues or not bvalues or not pairs:
                 continue
             lm, bm = statistics.median(lvalues), statistics.median(bvalues)
             print(f"  {key:17s} ratio of medians {lm / bm:.3f}; per round median {statistics.median(pairs):.3f} "
                   f"min-max {min(pairs):.3f}-{max(pairs):.3f}")
         for key in ["rss kB", "anon kB", "peak kB", "closed kB"]:
-            diffs = [(r["launcher"][key] - r["baseline"][key]) / 1024.0 for r in rounds
-                     if "launcher" in r and "baseline" in r and r["launcher"][key] >= 0 and r["baseline"][key] >= 0]
+            diffs = [(r["launcher"][key] - r[base][key]) / 1024.0 for r in both
+                     if r["launcher"][key] >= 0 and r[base][key] >= 0]
             if diffs:
-                print(f"  {key:17s} launcher - baseline: median {statistics.median(diffs):+.1f} MiB "
+                print(f"  {key:17s} launcher - {base}: median {statistics.median(diffs):+.1f} MiB "
                       f"min-max {min(diffs):+.1f}-{max(diffs):+.1f} MiB")
     return 0 if any(results.values()) else 1
 
