@@ -22,7 +22,9 @@ namespace kestrune::platform::gtk {
 // put into the parent's container at `rect` (parent client coordinates) and shown; Platform::Move,
 // Resize, Show, Destroy and FirstChild then work on it like on any child window. `host` (may be
 // null) receives Destroyed() when the window goes. The table holds a reference on the widget until
-// then; destroying the parent destroys it. Returns 0 when `parent` is unknown or a pseudo window.
+// then; destroying the parent destroys it. The widget is taken to draw every pixel of its
+// rectangle: the parent does not paint what it covers. Returns 0 when `parent` is unknown or a
+// pseudo window.
 WindowId RegisterWidgetWindow(GtkWidget* widget, WindowId parent, const Rect& rect = {},
                               WindowHost* host = nullptr);
 
