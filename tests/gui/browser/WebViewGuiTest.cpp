@@ -680,6 +680,20 @@ TEST_F(WebViewGuiTest, F5AndControlRLoadThePageAgain) {
 // A window that keeps its box and the view in it at its client size, as the game window does.
 class FollowingWindow : public WindowHost {
 public:
+    // A resizable framed window, still hidden, with its box shown and a view in the box reporting to
+    // `pageHost`.
+    std::unique_ptr<WebView> Open(const std::string& title, WebViewHost* pageHost) {
+        TopLevelParams params;
+        params.title = title;
+        params.style.frame = params.style.caption = params.style.resizable = params.style.maximizeBox = true;
+        params.outer = Rect::FromXYWH(60, 60, 500, 300);
+        top = Current().CreateTopLevel(params, this);
+        box = Current().CreateChild(top, Rect{0, 0, 480, 260}, nullptr);
+        Current().Show(box, ShowCommand::NoActivate);
+        std::unique_ptr<WebView> made = Current().CreateWebView(box, Rect{0, 0, 480, 260}, pageHost);
+        if (made) view = made->Window();
+        return made;
+    }
     void Resized() override {
         if (!Current().Exists(top)) return;
         const Size client = Current().GetClientSize(top);
@@ -694,17 +708,9 @@ TEST_F(WebViewGuiTest, FirstPageOfAViewMadeBeforeItsWindowShowsSeesTheFinalViewp
     for (int round = 0; round < 10; ++round) {
         SCOPED_TRACE(round);
         FollowingWindow host;
-        TopLevelParams params;
-        params.title = "viewport";
-        params.style.frame = params.style.caption = params.style.resizable = params.style.maximizeBox = true;
-        params.outer = Rect::FromXYWH(60, 60, 500, 300);
-        host.top = platform_->CreateTopLevel(params, &host);
-        host.box = platform_->CreateChild(host.top, Rect{0, 0, 480, 260}, nullptr);
-        platform_->Show(host.box, ShowCommand::NoActivate);
         RecordingHost pageHost;
-        std::unique_ptr<WebView> view = platform_->CreateWebView(host.box, Rect{0, 0, 480, 260}, &pageHost);
+        std::unique_ptr<WebView> view = host.Open("viewport", &pageHost);
         ASSERT_TRUE(view);
-        host.view = view->Window();
         // Asked for while the window is still hidden, like the pages of windows being loaded, with
         // the rest of the window's creation taking a moment (longer, at times, than the page).
         view->Navigate(page);
@@ -793,17 +799,9 @@ TEST_F(WebViewGuiTest, FirstPageIsAskedForAtOnceAndLetInAtTheFinalSize) {
     ASSERT_FALSE(server.Base().empty());
     const std::string page = server.Base() + "page.html";
     FollowingWindow host;
-    TopLevelParams params;
-    params.title = "early request";
-    params.style.frame = params.style.caption = params.style.resizable = params.style.maximizeBox = true;
-    params.outer = Rect::FromXYWH(60, 60, 500, 300);
-    host.top = platform_->CreateTopLevel(params, &host);
-    host.box = platform_->CreateChild(host.top, Rect{0, 0, 480, 260}, nullptr);
-    platform_->Show(host.box, ShowCommand::NoActivate);
     RecordingHost pageHost;
-    std::unique_ptr<WebView> view = platform_->CreateWebView(host.box, Rect{0, 0, 480, 260}, &pageHost);
+    std::unique_ptr<WebView> view = host.Open("early request", &pageHost);
     ASSERT_TRUE(view);
-    host.view = view->Window();
     view->Navigate(page);
     EXPECT_TRUE(RunUntil([&] { return server.PageRequests() == 1; }, 5000));
     RunUntil([] { return false; }, 300);
