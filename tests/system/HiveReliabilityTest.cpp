@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "services/RegistryHive.h"
+#include "tests/support/FileContents.h"
 
 namespace {
 
@@ -31,12 +32,7 @@ constexpr char kEmulationKey[] =
 constexpr char kGpuKey[] =
     "HKEY_CURRENT_USER\\Software\\Microsoft\\Internet Explorer\\Main\\FeatureControl\\FEATURE_GPU_RENDERING";
 
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
+using kestrune::testing::ReadFile;
 
 struct Child {
     pid_t pid = -1;

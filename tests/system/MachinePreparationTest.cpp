@@ -21,18 +21,14 @@
 #include "services/Path.h"
 #include "services/Registry.h"
 #include "tests/support/FakePlatform.h"
+#include "tests/support/FileContents.h"
 
 namespace kestrune {
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
+using kestrune::testing::ReadFile;
 
 // The Linux services with the desktop folder moved into the test's directory (the XDG folders are
 // fixed for the whole process once read).

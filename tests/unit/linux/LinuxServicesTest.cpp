@@ -26,6 +26,7 @@
 #include "services/Registry.h"
 #include "services/Shortcut.h"
 #include "services/SpecialFolder.h"
+#include "tests/support/FileContents.h"
 
 extern char** environ;
 
@@ -35,14 +36,8 @@ namespace {
 namespace fs = std::filesystem;
 using platform::RegistryRoot;
 
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
-void WriteFile(const fs::path& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
+using kestrune::testing::ReadFile;
+using kestrune::testing::WriteFile;
 
 // Sets an environment variable for the lifetime of the object.
 class ScopedEnv {

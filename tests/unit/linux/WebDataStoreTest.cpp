@@ -14,22 +14,15 @@
 #include <vector>
 
 #include "platform/linux/WebDataStore.h"
+#include "tests/support/FileContents.h"
 
 namespace kestrune::platform {
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
-void WriteFile(const fs::path& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-}
+using kestrune::testing::ReadFile;
+using kestrune::testing::WriteFile;
 
 unsigned Mode(const fs::path& path) {
     struct stat info {};
