@@ -666,17 +666,12 @@ void GtkPlatformImpl::ApplyShape(const Window& w) {
         return;
     }
     SettleFrame(w);  // the outline sits where the frame leaves the client area
-    cairo_region_t* region = cairo_region_create();
-    for (const Rect& r : w.shape->Rects()) {
-        if (r.Empty()) continue;
-        const cairo_rectangle_int_t rect{r.left, r.top, r.Width(), r.Height()};
-        cairo_region_union_rectangle(region, &rect);
-    }
+    OwnedRegion region;
+    for (const Rect& r : w.shape->Rects()) region.Add(r);
     const int dx = IsTop(w) ? -w.frame.left : 0;
     const int dy = IsTop(w) ? -w.frame.top : 0;
-    gdk_window_shape_combine_region(gdkWindow, region, dx, dy);
-    gdk_window_input_shape_combine_region(gdkWindow, region, dx, dy);
-    cairo_region_destroy(region);
+    gdk_window_shape_combine_region(gdkWindow, region.get(), dx, dy);
+    gdk_window_input_shape_combine_region(gdkWindow, region.get(), dx, dy);
 }
 
 void GtkPlatformImpl::OnRealize(WindowId id) {
