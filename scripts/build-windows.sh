@@ -9,17 +9,7 @@ set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-"$root/build-win-dist"}
 case $build in /*) ;; *) build=$(pwd)/$build ;; esac
-if [ "${KESTRUNE_SKIP_INSTALL:-0}" != 1 ]; then
-    "$root/scripts/install-deps.sh" --windows
-fi
-
-launcher=""
-if command -v ccache >/dev/null 2>&1; then
-    launcher="-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache"
-fi
-# shellcheck disable=SC2086
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-i686-w64-mingw32.cmake" $launcher ${KESTRUNE_CMAKE_OPTIONS:-}
+"$root/scripts/configure-windows.sh" "$build" -DCMAKE_BUILD_TYPE=Release
 # The packages are made afresh, so that only this version's are handed out.
 rm -rf "$build/dist/windows"
 cmake --build "$build" -j"${KESTRUNE_JOBS:-$(nproc)}" --target kestrune kestrune_windows_packages

@@ -10,17 +10,7 @@ set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-"$root/build-win"}
 case $build in /*) ;; *) build=$(pwd)/$build ;; esac
-if [ "${KESTRUNE_SKIP_INSTALL:-0}" != 1 ]; then
-    "$root/scripts/install-deps.sh" --windows
-fi
-
-launcher=""
-if command -v ccache >/dev/null 2>&1; then
-    launcher="-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache"
-fi
-# shellcheck disable=SC2086
-cmake -S "$root" -B "$build" -G Ninja \
-    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-i686-w64-mingw32.cmake" $launcher ${KESTRUNE_CMAKE_OPTIONS:-}
+"$root/scripts/configure-windows.sh" "$build"
 cmake --build "$build" -j"${KESTRUNE_JOBS:-$(nproc)}"
 
 # The Chinese test texts need a locale that can show them; GBK and UTF-8 Chinese give code page 936.
