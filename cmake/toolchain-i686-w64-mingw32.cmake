@@ -1,28 +1,5 @@
-# Cross-building for 32-bit Windows with mingw-w64 (Debian's i686 packages):
+# Cross-building the shipped program for 32-bit Windows with mingw-w64 (Debian's i686 packages):
 #   cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-w64-mingw32.cmake
-# The -posix compilers use the POSIX thread model (std::thread, std::mutex); the plain names are the
-# win32 model. Programs link the runtime statically, so each .exe imports only system DLLs, and run
-# under Wine for ctest.
-set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
-
 set(KESTRUNE_MINGW_TRIPLET i686-w64-mingw32)
-set(CMAKE_C_COMPILER ${KESTRUNE_MINGW_TRIPLET}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${KESTRUNE_MINGW_TRIPLET}-g++-posix)
-set(CMAKE_RC_COMPILER ${KESTRUNE_MINGW_TRIPLET}-windres)
-
-# Libraries, headers and packages come from the target's tree only; programs from the build machine.
-set(CMAKE_FIND_ROOT_PATH /usr/${KESTRUNE_MINGW_TRIPLET})
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
-set(ZLIB_USE_STATIC_LIBS ON)
-
-# Test programs (and gtest's discovery) run through Wine.
-find_program(KESTRUNE_WINE wine)
-if(KESTRUNE_WINE)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${KESTRUNE_WINE})
-endif()
+include(${CMAKE_CURRENT_LIST_DIR}/MingwToolchain.cmake)

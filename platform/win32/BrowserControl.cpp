@@ -13,12 +13,11 @@
 #include "platform/win32/BrowserEventSink.h"
 #include "platform/win32/ComPtr.h"
 #include "platform/win32/WideText.h"
+#include "platform/win32/WindowHandle.h"
 
 namespace kestrune::platform::win32 {
 
 namespace {
-
-WindowId IdOf(HWND window) { return static_cast<WindowId>(reinterpret_cast<std::uintptr_t>(window)); }
 
 void OpenInDefaultBrowser(const std::string& url) {
     ::ShellExecuteW(nullptr, L"open", Widen(url).c_str(), nullptr, nullptr, SW_SHOWNORMAL);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/win32/SystemLibrary.h"
+#include "platform/win32/WindowHandle.h"
 
 namespace kestrune::platform::win32 {
 
@@ -42,8 +43,6 @@ std::vector<Frame>& Running() {
     static std::vector<Frame> frames;
     return frames;
 }
-
-WindowId IdOf(HWND window) { return static_cast<WindowId>(reinterpret_cast<std::uintptr_t>(window)); }
 
 LRESULT RunLevel(HWND window, std::size_t level, UINT message, WPARAM wParam, LPARAM lParam);
 

@@ -1,7 +1,7 @@
 // The Win32 backend's own state: the table of the program's windows and the Platform
 // implementation. Only the files of platform/win32/ that make up the windowing backend include this.
 //
-// Window ids are the window handles themselves. The table holds what the system does not keep for
+// Window ids are the window handles themselves (platform/win32/WindowHandle.h). The table holds what the system does not keep for
 // us (host, backing store, outline, pointer); everything the system does keep (geometry, show
 // state, enabled state, parents and z-order) is asked from it, so foreign windows of our thread
 // (the browser control's) work with the same calls.
@@ -20,6 +20,7 @@
 
 #include "platform/Platform.h"
 #include "platform/win32/Win32Gdi.h"
+#include "platform/win32/WindowHandle.h"
 
 namespace kestrune::platform::win32 {
 
@@ -44,9 +45,6 @@ struct Window {
     bool lastMinimized = false;
     bool lastMaximized = false;
 };
-
-inline WindowId IdOf(HWND hwnd) { return static_cast<WindowId>(reinterpret_cast<std::uintptr_t>(hwnd)); }
-inline HWND HwndOf(WindowId id) { return reinterpret_cast<HWND>(static_cast<std::uintptr_t>(id)); }
 
 inline constexpr const wchar_t* kTopLevelClass = L"KestruneWindow";
 inline constexpr const wchar_t* kChildClass = L"KestruneChild";

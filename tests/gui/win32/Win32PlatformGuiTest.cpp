@@ -19,6 +19,7 @@
 #include "platform/win32/Win32Platform.h"
 #include "platform/win32/Win32PlatformImpl.h"
 #include "platform/win32/Win32Region.h"
+#include "platform/win32/WindowHandle.h"
 
 namespace kestrune::platform {
 
@@ -32,8 +33,8 @@ constexpr Colour kRed = 0x000000FF;
 constexpr Colour kGreen = 0x0000FF00;
 constexpr Colour kBlue = 0x00FF0000;
 
-HWND H(WindowId id) { return reinterpret_cast<HWND>(static_cast<std::uintptr_t>(id)); }
-WindowId Id(HWND hwnd) { return static_cast<WindowId>(reinterpret_cast<std::uintptr_t>(hwnd)); }
+HWND H(WindowId id) { return win32::HwndOf(id); }
+WindowId Id(HWND hwnd) { return win32::IdOf(hwnd); }
 
 // Fills its client area with one colour and records what happens to it.
 class Host : public WindowHost {

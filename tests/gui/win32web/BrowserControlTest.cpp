@@ -13,6 +13,7 @@
 
 #include "platform/win32/BrowserControl.h"
 #include "platform/win32/OleApartment.h"
+#include "platform/win32/WindowHandle.h"
 
 namespace kestrune::platform::win32 {
 namespace {
@@ -91,7 +92,7 @@ protected:
 
 TEST_F(BrowserControlTest, ItsOwnWindowIsTheBoxsChildWithTheControlsIdCoveringTheGivenRectangle) {
     Open(Rect{0, 0, 640, 480});
-    HWND window = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(view->Window()));
+    HWND window = HwndOf(view->Window());
     ASSERT_TRUE(::IsWindow(window));
     EXPECT_EQ(::GetAncestor(window, GA_PARENT), box);
     EXPECT_EQ(::GetWindow(box, GW_CHILD), window);
@@ -149,7 +150,7 @@ TEST_F(BrowserControlTest, ACancelledNavigationNeverReachesTheServer) {
 TEST_F(BrowserControlTest, ItsDocumentViewFollowsWhenTheBoxResizesItsWindow) {
     Open();
     view->Navigate(server.Url("/resize.html"));
-    HWND window = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(view->Window()));
+    HWND window = HwndOf(view->Window());
     ASSERT_TRUE(PumpUntil([&] { return ::GetWindow(window, GW_CHILD) != nullptr; }, 10000));
     HWND document = ::GetWindow(window, GW_CHILD);
     // As the box does when its own size changes: the control's window only, without re-ordering.

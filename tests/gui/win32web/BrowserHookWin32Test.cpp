@@ -14,6 +14,7 @@
 #include "platform/WebView.h"
 #include "platform/win32/OleApartment.h"
 #include "platform/win32/Win32Platform.h"
+#include "platform/win32/WindowHandle.h"
 
 namespace kestrune::browser {
 namespace {
@@ -36,8 +37,8 @@ LRESULT CALLBACK PageProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
     return ::DefWindowProcW(window, message, wParam, lParam);
 }
 
-HWND AsHwnd(WindowId id) { return reinterpret_cast<HWND>(static_cast<std::uintptr_t>(id)); }
-WindowId AsId(HWND hwnd) { return static_cast<WindowId>(reinterpret_cast<std::uintptr_t>(hwnd)); }
+HWND AsHwnd(WindowId id) { return platform::win32::HwndOf(id); }
+WindowId AsId(HWND hwnd) { return platform::win32::IdOf(hwnd); }
 
 struct QuietHost : platform::WebViewHost {
     bool BeforeNavigate(const std::string&) override { return true; }

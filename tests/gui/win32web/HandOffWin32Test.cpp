@@ -30,6 +30,7 @@
 #include "platform/win32/BrowserControl.h"
 #include "platform/win32/OleApartment.h"
 #include "platform/win32/Win32Platform.h"
+#include "platform/win32/WindowHandle.h"
 
 namespace kestrune {
 namespace {
@@ -38,7 +39,7 @@ using platform::win32::Bstr;
 using platform::win32::ComPtr;
 
 HWND HandleOf(std::uint32_t formId, std::uint32_t unitId) {
-    return reinterpret_cast<HWND>(static_cast<std::uintptr_t>(forms::GetUnitHandle(formId, unitId)));
+    return platform::win32::HwndOf(forms::GetUnitHandle(formId, unitId));
 }
 
 RECT WindowRectOf(HWND window) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/win32/ProcedureSlot.h"
+#include "platform/win32/WindowHandle.h"
 
 #include <string>
 #include <vector>
@@ -43,7 +44,7 @@ WNDPROC g_foreignPrevious = nullptr;
 std::vector<WindowId> g_idsSeen;
 
 std::intptr_t FirstProc(WindowId window, std::uint32_t message, std::intptr_t wParam, std::intptr_t lParam) {
-    HWND hwnd = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(window));
+    HWND hwnd = HwndOf(window);
     if (message == WM_USER + 1) {
         g_log.push_back("first");
         g_idsSeen.push_back(window);
@@ -54,7 +55,7 @@ std::intptr_t FirstProc(WindowId window, std::uint32_t message, std::intptr_t wP
 }
 
 std::intptr_t SecondProc(WindowId window, std::uint32_t message, std::intptr_t wParam, std::intptr_t lParam) {
-    HWND hwnd = reinterpret_cast<HWND>(static_cast<std::uintptr_t>(window));
+    HWND hwnd = HwndOf(window);
     if (message == WM_USER + 1) g_log.push_back("second");
     return CallReplacedWindowProc(g_secondPrevious, hwnd, message, wParam, lParam);
 }
