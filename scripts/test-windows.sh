@@ -50,7 +50,7 @@ if [ "$mode" = normal ]; then
     banner="normal mode: the 32-bit build's tests run under 32-bit Wine, because $why"
     test_build=$build
 else
-    banner="fallback mode: the 32-bit programs are built and checked but not run; the tests run from a 64-bit build under 64-bit Wine, because $why"
+    banner="fallback mode: the 32-bit kestrune.exe is built and checked but not run; the tests run from a 64-bit build under 64-bit Wine, because $why"
     test_build=$build-x86_64
 fi
 echo "test-windows: $banner"

@@ -1,5 +1,5 @@
 // Window handles crossing the seam as 32-bit ids, in the shipped 32-bit build and in the 64-bit test
-// build alike.
+// build alike. (Real windows cross it in every GUI test of the Windows suite.)
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -20,15 +20,6 @@ TEST(WindowHandle, IdsKeepTheLow32BitsAndHandlesComeBackSignExtended) {
         EXPECT_EQ(reinterpret_cast<std::uintptr_t>(rebuilt), static_cast<std::uintptr_t>(high));
     }
     EXPECT_EQ(HwndOf(0x00010002u), reinterpret_cast<HWND>(static_cast<std::uintptr_t>(0x00010002u)));
-}
-
-TEST(WindowHandle, ASystemWindowSurvivesTheRoundTrip) {
-    HWND window = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
-                                    ::GetModuleHandleW(nullptr), nullptr);
-    ASSERT_NE(window, nullptr);
-    EXPECT_EQ(HwndOf(IdOf(window)), window);
-    EXPECT_TRUE(::IsWindow(HwndOf(IdOf(window))));
-    ::DestroyWindow(window);
 }
 
 }  // namespace
