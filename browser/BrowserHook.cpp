@@ -23,6 +23,35 @@ std::map<platform::WindowId, platform::WindowId>& PageOwners() {
     static std::map<platform::WindowId, platform::WindowId> owners;
     return owners;
 }
+void StopTimer(HookSlot& slot);
+
+// Each hooked page's replaced procedure (two pages of one box can be hooked at once).
+std::map<platform::WindowId, platform::WindowProc>& PageProcs() {
+    static std::map<platform::WindowId, platform::WindowProc> procs;
+    return procs;
+}
+
+// Pages whose destruction has begun: their last messages still go to the procedure the hook replaced.
+std::map<platform::WindowId, platform::WindowProc>& RetiredPages() {
+    static std::map<platform::WindowId, platform::WindowProc> retired;
+    return retired;
+}
+
+// Forgets boxes and retired pages whose windows are gone, so that nothing of them stays behind
+// (a box whose page was never hooked has no timer to clear its slot).
+void SweepGone() {
+    platform::Platform& os = platform::Current();
+    for (auto it = Slots().begin(); it != Slots().end();) {
+        if (os.Exists(it->first)) {
+            ++it;
+            continue;
+        }
+        StopTimer(it->second);
+        it = Slots().erase(it);
+    }
+    for (auto it = RetiredPages().begin(); it != RetiredPages().end();)
+        it = os.Exists(it->first) ? std::next(it) : RetiredPages().erase(it);
+}
 
 void StopTimer(HookSlot& slot) {
     if (slot.timerId == 0) return;
@@ -38,6 +67,7 @@ void Hook(platform::WindowId host, HookSlot& slot, platform::WindowId page) {
     slot.hooked = true;
     slot.page = page;
     PageOwners()[page] = host;
+    PageProcs()[page] = slot.previousProc;
     StopTimer(slot);
 }
 
@@ -75,9 +105,13 @@ platform::WindowId FindPageWindow(platform::WindowId host) {
 
 bool InstallBrowserHook(platform::WindowId host) {
     if (host == 0) return false;
+    SweepGone();
+    if (!platform::Current().Exists(host)) return false;
     HookSlot& slot = Slots()[host];
-    if (slot.hooked) return false;
     const platform::WindowId page = FindPageWindow(host);
+    // A hooked box whose first page window is now another live window (the control may keep an
+    // old document's window while it shows a new one) gets that one hooked as well.
+    if (slot.hooked && (page == 0 || page == slot.page || IsPageHooked(page))) return false;
     if (page == 0) return false;
     Hook(host, slot, page);
     return true;
@@ -87,23 +121,31 @@ std::intptr_t BrowserHookProc(platform::WindowId window, std::uint32_t message, 
                               std::intptr_t lParam) {
     if (message == platform::kMessageContextMenu || message == platform::kMessageRightButtonUp) return 1;
 
+    platform::WindowProc previous = nullptr;
     auto owner = PageOwners().find(window);
-    if (owner == PageOwners().end()) return 0;  // not a page this hook knows: nothing to pass on to
-    auto slotIt = Slots().find(owner->second);
-    if (slotIt == Slots().end()) return 0;
-    HookSlot& slot = slotIt->second;
-    const platform::WindowProc previous = slot.previousProc;
-    if (message == platform::kMessageDestroy) {
-        const platform::WindowId host = owner->second;
-        PageOwners().erase(owner);
-        if (slot.page == window) {
-            slot.hooked = false;
-            slot.page = 0;
-            slot.previousProc = nullptr;
-            StartRehookTimer(host, slot);
+    if (owner != PageOwners().end()) {
+        auto slotIt = Slots().find(owner->second);
+        HookSlot* slot = slotIt != Slots().end() ? &slotIt->second : nullptr;
+        auto own = PageProcs().find(window);
+        previous = own != PageProcs().end() ? own->second : nullptr;
+        if (message == platform::kMessageDestroy) {
+            const platform::WindowId host = owner->second;
+            PageOwners().erase(owner);
+            PageProcs().erase(window);
+            // WM_NCDESTROY and whatever else comes before the end still reach the replaced procedure.
+            if (previous != nullptr) RetiredPages()[window] = previous;
+            if (slot != nullptr && slot->page == window) {
+                slot->hooked = false;
+                slot->page = 0;
+                slot->previousProc = nullptr;
+                StartRehookTimer(host, *slot);
+            }
         }
+    } else if (auto retired = RetiredPages().find(window); retired != RetiredPages().end()) {
+        previous = retired->second;
+        if (message == platform::kMessageNcDestroy) RetiredPages().erase(retired);
     }
-    if (previous == nullptr) return 0;
+    if (previous == nullptr) return 0;  // not a page this hook knows: nothing to pass on to
     return platform::Current().CallWindowProc(previous, window, message, wParam, lParam);
 }
 
@@ -119,6 +161,8 @@ void ResetBrowserHooks() {
     for (auto& [host, slot] : Slots()) StopTimer(slot);
     Slots().clear();
     PageOwners().clear();
+    PageProcs().clear();
+    RetiredPages().clear();
 }
 
 }  // namespace kestrune::browser

@@ -144,10 +144,8 @@ void HtmlViewer::FitView() {
     const platform::WindowId window = view_->Window();
     if (!os.Exists(window)) return;
     const platform::Size client = os.GetClientSize(box_);
-    if (os.GetOuterRect(window) != platform::Rect{0, 0, client.width, client.height}) {
-        os.Move(window, {0, 0});
-        os.Resize(window, client);
-    }
+    const platform::Rect wanted{0, 0, client.width, client.height};
+    if (os.GetOuterRect(window) != wanted) view_->Place(wanted);
 }
 
 void HtmlViewer::Resized() { FitView(); }
@@ -157,6 +155,9 @@ void HtmlViewer::FocusIn() {
     const platform::WindowId window = view_->Window();
     if (platform::Current().Exists(window)) platform::Current().SetFocus(window);
 }
+
+// The view goes while its windows still exist, as an embedded object expects to be closed.
+void HtmlViewer::Destroying() { view_.reset(); }
 
 void HtmlViewer::Destroyed() {
     *alive_ = false;

@@ -89,6 +89,7 @@ private:
     void Paint(const platform::PixelView& target, const platform::Rect& dirty) override;
     void Resized() override;
     void FocusIn() override;
+    void Destroying() override;
     void Destroyed() override;
 
     // ---- platform::WebViewHost

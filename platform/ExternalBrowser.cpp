@@ -76,4 +76,28 @@ bool LaunchGate::Admit(std::uint64_t gesture, Clock::time_point now) {
     return true;
 }
 
+ExternalLaunchRule::Decision ExternalLaunchRule::Consider(const std::string& address, bool fromGesture,
+                                                      UriSplitter split, LaunchGate::Clock::time_point now) {
+    Decision decision;
+    const ExternalAddressCheck check = CheckExternalAddress(address, split);
+    if (check.verdict != ExternalAddressVerdict::kWebAddress) {
+        decision.outcome = Outcome::kRefusedAddress;
+        decision.refusal = "new window not opened: " + DescribeRefusal(check);
+        return decision;
+    }
+    decision.outcome = gate_.Admit(fromGesture ? gestures_ : 0, now) ? Outcome::kLaunch : Outcome::kRefusedByGate;
+    return decision;
+}
+
+std::string ExternalLaunchRule::GateRefusalLogLine(std::uint64_t unlogged) const {
+    return std::to_string(unlogged) + " request(s) to open the user's browser refused (at most one per click and " +
+           std::to_string(kMaxLaunchesPerWindow) + " in " + std::to_string(kLaunchWindow.count()) + " s); " +
+           std::to_string(gate_.Refused()) + " in all";
+}
+
+ExternalLaunchRule& ProcessExternalLaunchRule() {
+    static ExternalLaunchRule rule;
+    return rule;
+}
+
 }  // namespace kestrune::platform

@@ -68,4 +68,36 @@ private:
     std::uint64_t refused_ = 0;
 };
 
+// The whole decision on a new-window address that a box's handler let through, the same on every
+// backend: the address check, then the gate. The backend tells it of the user's presses and keys
+// (NoteGesture), says whether a request came from one, and carries out a launch off its loop.
+class ExternalLaunchRule {
+public:
+    enum class Outcome {
+        kLaunch,          // hand the address to the user's browser
+        kRefusedAddress,  // not a web address: log `refusal`
+        kRefusedByGate,   // too many, or no gesture: count it (LogLineForGateRefusals)
+    };
+    struct Decision {
+        Outcome outcome = Outcome::kRefusedAddress;
+        std::string refusal;
+    };
+
+    void NoteGesture() { ++gestures_; }
+    Decision Consider(const std::string& address, bool fromGesture, UriSplitter split, LaunchGate::Clock::time_point now);
+    // The log line for `unlogged` gate refusals since the last one (backends log at most once a second).
+    std::string GateRefusalLogLine(std::uint64_t unlogged) const;
+
+private:
+    std::uint64_t gestures_ = 0;
+    LaunchGate gate_;
+};
+
+// The rule every box of the process shares: one page cannot get around the gate through another box.
+ExternalLaunchRule& ProcessExternalLaunchRule();
+
+// The backend's URI parser, one that splits by the URI grammar (GLib's on Linux, the system's URI
+// object on Windows).
+std::optional<UriParts> SplitUriWithSystemParser(const std::string& address);
+
 }  // namespace kestrune::platform

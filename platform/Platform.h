@@ -51,6 +51,9 @@ public:
     virtual void Resized() {}          // any size change, minimise and maximise included
     virtual void FocusIn() {}
     virtual void Posted(std::uint32_t code) { (void)code; }
+    // The native window is being destroyed and its child windows still exist (Windows: WM_DESTROY).
+    // A host that holds an embedded object in the window lets it go here, while its windows are alive.
+    virtual void Destroying() {}
     // The native window is gone (children are destroyed before their parent). Last call on the host.
     virtual void Destroyed() {}
 };
@@ -83,6 +86,7 @@ enum class ShowCommand { Hide, Normal, NoActivate, Minimized, Maximized, Restore
 // Neutral message numbers for windows whose procedure slot can be replaced (page windows below a web view).
 enum WindowMessage : std::uint32_t {
     kMessageDestroy = 0x0002,
+    kMessageNcDestroy = 0x0082,  // the very last message (Windows); GTK's page windows end at kMessageDestroy
     kMessageContextMenu = 0x007B,
     kMessageRightButtonDown = 0x0204,
     kMessageRightButtonUp = 0x0205,

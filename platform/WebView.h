@@ -49,6 +49,13 @@ public:
     virtual bool Silent() const = 0;
     virtual void SetTextZoom(int level) = 0;  // 0 smallest .. 4 largest, 2 normal
     virtual void SetMode(const WebViewMode& mode) = 0;
+    // Puts the view's window at `rect` (its parent's client coordinates). A backend whose view is an
+    // embedded object with its own idea of its rectangle tells it there too.
+    virtual void Place(const Rect& rect) {
+        Platform& os = Current();
+        os.Move(Window(), {rect.left, rect.top});
+        os.Resize(Window(), {rect.Width(), rect.Height()});
+    }
 };
 
 }  // namespace kestrune::platform

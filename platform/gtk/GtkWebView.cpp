@@ -14,7 +14,6 @@
 #include "platform/PageRecovery.h"
 #include "platform/gtk/GtkBackend.h"
 #include "platform/gtk/GtkWebContext.h"
-#include "platform/linux/GlibUri.h"
 
 namespace kestrune::platform::gtk {
 
@@ -66,18 +65,6 @@ bool FrameAddress(WebKitJavascriptResult* result, std::string& address) {
     return true;
 }
 
-// Presses and keys of the user's in any web view, counted: a new-window request made while the
-// page handles one of them carries its number (see LaunchGate).
-std::uint64_t& GestureCount() {
-    static std::uint64_t count = 0;
-    return count;
-}
-
-LaunchGate& BrowserLaunchGate() {
-    static LaunchGate gate;
-    return gate;
-}
-
 // Refused launches are counted and logged once a second at most, however fast a page asks.
 struct RefusedLaunches {
     std::uint64_t unlogged = 0;
@@ -90,11 +77,7 @@ RefusedLaunches& Refusals() {
 
 gboolean LogRefusedLaunches(gpointer) {
     RefusedLaunches& r = Refusals();
-    g_printerr("kestrune: %llu request(s) to open the user's browser refused (at most one per click and %d in %lld s); "
-               "%llu in all\n",
-               static_cast<unsigned long long>(r.unlogged), kMaxLaunchesPerWindow,
-               static_cast<long long>(kLaunchWindow.count()),
-               static_cast<unsigned long long>(BrowserLaunchGate().Refused()));
+    g_printerr("kestrune: %s\n", ProcessExternalLaunchRule().GateRefusalLogLine(r.unlogged).c_str());
     r.unlogged = 0;
     r.source = 0;
     return G_SOURCE_REMOVE;
@@ -132,12 +115,13 @@ void OnUserBrowserLaunched(GObject*, GAsyncResult* result, gpointer) {
 // Hands a new-window address the page's handler let through to the user's own browser, if it is a
 // web address and the page has not had its share of launches.
 void OpenInUserBrowser(const std::string& uri, bool userGesture) {
-    const ExternalAddressCheck check = CheckExternalAddress(uri, &SplitUriWithGlib);
-    if (check.verdict != ExternalAddressVerdict::kWebAddress) {
-        if (!uri.empty()) g_printerr("kestrune: new window not opened: %s\n", DescribeRefusal(check).c_str());
+    const ExternalLaunchRule::Decision decision =
+        ProcessExternalLaunchRule().Consider(uri, userGesture, &SplitUriWithSystemParser, std::chrono::steady_clock::now());
+    if (decision.outcome == ExternalLaunchRule::Outcome::kRefusedAddress) {
+        if (!uri.empty()) g_printerr("kestrune: %s\n", decision.refusal.c_str());
         return;
     }
-    if (!BrowserLaunchGate().Admit(userGesture ? GestureCount() : 0, std::chrono::steady_clock::now())) {
+    if (decision.outcome == ExternalLaunchRule::Outcome::kRefusedByGate) {
         NoteRefusedLaunch();
         return;
     }
@@ -644,7 +628,7 @@ void GtkWebView::OnMouseTarget(WebKitWebView*, WebKitHitTestResult* hit, guint, 
 
 gboolean GtkWebView::OnButton(GtkWidget*, GdkEventButton* event, gpointer data) {
     auto* self = static_cast<GtkWebView*>(data);
-    if (event->type == GDK_BUTTON_PRESS) ++GestureCount();
+    if (event->type == GDK_BUTTON_PRESS) ProcessExternalLaunchRule().NoteGesture();
     if (event->button != 3) return FALSE;
     if (event->type == GDK_BUTTON_RELEASE)
         return self->PageSwallows(kMessageRightButtonUp) ? TRUE : FALSE;  // swallowed: WebKit never sees it
@@ -654,7 +638,7 @@ gboolean GtkWebView::OnButton(GtkWidget*, GdkEventButton* event, gpointer data) 
 
 gboolean GtkWebView::OnKey(GtkWidget*, GdkEventKey* event, gpointer data) {
     auto* self = static_cast<GtkWebView*>(data);
-    ++GestureCount();
+    ProcessExternalLaunchRule().NoteGesture();
     // F5 and Ctrl+R load the box's page again, as the platform's browser control does.
     if (event->keyval == GDK_KEY_F5 ||
         ((event->state & GDK_CONTROL_MASK) != 0 && (event->keyval == GDK_KEY_r || event->keyval == GDK_KEY_R))) {

@@ -4,24 +4,23 @@
 #include <exdisp.h>
 #include <idispids.h>
 #include <ocidl.h>
-#include <shellapi.h>
+
+#include <mshtml.h>
 
 #include <algorithm>
+#include <vector>
 
 #include "platform/win32/Bstr.h"
 #include "platform/win32/BrowserControlSite.h"
 #include "platform/win32/BrowserEventSink.h"
 #include "platform/win32/ComPtr.h"
+#include "platform/win32/UserBrowser.h"
 #include "platform/win32/WideText.h"
 #include "platform/win32/WindowHandle.h"
 
 namespace kestrune::platform::win32 {
 
 namespace {
-
-void OpenInDefaultBrowser(const std::string& url) {
-    ::ShellExecuteW(nullptr, L"open", Widen(url).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
-}
 
 // An owned VARIANT, cleared when it goes.
 struct Variant {
@@ -32,10 +31,31 @@ struct Variant {
     ~Variant() { ::VariantClear(&value); }
 };
 
+// What closing the control takes: released in the order the control expects, once.
+struct ControlParts {
+    ComPtr<IOleObject> object;
+    ComPtr<IWebBrowser2> browser;
+    ComPtr<IOleInPlaceObject> inPlace;
+    ComPtr<BrowserControlSite> site;
+    ComPtr<BrowserEventSink> sink;
+    ComPtr<IConnectionPoint> events;
+    DWORD cookie = 0;
+    HWND window = nullptr;
+
+    void Close();
+};
+
+class BrowserControl;
+// The controls alive on this thread, for the loop (keys), activation and focus.
+std::vector<BrowserControl*>& LiveControls() {
+    static std::vector<BrowserControl*> controls;
+    return controls;
+}
+
 class BrowserControl final : public WebView {
 public:
-    BrowserControl() = default;
-    ~BrowserControl() override { Close(); }
+    BrowserControl() { LiveControls().push_back(this); }
+    ~BrowserControl() override;
     BrowserControl(const BrowserControl&) = delete;
     BrowserControl& operator=(const BrowserControl&) = delete;
 
@@ -81,12 +101,36 @@ public:
 
     ComPtr<IUnknown> Object() const { return object_ ? object_.As<IUnknown>() : ComPtr<IUnknown>(); }
 
+    // Moved by the container: the object is told its new rectangle, and it moves its window.
+    void Place(const Rect& rect) override {
+        const RECT position{rect.left, rect.top, rect.right, rect.bottom};
+        if (site_) site_->SetPosition(position);
+        if (inPlace_ && SUCCEEDED(inPlace_->SetObjectRects(&position, &position))) return;
+        WebView::Place(rect);
+    }
+
+    HWND NativeWindow() const { return window_; }
+    // True when `hwnd` is the control's window or one below it.
+    bool Holds(HWND hwnd) const {
+        return window_ != nullptr && hwnd != nullptr && (hwnd == window_ || ::IsChild(window_, hwnd));
+    }
+    ComPtr<IOleInPlaceActiveObject> ActiveObject() const {
+        return site_ ? site_->ActiveObject() : ComPtr<IOleInPlaceActiveObject>();
+    }
+    // The page takes the keyboard focus: the control is made UI-active, which focuses its document.
+    bool FocusPage() {
+        if (!object_ || !site_ || window_ == nullptr) return false;
+        RECT position = site_->Position();
+        HWND parent = ::GetParent(window_);
+        return SUCCEEDED(object_->DoVerb(OLEIVERB_UIACTIVATE, nullptr, static_cast<IOleClientSite*>(site_.Get()), 0,
+                                         parent, &position));
+    }
+    bool FocusInEditableField() const;
+
 private:
     void AmbientChanged(DISPID property) {
         if (ComPtr<IOleControl> control = object_.As<IOleControl>()) control->OnAmbientPropertyChange(property);
     }
-    void Close();
-
     ComPtr<IOleObject> object_;
     ComPtr<IWebBrowser2> browser_;
     ComPtr<IOleInPlaceObject> inPlace_;
@@ -107,7 +151,9 @@ bool BrowserControl::Open(HWND parent, const Rect& rect, WebViewHost* host) {
     if (!browser_) return false;
 
     // Subscribed before the control is shown, so nothing it reports from then on is missed.
-    sink_ = BrowserEventSink::Create(host, &OpenInDefaultBrowser);
+    sink_ = BrowserEventSink::Create(host, [](const std::string& url, bool userInitiated) {
+        OpenInUserBrowser(url, userInitiated);
+    });
     if (auto container = object_.As<IConnectionPointContainer>()) {
         if (SUCCEEDED(container->FindConnectionPoint(DIID_DWebBrowserEvents2, events_.Put())) &&
             FAILED(events_->Advise(static_cast<IDispatch*>(sink_.Get()), &cookie_)))
@@ -121,6 +167,7 @@ bool BrowserControl::Open(HWND parent, const Rect& rect, WebViewHost* host) {
     inPlace_ = object_.As<IOleInPlaceObject>();
     if (!inPlace_ || FAILED(inPlace_->GetWindow(&window_)) || window_ == nullptr) return false;
     site_->SetInPlaceObject(inPlace_.Get());
+    site_->SetEditableFocusQuery([this] { return FocusInEditableField(); });
     inPlace_->SetObjectRects(&position, &position);
     ::SetWindowLongPtrW(window_, GWLP_ID, kBrowserWindowId);
     if (!::IsWindowVisible(window_)) ::ShowWindow(window_, SW_SHOWNA);
@@ -140,24 +187,79 @@ void BrowserControl::Navigate(const std::string& url) {
     browser_->Navigate(address.Get(), &flags.value, &target.value, &postData.value, &headers.value);
 }
 
-void BrowserControl::Close() {
+BrowserControl::~BrowserControl() {
+    auto& live = LiveControls();
+    live.erase(std::remove(live.begin(), live.end(), this), live.end());
+    if (site_) site_->SetEditableFocusQuery(nullptr);
     if (sink_) sink_->Detach();  // nothing reaches the host from here on
-    if (events_ && cookie_ != 0) events_->Unadvise(cookie_);
-    events_.Reset();
-    if (site_) site_->SetInPlaceObject(nullptr);
-    if (inPlace_) inPlace_->InPlaceDeactivate();
-    inPlace_.Reset();
-    browser_.Reset();
-    if (object_) {
-        object_->Close(OLECLOSE_NOSAVE);
-        object_->SetClientSite(nullptr);
+    auto parts = std::make_shared<ControlParts>();
+    parts->object = std::move(object_);
+    parts->browser = std::move(browser_);
+    parts->inPlace = std::move(inPlace_);
+    parts->site = std::move(site_);
+    parts->sink = sink_;
+    parts->events = std::move(events_);
+    parts->cookie = cookie_;
+    parts->window = window_;
+    // Destroyed from inside one of its own notifications (the login box during the hand-off's nested
+    // loop, say), the control is released only once that notification has returned to it.
+    if (sink_)
+        sink_->WhenIdle([parts] { parts->Close(); });
+    else
+        parts->Close();
+}
+
+void ControlParts::Close() {
+    if (events && cookie != 0) events->Unadvise(cookie);
+    events.Reset();
+    if (site) site->SetInPlaceObject(nullptr);
+    if (inPlace) inPlace->InPlaceDeactivate();
+    inPlace.Reset();
+    browser.Reset();
+    if (object) {
+        object->Close(OLECLOSE_NOSAVE);
+        object->SetClientSite(nullptr);
     }
-    object_.Reset();
-    if (site_) site_->Detach();
-    site_.Reset();
-    sink_.Reset();
-    if (window_ != nullptr && ::IsWindow(window_)) ::DestroyWindow(window_);
-    window_ = nullptr;
+    object.Reset();
+    if (site) site->Detach();
+    site.Reset();
+    sink.Reset();
+    if (window != nullptr && ::IsWindow(window)) ::DestroyWindow(window);
+    window = nullptr;
+}
+
+// Text fields take Backspace as an editing key; everywhere else it would go back in history.
+bool BrowserControl::FocusInEditableField() const {
+    if (!browser_) return false;
+    ComPtr<IDispatch> document;
+    if (FAILED(browser_->get_Document(document.Put())) || !document) return false;
+    ComPtr<IHTMLDocument2> html = document.As<IHTMLDocument2>();
+    ComPtr<IHTMLElement> active;
+    if (!html || FAILED(html->get_activeElement(active.Put())) || !active) return false;
+    if (ComPtr<IHTMLElement3> element3 = active.As<IHTMLElement3>()) {
+        VARIANT_BOOL editable = VARIANT_FALSE;
+        if (SUCCEEDED(element3->get_isContentEditable(&editable)) && editable == VARIANT_TRUE) return true;
+    }
+    Bstr tag;
+    if (FAILED(active->get_tagName(tag.Put()))) return false;
+    const std::string name = tag.Utf8();
+    if (name == "TEXTAREA" || name == "textarea") return true;
+    if (name != "INPUT" && name != "input") return false;
+    ComPtr<IHTMLInputElement> input = active.As<IHTMLInputElement>();
+    Bstr type;
+    if (!input || FAILED(input->get_type(type.Put()))) return true;
+    std::string kind = type.Utf8();
+    std::transform(kind.begin(), kind.end(), kind.begin(),
+                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
+    for (const char* notText : {"button", "submit", "reset", "checkbox", "radio", "image", "file", "hidden"})
+        if (kind == notText) return false;
+    return true;
+}
+
+BrowserControl* ControlHolding(HWND hwnd) {
+    for (BrowserControl* control : LiveControls())
+        if (control->Holds(hwnd)) return control;
+    return nullptr;
 }
 
 }  // namespace
@@ -165,6 +267,31 @@ void BrowserControl::Close() {
 ComPtr<IUnknown> BrowserControlObject(const WebView& view) {
     const auto* control = dynamic_cast<const BrowserControl*>(&view);
     return control != nullptr ? control->Object() : ComPtr<IUnknown>();
+}
+
+bool TranslateBrowserAccelerator(MSG& message) {
+    BrowserControl* control = ControlHolding(message.hwnd);
+    if (control == nullptr) return false;
+    // Held for the call: the key may reload the page or close the box meanwhile.
+    const ComPtr<IOleInPlaceActiveObject> active = control->ActiveObject();
+    return active && active->TranslateAccelerator(&message) == S_OK;
+}
+
+void FrameWindowActivated(HWND topLevel, bool active) {
+    std::vector<ComPtr<IOleInPlaceActiveObject>> objects;
+    for (BrowserControl* control : LiveControls())
+        if (control->NativeWindow() != nullptr && ::GetAncestor(control->NativeWindow(), GA_ROOT) == topLevel)
+            if (auto object = control->ActiveObject()) objects.push_back(object);
+    for (auto& object : objects) object->OnFrameWindowActivate(active ? TRUE : FALSE);
+}
+
+bool FocusBrowserPageIn(HWND topLevel) {
+    for (BrowserControl* control : LiveControls()) {
+        HWND window = control->NativeWindow();
+        if (window != nullptr && ::IsWindowVisible(window) && ::GetAncestor(window, GA_ROOT) == topLevel)
+            return control->FocusPage();
+    }
+    return false;
 }
 
 std::unique_ptr<WebView> CreateBrowserControl(HWND parent, const Rect& rect, WebViewHost* host) {

@@ -29,4 +29,14 @@ std::unique_ptr<WebView> CreateBrowserControl(HWND parent, const Rect& rect, Web
 // code that reaches it the way the system does, through its own interfaces and connection points.
 ComPtr<IUnknown> BrowserControlObject(const WebView& view);
 
+// The loop's part of the in-place contract: a key message for a control's window (or one below it)
+// is offered to the control's active object first. True when the object took it; the loop then
+// neither translates nor dispatches it.
+bool TranslateBrowserAccelerator(MSG& message);
+// `topLevel` was activated or deactivated: the active objects of the controls in it are told.
+void FrameWindowActivated(HWND topLevel, bool active);
+// Gives the keyboard focus to the page of the first visible control in `topLevel`; false when there
+// is none.
+bool FocusBrowserPageIn(HWND topLevel);
+
 }  // namespace kestrune::platform::win32

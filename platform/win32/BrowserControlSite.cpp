@@ -106,7 +106,10 @@ HRESULT BrowserControlSite::OnPosRectChange(LPCRECT position) {
 HRESULT BrowserControlSite::GetBorder(LPRECT) { return INPLACE_E_NOTOOLSPACE; }
 HRESULT BrowserControlSite::RequestBorderSpace(LPCBORDERWIDTHS) { return INPLACE_E_NOTOOLSPACE; }
 HRESULT BrowserControlSite::SetBorderSpace(LPCBORDERWIDTHS) { return OLE_E_INVALIDRECT; }
-HRESULT BrowserControlSite::SetActiveObject(IOleInPlaceActiveObject*, LPCOLESTR) { return S_OK; }
+HRESULT BrowserControlSite::SetActiveObject(IOleInPlaceActiveObject* object, LPCOLESTR) {
+    activeObject_ = ComPtr<IOleInPlaceActiveObject>::Retain(object);
+    return S_OK;
+}
 HRESULT BrowserControlSite::InsertMenus(HMENU, LPOLEMENUGROUPWIDTHS) { return E_NOTIMPL; }
 HRESULT BrowserControlSite::SetMenu(HMENU, HOLEMENU, HWND) { return S_OK; }
 HRESULT BrowserControlSite::RemoveMenus(HMENU) { return E_NOTIMPL; }
@@ -149,10 +152,12 @@ HRESULT BrowserControlSite::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DIS
     return S_OK;
 }
 
-// ---- IDocHostUIHandler: the page keeps the control's own look; its context menu is the page
-// window's to refuse (the box's hook swallows the requests), so it is not decided here.
+// ---- IDocHostUIHandler: the page keeps the control's own look. Its context menu is refused here
+// too, so that no way to it (a key, a script) gets past the box's hook.
 
-HRESULT BrowserControlSite::ShowContextMenu(DWORD, POINT*, IUnknown*, IDispatch*) { return S_FALSE; }
+HRESULT BrowserControlSite::ShowContextMenu(DWORD, POINT*, IUnknown*, IDispatch*) {
+    return S_OK;  // shown by the host, that is: by nobody (the keyboard's menu key included)
+}
 
 HRESULT BrowserControlSite::GetHostInfo(DOCHOSTUIINFO* info) {
     if (info == nullptr) return E_POINTER;
@@ -178,7 +183,12 @@ HRESULT BrowserControlSite::UpdateUI() { return S_OK; }
 HRESULT BrowserControlSite::OnDocWindowActivate(BOOL) { return S_OK; }
 HRESULT BrowserControlSite::OnFrameWindowActivate(BOOL) { return S_OK; }
 HRESULT BrowserControlSite::ResizeBorder(LPCRECT, IOleInPlaceUIWindow*, BOOL) { return S_OK; }
-HRESULT BrowserControlSite::TranslateAccelerator(LPMSG, const GUID*, DWORD) { return S_FALSE; }
+// S_OK: the host has dealt with the key, and the control does nothing with it.
+HRESULT BrowserControlSite::TranslateAccelerator(LPMSG message, const GUID*, DWORD) {
+    if (message == nullptr) return S_FALSE;
+    const bool editable = focusInEditableField_ && focusInEditableField_();
+    return IsRefusedBrowserShortcut(*message, editable) ? S_OK : S_FALSE;
+}
 HRESULT BrowserControlSite::GetOptionKeyPath(LPOLESTR* key, DWORD) {
     if (key != nullptr) *key = nullptr;
     return S_FALSE;
@@ -198,6 +208,30 @@ HRESULT BrowserControlSite::TranslateUrl(DWORD, LPWSTR, LPWSTR* translated) {
 HRESULT BrowserControlSite::FilterDataObject(IDataObject*, IDataObject** replacement) {
     if (replacement != nullptr) *replacement = nullptr;
     return S_FALSE;
+}
+
+bool IsRefusedBrowserShortcut(const MSG& message, bool focusInEditableField, SHORT(WINAPI* keyState)(int)) {
+    if (message.message != WM_KEYDOWN && message.message != WM_SYSKEYDOWN) return false;
+    const bool control = (keyState(VK_CONTROL) & 0x8000) != 0;
+    const bool alt = (keyState(VK_MENU) & 0x8000) != 0 || message.message == WM_SYSKEYDOWN;
+    switch (message.wParam) {
+    case 'N':
+    case 'O':
+    case 'P':
+    case 'L':
+        return control && !alt;
+    case VK_F11:
+        return true;
+    case VK_BACK:
+        return !focusInEditableField && !control && !alt;
+    case VK_LEFT:
+    case VK_RIGHT:
+    case VK_BROWSER_BACK:
+    case VK_BROWSER_FORWARD:
+        return alt || message.wParam == VK_BROWSER_BACK || message.wParam == VK_BROWSER_FORWARD;
+    default:
+        return false;
+    }
 }
 
 }  // namespace kestrune::platform::win32

@@ -7,6 +7,8 @@
 #include <docobj.h>
 #include <mshtmhst.h>
 
+#include <functional>
+
 #include "platform/win32/ComPtr.h"
 
 namespace kestrune::platform::win32 {
@@ -102,6 +104,14 @@ public:
 
     // The in-place object, told when the control moves its own window (OnPosRectChange).
     void SetInPlaceObject(IOleInPlaceObject* object) { inPlace_ = object; }
+    // The container moved the control: the rectangle it reports from now on.
+    void SetPosition(const RECT& position) { position_ = position; }
+    const RECT& Position() const { return position_; }
+    // The object the control named active (SetActiveObject): keystrokes go to it first, and it hears
+    // when the frame window is activated.
+    ComPtr<IOleInPlaceActiveObject> ActiveObject() const { return activeObject_; }
+    // Asked when the control offers a keystroke to the host: is the page's focus in a text field?
+    void SetEditableFocusQuery(std::function<bool()> query) { focusInEditableField_ = std::move(query); }
 
 private:
     BrowserControlSite(HWND box, const RECT& position) : box_(box), position_(position) {}
@@ -113,7 +123,16 @@ private:
     bool silent_ = false;
     bool offline_ = false;
     IOleInPlaceObject* inPlace_ = nullptr;  // not owned: the control's, cleared before it is released
+    ComPtr<IOleInPlaceActiveObject> activeObject_;
+    std::function<bool()> focusInEditableField_;
 };
+
+// The control's own keyboard shortcuts that would take the player out of the launcher or the page:
+// new window, open, print, the address bar, full screen, and history navigation (Backspace outside a
+// text field, Alt+Left/Right). F5 and Ctrl+R (reload) and the editing keys are not among them.
+// `keyState(vk)` gives GetKeyState's answer for a modifier.
+bool IsRefusedBrowserShortcut(const MSG& message, bool focusInEditableField,
+                              SHORT(WINAPI* keyState)(int) = &::GetKeyState);
 #pragma GCC diagnostic pop
 
 }  // namespace kestrune::platform::win32

@@ -2,6 +2,7 @@
 
 #include <exdisp.h>
 #include <exdispid.h>
+#include <shobjidl.h>
 
 #include "platform/win32/Bstr.h"
 
@@ -58,21 +59,6 @@ void SetCancel(VARIANT_BOOL* cancel, bool cancelled) {
     if (cancel != nullptr && cancelled) *cancel = VARIANT_TRUE;
 }
 
-// Only web addresses go to the user's browser; anything else (a script address, a file, another
-// program's scheme) is not handed to the shell.
-bool IsWebAddress(const std::string& url) {
-    auto startsWith = [&url](std::string_view prefix) {
-        if (url.size() < prefix.size()) return false;
-        for (std::size_t i = 0; i < prefix.size(); ++i) {
-            char c = url[i];
-            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-            if (c != prefix[i]) return false;
-        }
-        return true;
-    };
-    return startsWith("http://") || startsWith("https://");
-}
-
 }  // namespace
 
 ComPtr<BrowserEventSink> BrowserEventSink::Create(WebViewHost* host, Opener openNewWindow) {
@@ -121,8 +107,21 @@ HRESULT BrowserEventSink::Invoke(DISPID id, REFIID riid, LCID, WORD, DISPPARAMS*
         AddRef();
         return ComPtr<BrowserEventSink>::Adopt(this);
     }();
+    ++depth_;
     Dispatch(id, *params);
+    if (--depth_ == 0) {
+        auto work = std::move(whenIdle_);
+        whenIdle_.clear();
+        for (auto& item : work) item();
+    }
     return S_OK;
+}
+
+void BrowserEventSink::WhenIdle(std::function<void()> work) {
+    if (depth_ == 0)
+        work();
+    else
+        whenIdle_.push_back(std::move(work));
 }
 
 void BrowserEventSink::Dispatch(DISPID id, const DISPPARAMS& params) {
@@ -166,18 +165,20 @@ void BrowserEventSink::Dispatch(DISPID id, const DISPPARAMS& params) {
             host_->CommandStateChange(static_cast<int>(LongOf(Argument(params, 0, 2))), BoolOf(Argument(params, 1, 2)));
         return;
     case DISPID_NEWWINDOW2:  // (new window object, cancel)
-        if (VARIANT_BOOL* cancel = CancelOf(Argument(params, 1, 2))) NewWindowRequest(cancel, {}, false);
+        if (VARIANT_BOOL* cancel = CancelOf(Argument(params, 1, 2))) NewWindowRequest(cancel, {}, false, false);
         return;
     case DISPID_NEWWINDOW3:  // (new window object, cancel, flags, address of the page asking, address)
         if (VARIANT_BOOL* cancel = CancelOf(Argument(params, 1, 5)))
-            NewWindowRequest(cancel, TextOf(Argument(params, 4, 5)), true);
+            NewWindowRequest(cancel, TextOf(Argument(params, 4, 5)), true,
+                             (static_cast<unsigned long>(LongOf(Argument(params, 2, 5))) & NWMF_USERINITED) != 0);
         return;
     default:
         return;  // property change, quit, visibility, navigation errors and the rest: nothing to tell
     }
 }
 
-void BrowserEventSink::NewWindowRequest(VARIANT_BOOL* cancel, const std::string& url, bool urlKnown) {
+void BrowserEventSink::NewWindowRequest(VARIANT_BOOL* cancel, const std::string& url, bool urlKnown,
+                                        bool userInitiated) {
     bool allowed;
     if (urlKnown && newWindowAnswered_) {
         allowed = newWindowAllowed_;  // the host was asked when the request was first announced
@@ -187,15 +188,12 @@ void BrowserEventSink::NewWindowRequest(VARIANT_BOOL* cancel, const std::string&
     }
     newWindowAnswered_ = !urlKnown;
     newWindowAllowed_ = allowed;
-    if (!allowed) {
-        SetCancel(cancel, true);
-        return;
-    }
-    // Let go, a web address opens in the user's own browser and never in a window of the control.
-    if (urlKnown && IsWebAddress(url) && openNewWindow_) {
-        SetCancel(cancel, true);
-        openNewWindow_(url);
-    }
+    // The first announcement has no address yet: a request the host lets go waits for the second.
+    if (!urlKnown && allowed) return;
+    // Left alone, the control would open the address in a stand-alone browser window outside the
+    // launcher, whatever its scheme: every request is cancelled, and a permitted one is handed over.
+    SetCancel(cancel, true);
+    if (allowed && urlKnown && openNewWindow_) openNewWindow_(url, userInitiated);
 }
 
 }  // namespace kestrune::platform::win32

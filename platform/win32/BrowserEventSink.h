@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "platform/WebView.h"
 #include "platform/win32/ComPtr.h"
@@ -17,8 +18,10 @@ namespace kestrune::platform::win32 {
 #pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
 class BrowserEventSink final : public IDispatch {
 public:
-    // Opens an address the host let open in a new window; the control makes no window of its own.
-    using Opener = std::function<void(const std::string& url)>;
+    // Takes an address the host let open in a new window (to the user's browser, by the shared
+    // rule); `userInitiated` is the control's word that a click or key of the user's asked for it.
+    // The control itself never makes a window.
+    using Opener = std::function<void(const std::string& url, bool userInitiated)>;
 
     static ComPtr<BrowserEventSink> Create(WebViewHost* host, Opener openNewWindow);
 
@@ -26,6 +29,11 @@ public:
     // is answered as if nobody were listening; a navigation or new window pending is cancelled.
     void Detach() { host_ = nullptr; }
     bool Attached() const { return host_ != nullptr; }
+    // True while one of the control's notifications is being handled (a handler may run a nested loop).
+    bool Dispatching() const { return depth_ > 0; }
+    // Runs `work` once the outermost notification being handled has returned to the control; at once
+    // when none is.
+    void WhenIdle(std::function<void()> work);
 
     // ---- IUnknown
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
@@ -45,9 +53,11 @@ private:
 
     void Dispatch(DISPID id, const DISPPARAMS& params);
     // A new-window request: asks the host (once per request) and answers the control's Cancel.
-    void NewWindowRequest(VARIANT_BOOL* cancel, const std::string& url, bool urlKnown);
+    void NewWindowRequest(VARIANT_BOOL* cancel, const std::string& url, bool urlKnown, bool userInitiated);
 
     ULONG references_ = 1;
+    int depth_ = 0;
+    std::vector<std::function<void()>> whenIdle_;
     WebViewHost* host_;
     Opener openNewWindow_;
     // The control announces one request twice, first without its address (NewWindow2) and then with

@@ -18,6 +18,11 @@ public:
         out.p_ = p;
         return out;
     }
+    // Adds a reference of its own to `p` (an interface the caller lends).
+    static ComPtr Retain(T* p) {
+        if (p != nullptr) p->AddRef();
+        return Adopt(p);
+    }
     ComPtr(const ComPtr& other) : p_(other.p_) {
         if (p_ != nullptr) p_->AddRef();
     }

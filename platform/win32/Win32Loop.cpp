@@ -1,6 +1,8 @@
 // The message loop: nested loops, posted private messages, thread timers and the quit message.
 #include <algorithm>
 
+#include "platform/win32/BrowserControl.h"
+#include "platform/win32/UserBrowser.h"
 #include "platform/win32/Win32PlatformImpl.h"
 
 namespace kestrune::platform::win32 {
@@ -19,6 +21,27 @@ struct LoopAccess {
     }
 };
 
+namespace {
+
+// A press or a first key stroke of the user's (a held key's repeats are not new gestures).
+bool IsUserGesture(const MSG& msg) {
+    switch (msg.message) {
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+    case WM_XBUTTONDOWN:
+    case WM_NCLBUTTONDOWN:
+        return true;
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
+        return (msg.lParam & (1L << 30)) == 0;
+    default:
+        return false;
+    }
+}
+
+}  // namespace
+
 void Win32PlatformImpl::Post(WindowId window, std::uint32_t code) {
     HWND hwnd = HwndOf(window);
     // A message to a window that is gone by the time the loop gets to it is dropped by the system.
@@ -36,6 +59,10 @@ bool Win32PlatformImpl::RunLoop(const std::function<bool()>& keepRunning) {
             return true;
         }
         if (got == -1) return false;
+        if (IsUserGesture(msg)) NoteUserGesture();
+        // The browser control's active object has the first say over keys meant for its page (Tab,
+        // the editing keys, its shortcuts); what it takes is not translated or dispatched again.
+        if (msg.message >= WM_KEYFIRST && msg.message <= WM_KEYLAST && TranslateBrowserAccelerator(msg)) continue;
         ::TranslateMessage(&msg);
         ::DispatchMessageW(&msg);
     }

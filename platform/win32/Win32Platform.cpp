@@ -2,6 +2,7 @@
 // screen and the error box. Windows, painting, input and the loop are in the other Win32*.cpp files.
 #include "platform/win32/Win32Platform.h"
 
+#include "platform/win32/BrowserControl.h"
 #include "platform/win32/Win32PlatformImpl.h"
 #include "platform/win32/WideText.h"
 
@@ -127,6 +128,13 @@ LRESULT Win32PlatformImpl::Procedure(HWND hwnd, UINT message, WPARAM wParam, LPA
     case kPostedMessage:
         if (w->host != nullptr) w->host->Posted(static_cast<std::uint32_t>(wParam));
         return 0;
+    case WM_ACTIVATE:
+        if (w->kind == Kind::TopLevel && OnActivate(*w, wParam)) return 0;
+        break;
+    case WM_DESTROY:
+        // Child windows still exist here; an embedded object is closed now (its host lets it go).
+        if (w->host != nullptr) w->host->Destroying();
+        return 0;
     case WM_NCDESTROY: {
         // Children get theirs before their parent: hosts hear of it children first.
         std::unique_ptr<Window> gone = std::move(windows_[hwnd]);
@@ -145,6 +153,26 @@ LRESULT Win32PlatformImpl::Procedure(HWND hwnd, UINT message, WPARAM wParam, LPA
         break;
     }
     return ::DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+// Deactivated, a window remembers where its focus was; activated again, the focus goes back there,
+// or, the first time, to the page of the window's browser box. The system's default would put it on
+// the top-level window itself, where no key reaches the page.
+bool Win32PlatformImpl::OnActivate(Window& w, WPARAM wParam) {
+    const bool active = LOWORD(wParam) != WA_INACTIVE;
+    FrameWindowActivated(w.hwnd, active);
+    if (!active) {
+        HWND focus = ::GetFocus();
+        w.lastFocus = focus != nullptr && ::IsChild(w.hwnd, focus) ? focus : nullptr;
+        return false;
+    }
+    if (HIWORD(wParam) != 0) return false;  // activated while minimised: nothing takes the focus yet
+    if (w.lastFocus != nullptr && ::IsWindow(w.lastFocus) && ::IsChild(w.hwnd, w.lastFocus)) {
+        ::SetFocus(w.lastFocus);
+        return true;
+    }
+    w.lastFocus = nullptr;
+    return FocusBrowserPageIn(w.hwnd);
 }
 
 // ---- screen and system

@@ -39,6 +39,7 @@ struct Window {
     IconHandle bigIcon, smallIcon;
     DibSection backing;            // the client area as last painted
     Rect invalid;                  // part of the backing store the host still has to paint
+    HWND lastFocus = nullptr;      // a top-level window's focused descendant when it was deactivated
     // What the host was last told, to report real changes only.
     Rect lastRect;
     Size lastClient;
@@ -134,6 +135,7 @@ public:
     bool OnMouseMessage(Window& w, UINT message, WPARAM wParam, LPARAM lParam);
     // The result of WM_SETCURSOR, or nothing for the default handling.
     std::optional<LRESULT> OnSetCursor(Window& w, WPARAM wParam, LPARAM lParam);
+    bool OnActivate(Window& w, WPARAM wParam);
     // Win32Windows.cpp
     void ReportGeometry(Window& w);
     void ApplyShape(Window& w);

@@ -323,14 +323,33 @@ void WindowUnit::BeginDialogMode() {
     }
 }
 
+namespace {
+
+// True when the keyboard focus is in `window` or one of its descendants.
+bool HoldsFocus(platform::Platform& pf, WindowId window) {
+    for (WindowId w = pf.GetFocus(); w != 0; w = pf.GetParent(w))
+        if (w == window) return true;
+    return false;
+}
+
+}  // namespace
+
 void WindowUnit::EndDialogMode() {
     if (!dialogMode_) return;
     dialogMode_ = false;
     auto list = std::move(disabledWindows_);
     disabledWindows_.clear();
     platform::Platform& pf = Current();
-    for (const auto& [handle, wasEnabled] : list)
-        if (pf.Exists(handle)) pf.Enable(handle, wasEnabled);
+    WindowId comeBack = 0;
+    for (const auto& [handle, wasEnabled] : list) {
+        if (!pf.Exists(handle)) continue;
+        pf.Enable(handle, wasEnabled);
+        if (wasEnabled && comeBack == 0 && pf.IsVisible(handle) && !pf.IsMinimized(handle)) comeBack = handle;
+    }
+    // While the player is in this window, the window they come back to is activated before this one
+    // goes; otherwise the system may hand the activation to another program. It takes its own focus
+    // back (the page of its browser box).
+    if (comeBack != 0 && HoldsFocus(pf, window_)) pf.Activate(comeBack);
 }
 
 // ---- events

@@ -195,5 +195,95 @@ TEST(BrowserControlCreation, NeedsAHostAndAWindow) {
     ::DestroyWindow(window);
 }
 
+// A recording stand-in for the control's active object, handed to the real control's frame through
+// SetActiveObject as the control itself does.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
+struct RecordingActiveObject : IOleInPlaceActiveObject {
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** object) override {
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE GetWindow(HWND*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE TranslateAccelerator(LPMSG msg) override {
+        keys.push_back(msg->wParam);
+        return msg->wParam == static_cast<WPARAM>(takes) ? S_OK : S_FALSE;
+    }
+    HRESULT STDMETHODCALLTYPE OnFrameWindowActivate(BOOL active) override {
+        activations.push_back(active != FALSE);
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE OnDocWindowActivate(BOOL) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE ResizeBorder(LPCRECT, IOleInPlaceUIWindow*, BOOL) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE EnableModeless(BOOL) override { return S_OK; }
+    std::vector<WPARAM> keys;
+    std::vector<bool> activations;
+    int takes = VK_TAB;
+};
+#pragma GCC diagnostic pop
+
+// The site the control was given, through the control's own interfaces.
+ComPtr<IOleInPlaceFrame> FrameOf(const WebView& view) {
+    ComPtr<IOleObject> object = BrowserControlObject(view).As<IOleObject>();
+    ComPtr<IOleClientSite> site;
+    if (!object || FAILED(object->GetClientSite(site.Put())) || !site) return {};
+    return site.As<IOleInPlaceFrame>();
+}
+
+TEST_F(BrowserControlTest, KeysForThePageGoToTheActiveObjectFirstAndWhatItTakesIsNotDispatchedAgain) {
+    Open();
+    RecordingActiveObject active;
+    ComPtr<IOleInPlaceFrame> frame = FrameOf(*view);
+    ASSERT_TRUE(frame);
+    ASSERT_EQ(frame->SetActiveObject(&active, nullptr), S_OK);
+    HWND window = HwndOf(view->Window());
+    HWND below = ::GetWindow(window, GW_CHILD);
+
+    MSG tab{};
+    tab.hwnd = below != nullptr ? below : window;
+    tab.message = WM_KEYDOWN;
+    tab.wParam = VK_TAB;
+    EXPECT_TRUE(TranslateBrowserAccelerator(tab));  // taken: the loop skips it
+    MSG letter = tab;
+    letter.wParam = 'A';
+    EXPECT_FALSE(TranslateBrowserAccelerator(letter));  // not taken: translated and dispatched as usual
+    EXPECT_EQ(active.keys, (std::vector<WPARAM>{VK_TAB, 'A'}));
+    // A key for a window outside the control is not offered to it.
+    MSG outside = tab;
+    outside.hwnd = box;
+    EXPECT_FALSE(TranslateBrowserAccelerator(outside));
+    EXPECT_EQ(active.keys.size(), 2u);
+
+    // The frame's activation reaches the active object of the control in it.
+    FrameWindowActivated(box, false);
+    FrameWindowActivated(box, true);
+    EXPECT_EQ(active.activations, (std::vector<bool>{false, true}));
+    frame->SetActiveObject(nullptr, nullptr);
+}
+
+TEST_F(BrowserControlTest, MovingTheViewTellsTheInPlaceObjectItsNewRectangle) {
+    Open(Rect{0, 0, 864, 420});
+    view->Place(Rect{0, 0, 1920, 1048});
+    HWND window = HwndOf(view->Window());
+    RECT r{};
+    ::GetWindowRect(window, &r);
+    EXPECT_EQ(r.right - r.left, 1920);
+    EXPECT_EQ(r.bottom - r.top, 1048);
+    // The site answers the control with the rectangle it now has, not the one it was created with.
+    ComPtr<IOleInPlaceSite> site = FrameOf(*view).As<IOleInPlaceSite>();
+    ASSERT_TRUE(site);
+    ComPtr<IOleInPlaceFrame> frame;
+    ComPtr<IOleInPlaceUIWindow> document;
+    RECT position{}, clip{};
+    OLEINPLACEFRAMEINFO info{};
+    info.cb = sizeof(info);
+    ASSERT_EQ(site->GetWindowContext(frame.Put(), document.Put(), &position, &clip, &info), S_OK);
+    EXPECT_EQ(position.right - position.left, 1920);
+    EXPECT_EQ(position.bottom - position.top, 1048);
+}
+
 }  // namespace
 }  // namespace kestrune::platform::win32

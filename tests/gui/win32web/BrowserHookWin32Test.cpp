@@ -32,7 +32,7 @@ std::vector<PageLog> g_pageLog;
 
 LRESULT CALLBACK PageProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_RBUTTONDOWN || message == WM_RBUTTONUP || message == WM_CONTEXTMENU || message == WM_CHAR ||
-        message == WM_DESTROY)
+        message == WM_DESTROY || message == WM_NCDESTROY)
         g_pageLog.push_back({window, message, wParam});
     return ::DefWindowProcW(window, message, wParam, lParam);
 }
@@ -182,7 +182,8 @@ TEST_F(BrowserHookWin32Test, AReplacedPageWindowIsHookedByTheTimerWithinAFewPeri
     HWND first = MakePage(0);
     ASSERT_TRUE(InstallBrowserHook(boxes[0]));
     ::DestroyWindow(first);  // the control moving to a new document
-    EXPECT_EQ(MessagesOf(first), std::vector<UINT>{WM_DESTROY});  // passed on
+    // Both passed on: the page's own procedure ends the window's life as it was written to.
+    EXPECT_EQ(MessagesOf(first), (std::vector<UINT>{WM_DESTROY, WM_NCDESTROY}));
     const auto slot = HookSlotFor(boxes[0]);
     ASSERT_TRUE(slot.has_value());
     EXPECT_FALSE(slot->hooked);
@@ -195,6 +196,58 @@ TEST_F(BrowserHookWin32Test, AReplacedPageWindowIsHookedByTheTimerWithinAFewPeri
     EXPECT_EQ(HookSlotFor(boxes[0])->timerId, 0u);  // its work done, the timer stopped
     RightClickAndMenuKey(second);
     EXPECT_EQ(MessagesOf(second), (std::vector<UINT>{WM_RBUTTONDOWN, WM_CHAR}));
+}
+
+TEST_F(BrowserHookWin32Test, ANewLivePageOfAHookedBoxIsHookedTooAndAGoneBoxLeavesNoSlot) {
+    HWND old = MakePage(0);
+    ASSERT_TRUE(InstallBrowserHook(boxes[0]));
+    // The control shows a new document in a new page window while it keeps the old one, first.
+    HWND view = DocumentView(0);
+    RECT r{};
+    ::GetClientRect(view, &r);
+    HWND fresh = ::CreateWindowExW(0, kPageClass, L"", WS_CHILD | WS_VISIBLE, 0, 0, r.right, r.bottom, view, nullptr,
+                                   ::GetModuleHandleW(nullptr), nullptr);
+    ::SetWindowPos(fresh, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    ASSERT_EQ(FindPageWindow(boxes[0]), AsId(fresh));
+    EXPECT_TRUE(InstallBrowserHook(boxes[0]));
+    EXPECT_TRUE(IsPageHooked(AsId(old)));
+    EXPECT_TRUE(IsPageHooked(AsId(fresh)));
+    RightClickAndMenuKey(old);
+    RightClickAndMenuKey(fresh);
+    EXPECT_EQ(MessagesOf(old), (std::vector<UINT>{WM_RBUTTONDOWN, WM_CHAR}));
+    EXPECT_EQ(MessagesOf(fresh), (std::vector<UINT>{WM_RBUTTONDOWN, WM_CHAR}));
+
+    // The second box goes before its page was ever hooked: its slot goes with it.
+    EXPECT_FALSE(InstallBrowserHook(boxes[1]));  // no page window yet
+    ASSERT_TRUE(HookSlotFor(boxes[1]).has_value());
+    views[1].reset();
+    pf->Destroy(boxes[1]);
+    InstallBrowserHook(boxes[0]);  // any later hook call tidies up
+    EXPECT_FALSE(HookSlotFor(boxes[1]).has_value());
+}
+
+// A box's host lets its view go when the platform says the box is being destroyed.
+struct ClosingBoxHost : platform::WindowHost {
+    void Destroying() override {
+        HWND control = view != nullptr ? AsHwnd(view->Window()) : nullptr;
+        controlAliveAtClose = control != nullptr && ::IsWindow(control) && ::IsWindow(::GetWindow(control, GW_CHILD));
+        view.reset();
+    }
+    std::unique_ptr<platform::WebView> view;
+    bool controlAliveAtClose = false;
+};
+
+TEST_F(BrowserHookWin32Test, TheControlIsClosedWhileItsWindowsStillExist) {
+    ClosingBoxHost host;
+    const WindowId box = pf->CreateChild(top, platform::Rect::FromXYWH(10, 10, 300, 200), &host);
+    ASSERT_NE(box, 0u);
+    host.view = pf->CreateWebView(box, platform::Rect{0, 0, 300, 200}, &webHost);
+    ASSERT_NE(host.view, nullptr);
+    host.view->Navigate(server.Url("/closing.html"));
+    ASSERT_TRUE(RunFor(5000, [&] { return ::GetWindow(::GetWindow(AsHwnd(box), GW_CHILD), GW_CHILD) != nullptr; }));
+    pf->Destroy(box);
+    EXPECT_TRUE(host.controlAliveAtClose);
+    EXPECT_EQ(host.view, nullptr);
 }
 
 }  // namespace

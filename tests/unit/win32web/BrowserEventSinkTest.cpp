@@ -6,12 +6,14 @@
 #include <ole2.h>
 #include <exdisp.h>
 #include <exdispid.h>
+#include <shobjidl.h>
 
 #include <string>
 #include <vector>
 
 #include "platform/win32/Bstr.h"
 #include "platform/win32/BrowserEventSink.h"
+#include "platform/win32/UserBrowser.h"
 
 namespace kestrune::platform::win32 {
 namespace {
@@ -121,14 +123,15 @@ protected:
         return cancel;
     }
     // NewWindow3 for `address`; returns the Cancel the control would read.
-    VARIANT_BOOL NewWindow3(const std::string& address, VARIANT_BOOL cancel = VARIANT_FALSE) {
+    VARIANT_BOOL NewWindow3(const std::string& address, long flags = NWMF_USERINITED | NWMF_FIRST) {
+        VARIANT_BOOL cancel = VARIANT_FALSE;
         Bstr url(address), context("http://127.0.0.1/login.html");
         IDispatch* window = nullptr;
         VARIANT windowRef;
         ::VariantInit(&windowRef);
         V_VT(&windowRef) = VT_BYREF | VT_DISPATCH;
         V_DISPATCHREF(&windowRef) = &window;
-        Arguments args({windowRef, BoolRef(&cancel), Long(0x6), Text(context.Get()), Text(url.Get())});
+        Arguments args({windowRef, BoolRef(&cancel), Long(flags), Text(context.Get()), Text(url.Get())});
         EXPECT_EQ(Invoke(DISPID_NEWWINDOW3, args), S_OK);
         return cancel;
     }
@@ -146,8 +149,11 @@ protected:
 
     RecordingHost host;
     std::vector<std::string> opened;
-    ComPtr<BrowserEventSink> sink =
-        BrowserEventSink::Create(&host, [this](const std::string& url) { opened.push_back(url); });
+    std::vector<bool> openedByUser;
+    ComPtr<BrowserEventSink> sink = BrowserEventSink::Create(&host, [this](const std::string& url, bool byUser) {
+        opened.push_back(url);
+        openedByUser.push_back(byUser);
+    });
 };
 
 TEST_F(BrowserEventSinkTest, AnswersAsTheBrowserEventsInterface) {
@@ -219,17 +225,17 @@ TEST_F(BrowserEventSinkTest, MalformedOrUnknownNotificationsReachNoHost) {
     EXPECT_TRUE(host.log.empty());
 }
 
-TEST_F(BrowserEventSinkTest, ARequestAnnouncedTwiceAsksTheHostOnceAndOpensWebAddressesInTheUsersBrowser) {
-    EXPECT_EQ(NewWindow2(), VARIANT_FALSE);
+TEST_F(BrowserEventSinkTest, ARequestAnnouncedTwiceAsksTheHostOnceAndHandsItOverWithTheGestureFlag) {
+    EXPECT_EQ(NewWindow2(), VARIANT_FALSE);  // the address follows in the second announcement
     EXPECT_EQ(NewWindow3("http://127.0.0.1/popup.html"), VARIANT_TRUE);  // the control makes no window
     EXPECT_EQ(host.log, std::vector<std::string>{"new window "});
     EXPECT_EQ(opened, std::vector<std::string>{"http://127.0.0.1/popup.html"});
 
-    // Announced only with its address, the host is asked with it.
+    // Announced only with its address, the host is asked with it; a script's request says so.
     host.log.clear();
-    EXPECT_EQ(NewWindow3("HTTPS://127.0.0.1/other.html"), VARIANT_TRUE);
+    EXPECT_EQ(NewWindow3("HTTPS://127.0.0.1/other.html", NWMF_FIRST), VARIANT_TRUE);
     EXPECT_EQ(host.log, std::vector<std::string>{"new window HTTPS://127.0.0.1/other.html"});
-    EXPECT_EQ(opened.size(), 2u);
+    EXPECT_EQ(openedByUser, (std::vector<bool>{true, false}));
 }
 
 TEST_F(BrowserEventSinkTest, ARefusedNewWindowIsCancelledInBothAnnouncementsAndOpensNothing) {
@@ -246,12 +252,40 @@ TEST_F(BrowserEventSinkTest, ARefusedNewWindowIsCancelledInBothAnnouncementsAndO
     EXPECT_EQ(host.log.back(), "new window http://127.0.0.1/again.html");
 }
 
-TEST_F(BrowserEventSinkTest, OnlyWebAddressesAreHandedToTheShell) {
-    EXPECT_EQ(NewWindow3("javascript:alert(1)"), VARIANT_FALSE);
-    EXPECT_EQ(NewWindow3("file:///C:/windows/system32/calc.exe"), VARIANT_FALSE);
-    EXPECT_EQ(NewWindow3("httpx://127.0.0.1/"), VARIANT_FALSE);
-    EXPECT_TRUE(opened.empty());
-    EXPECT_EQ(host.log.size(), 3u);
+// Through the process's external-launch rule, as the control's own sink uses it: nothing the control
+// announces ever opens a window of its own, and only web addresses reach the shell, one per gesture.
+TEST_F(BrowserEventSinkTest, NewWindowsGoThroughTheSharedRuleAndNoneIsLeftToTheControl) {
+    static std::vector<std::string> launched;
+    launched.clear();
+    ExternalLaunchRule rule;
+    ComPtr<BrowserEventSink> real = BrowserEventSink::Create(&host, [&rule](const std::string& url, bool byUser) {
+        OpenInUserBrowser(url, byUser, rule, [](const std::string& address) { launched.push_back(address); });
+    });
+    sink = real;
+    rule.NoteGesture();
+    for (const char* notWeb : {"javascript:alert(1)", "file:///C:/windows/system32/calc.exe", "about:blank",
+                               "httpx://127.0.0.1/", "ms-settings:privacy"})
+        EXPECT_EQ(NewWindow3(notWeb), VARIANT_TRUE) << notWeb;  // cancelled, or the control opens a browser
+    EXPECT_TRUE(launched.empty());
+    EXPECT_EQ(NewWindow3("https://127.0.0.1/news.html"), VARIANT_TRUE);
+    EXPECT_EQ(NewWindow3("https://127.0.0.1/again.html"), VARIANT_TRUE);  // same click
+    EXPECT_EQ(launched, std::vector<std::string>{"https://127.0.0.1/news.html"});
+    // A script looping over window.open() without a click gets nothing.
+    for (int i = 0; i < 50; ++i) EXPECT_EQ(NewWindow3("https://127.0.0.1/flood", NWMF_FIRST), VARIANT_TRUE);
+    EXPECT_EQ(launched.size(), 1u);
+}
+
+TEST_F(BrowserEventSinkTest, WorkForAfterANotificationWaitsUntilTheOutermostOneHasReturned) {
+    std::vector<std::string> order;
+    host.onBeforeNavigate = [&] {
+        sink->WhenIdle([&] { order.push_back("released"); });
+        order.push_back("handler done");
+    };
+    EXPECT_FALSE(sink->Dispatching());
+    BeforeNavigate("http://127.0.0.1/game.html?client=1");
+    EXPECT_EQ(order, (std::vector<std::string>{"handler done", "released"}));
+    sink->WhenIdle([&] { order.push_back("at once"); });
+    EXPECT_EQ(order.back(), "at once");
 }
 
 }  // namespace

@@ -1,16 +1,16 @@
-// Which addresses may leave the launcher for the user's browser, parsed by GLib's URI parser.
+// Which addresses may leave the launcher for the user's browser, parsed by the system's URI parser
+// (GLib's on Linux, the URI object on Windows), and how often.
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "platform/ExternalBrowser.h"
-#include "platform/linux/GlibUri.h"
 
 namespace kestrune::platform {
 namespace {
 
 ExternalAddressVerdict Verdict(const std::string& address) {
-    return CheckExternalAddress(address, &SplitUriWithGlib).verdict;
+    return CheckExternalAddress(address, &SplitUriWithSystemParser).verdict;
 }
 
 TEST(ExternalAddress, OnlyHttpAndHttpsWithAHostGoToTheBrowser) {
@@ -21,12 +21,12 @@ TEST(ExternalAddress, OnlyHttpAndHttpsWithAHostGoToTheBrowser) {
     for (const char* other : {"file:///etc/passwd", "FILE:///home/", "smb://server/share", "sftp://host/x",
                               "x-test-scheme:run", "javascript:alert(1)", "data:text/html,<b>x</b>",
                               "blob:https://example.com/3b1c", "about:blank", "mailto:a@b.c", "ftp://host/"}) {
-        const ExternalAddressCheck check = CheckExternalAddress(other, &SplitUriWithGlib);
+        const ExternalAddressCheck check = CheckExternalAddress(other, &SplitUriWithSystemParser);
         EXPECT_EQ(check.verdict, ExternalAddressVerdict::kNotWeb) << other;
         EXPECT_FALSE(check.scheme.empty()) << other;
     }
     // The scheme comes out in lower case, as GLib normalises it.
-    EXPECT_EQ(CheckExternalAddress("FILE:///x", &SplitUriWithGlib).scheme, "file");
+    EXPECT_EQ(CheckExternalAddress("FILE:///x", &SplitUriWithSystemParser).scheme, "file");
 }
 
 TEST(ExternalAddress, DisguisedAndBrokenAddressesAreRefused) {
@@ -53,13 +53,48 @@ TEST(ExternalAddress, LengthLimitIsEightKibibytes) {
 
 TEST(ExternalAddress, RefusalsNameTheSchemeAndNothingElseOfTheAddress) {
     const std::string note =
-        DescribeRefusal(CheckExternalAddress("smb://secret-host/share?token=hunter2", &SplitUriWithGlib));
+        DescribeRefusal(CheckExternalAddress("smb://secret-host/share?token=hunter2", &SplitUriWithSystemParser));
     EXPECT_NE(note.find("'smb'"), std::string::npos) << note;
     EXPECT_EQ(note.find("secret-host"), std::string::npos) << note;
     EXPECT_EQ(note.find("hunter2"), std::string::npos) << note;
-    const std::string malformed = DescribeRefusal(CheckExternalAddress(" file:///home/me", &SplitUriWithGlib));
+    const std::string malformed = DescribeRefusal(CheckExternalAddress(" file:///home/me", &SplitUriWithSystemParser));
     EXPECT_EQ(malformed.find("home"), std::string::npos) << malformed;
-    EXPECT_TRUE(DescribeRefusal(CheckExternalAddress("https://a.example/", &SplitUriWithGlib)).empty());
+    EXPECT_TRUE(DescribeRefusal(CheckExternalAddress("https://a.example/", &SplitUriWithSystemParser)).empty());
+}
+
+TEST(ExternalLaunchRule, RefusedAddressesDoNotSpendTheGestureAndEachGestureOpensOneWebAddress) {
+    ExternalLaunchRule rule;
+    const auto t = LaunchGate::Clock::time_point{} + std::chrono::seconds(100);
+    using Outcome = ExternalLaunchRule::Outcome;
+    // Without a press or key of the user's, nothing opens.
+    EXPECT_EQ(rule.Consider("https://a.example/", true, &SplitUriWithSystemParser, t).outcome, Outcome::kRefusedByGate);
+    rule.NoteGesture();
+    EXPECT_EQ(rule.Consider("https://a.example/", false, &SplitUriWithSystemParser, t).outcome, Outcome::kRefusedByGate);
+    const auto file = rule.Consider("file:///C:/Windows/system32/calc.exe", true, &SplitUriWithSystemParser, t);
+    EXPECT_EQ(file.outcome, Outcome::kRefusedAddress);
+    EXPECT_NE(file.refusal.find("'file'"), std::string::npos) << file.refusal;
+    EXPECT_EQ(file.refusal.find("calc"), std::string::npos) << file.refusal;
+    EXPECT_EQ(rule.Consider("https://a.example/", true, &SplitUriWithSystemParser, t).outcome, Outcome::kLaunch);
+    EXPECT_EQ(rule.Consider("https://b.example/", true, &SplitUriWithSystemParser, t).outcome, Outcome::kRefusedByGate);
+    rule.NoteGesture();
+    EXPECT_EQ(rule.Consider("https://b.example/", true, &SplitUriWithSystemParser, t).outcome, Outcome::kLaunch);
+    const std::string line = rule.GateRefusalLogLine(2);
+    EXPECT_EQ(line.rfind("2 request(s)", 0), 0u) << line;
+    EXPECT_NE(line.find("3 in all"), std::string::npos) << line;
+}
+
+TEST(ExternalLaunchRule, AScriptLoopingOverNewWindowsGetsThreeInTenSeconds) {
+    ExternalLaunchRule rule;
+    const auto t = LaunchGate::Clock::time_point{} + std::chrono::seconds(100);
+    int launched = 0;
+    for (int i = 0; i < 1000; ++i) {
+        rule.NoteGesture();  // even with a fresh gesture each time
+        const auto now = t + std::chrono::milliseconds(i);
+        if (rule.Consider("https://flood.example/" + std::to_string(i), true, &SplitUriWithSystemParser, now).outcome ==
+            ExternalLaunchRule::Outcome::kLaunch)
+            ++launched;
+    }
+    EXPECT_EQ(launched, kMaxLaunchesPerWindow);
 }
 
 }  // namespace

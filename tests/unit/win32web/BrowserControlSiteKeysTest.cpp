@@ -1,0 +1,101 @@
+// The container's answers to the browser control: keys it refuses, the active object it keeps, and
+// the context menu it never lets the control show.
+#include <gtest/gtest.h>
+
+#include "platform/win32/BrowserControlSite.h"
+
+namespace kestrune::platform::win32 {
+namespace {
+
+SHORT g_down[256];
+SHORT WINAPI FakeKeyState(int key) { return g_down[key & 0xFF]; }
+
+MSG Key(WPARAM key, UINT message = WM_KEYDOWN) {
+    MSG msg{};
+    msg.message = message;
+    msg.wParam = key;
+    return msg;
+}
+
+bool Refused(WPARAM key, std::initializer_list<int> held = {}, bool inField = false, UINT message = WM_KEYDOWN) {
+    for (SHORT& state : g_down) state = 0;
+    for (int vk : held) g_down[vk] = static_cast<SHORT>(0x8000);
+    return IsRefusedBrowserShortcut(Key(key, message), inField, &FakeKeyState);
+}
+
+TEST(BrowserShortcuts, ThoseThatLeaveTheLauncherOrThePageAreRefusedAndEditingKeysAreNot) {
+    for (WPARAM letter : {'N', 'O', 'P', 'L'}) {
+        EXPECT_TRUE(Refused(letter, {VK_CONTROL})) << static_cast<char>(letter);
+        EXPECT_FALSE(Refused(letter)) << "typing " << static_cast<char>(letter);
+    }
+    EXPECT_TRUE(Refused(VK_F11));
+    EXPECT_TRUE(Refused(VK_LEFT, {VK_MENU}, false, WM_SYSKEYDOWN));
+    EXPECT_TRUE(Refused(VK_RIGHT, {VK_MENU}, true, WM_SYSKEYDOWN));
+    EXPECT_TRUE(Refused(VK_BROWSER_BACK));
+    // Backspace goes back in history outside a field only.
+    EXPECT_TRUE(Refused(VK_BACK));
+    EXPECT_FALSE(Refused(VK_BACK, {}, true));
+    // Reload, Tab, the arrows, the clipboard and select-all stay the page's.
+    EXPECT_FALSE(Refused(VK_F5));
+    EXPECT_FALSE(Refused('R', {VK_CONTROL}));
+    EXPECT_FALSE(Refused(VK_TAB));
+    EXPECT_FALSE(Refused(VK_TAB, {VK_SHIFT}));
+    EXPECT_FALSE(Refused(VK_LEFT));
+    EXPECT_FALSE(Refused(VK_DELETE, {}, true));
+    for (WPARAM letter : {'A', 'C', 'V', 'X', 'Z'}) EXPECT_FALSE(Refused(letter, {VK_CONTROL})) << static_cast<char>(letter);
+    // Key releases and characters are not shortcuts.
+    EXPECT_FALSE(Refused('N', {VK_CONTROL}, false, WM_KEYUP));
+    EXPECT_FALSE(Refused(VK_BACK, {}, false, WM_CHAR));
+}
+
+// A stand-in for the control's active object.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
+struct CountingActiveObject : IOleInPlaceActiveObject {
+    ULONG references = 1;
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void** object) override {
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++references; }
+    ULONG STDMETHODCALLTYPE Release() override { return --references; }
+    HRESULT STDMETHODCALLTYPE GetWindow(HWND*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE TranslateAccelerator(LPMSG) override { return S_FALSE; }
+    HRESULT STDMETHODCALLTYPE OnFrameWindowActivate(BOOL) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnDocWindowActivate(BOOL) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE ResizeBorder(LPCRECT, IOleInPlaceUIWindow*, BOOL) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE EnableModeless(BOOL) override { return S_OK; }
+};
+#pragma GCC diagnostic pop
+
+TEST(BrowserControlSiteKeys, KeepsTheActiveObjectUntilTheControlNamesAnotherAndShowsNoContextMenu) {
+    CountingActiveObject active;
+    {
+        ComPtr<BrowserControlSite> site = BrowserControlSite::Create(nullptr, RECT{0, 0, 10, 10});
+        ComPtr<IOleInPlaceFrame> frame = site.As<IOleInPlaceFrame>();
+        ASSERT_TRUE(frame);
+        EXPECT_EQ(frame->SetActiveObject(&active, L"page"), S_OK);
+        EXPECT_EQ(site->ActiveObject().Get(), &active);
+        EXPECT_EQ(active.references, 2u);  // the site's own reference
+        EXPECT_EQ(frame->SetActiveObject(nullptr, nullptr), S_OK);
+        EXPECT_FALSE(site->ActiveObject());
+        EXPECT_EQ(active.references, 1u);
+        frame->SetActiveObject(&active, nullptr);
+
+        // S_OK: the host showed it (it shows nothing), so the control shows none of its own.
+        ComPtr<IDocHostUIHandler> handler = site.As<IDocHostUIHandler>();
+        ASSERT_TRUE(handler);
+        POINT at{5, 5};
+        EXPECT_EQ(handler->ShowContextMenu(CONTEXT_MENU_DEFAULT, &at, nullptr, nullptr), S_OK);
+        // The control offers its keys to the host: F11 is taken (S_OK), Tab left to the page.
+        MSG fullScreen = Key(VK_F11);
+        MSG tab = Key(VK_TAB);
+        EXPECT_EQ(handler->TranslateAccelerator(&fullScreen, nullptr, 0), S_OK);
+        EXPECT_EQ(handler->TranslateAccelerator(&tab, nullptr, 0), S_FALSE);
+    }
+    EXPECT_EQ(active.references, 1u);  // the site let it go with itself
+}
+
+}  // namespace
+}  // namespace kestrune::platform::win32
