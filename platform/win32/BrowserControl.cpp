@@ -118,12 +118,15 @@ public:
         return site_ ? site_->ActiveObject() : ComPtr<IOleInPlaceActiveObject>();
     }
     // The page takes the keyboard focus: the control is made UI-active, which focuses its document.
+    // False when the focus did not end up in the control.
     bool FocusPage() {
         if (!object_ || !site_ || window_ == nullptr) return false;
         RECT position = site_->Position();
         HWND parent = ::GetParent(window_);
-        return SUCCEEDED(object_->DoVerb(OLEIVERB_UIACTIVATE, nullptr, static_cast<IOleClientSite*>(site_.Get()), 0,
-                                         parent, &position));
+        object_->DoVerb(OLEIVERB_UIACTIVATE, nullptr, static_cast<IOleClientSite*>(site_.Get()), 0, parent, &position);
+        // UI activation need not move the focus (an object that is UI-active already keeps it where it
+        // is): only a focus that really is in the control counts.
+        return Holds(::GetFocus());
     }
     bool FocusInEditableField() const;
 

@@ -186,7 +186,9 @@ HRESULT BrowserControlSite::ResizeBorder(LPCRECT, IOleInPlaceUIWindow*, BOOL) { 
 // S_OK: the host has dealt with the key, and the control does nothing with it.
 HRESULT BrowserControlSite::TranslateAccelerator(LPMSG message, const GUID*, DWORD) {
     if (message == nullptr) return S_FALSE;
-    const bool editable = focusInEditableField_ && focusInEditableField_();
+    // Only Backspace depends on the field; the document is not asked about any other key.
+    const bool backspace = message->message == WM_KEYDOWN && message->wParam == VK_BACK;
+    const bool editable = backspace && focusInEditableField_ && focusInEditableField_();
     return IsRefusedBrowserShortcut(*message, editable) ? S_OK : S_FALSE;
 }
 HRESULT BrowserControlSite::GetOptionKeyPath(LPOLESTR* key, DWORD) {
@@ -219,6 +221,7 @@ bool IsRefusedBrowserShortcut(const MSG& message, bool focusInEditableField, SHO
     case 'O':
     case 'P':
     case 'L':
+    case 'F':  // the control's find box, a window of its own
         return control && !alt;
     case VK_F11:
         return true;

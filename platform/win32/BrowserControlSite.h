@@ -33,7 +33,10 @@ public:
     bool AmbientSilent() const { return silent_; }
     bool AmbientOffline() const { return offline_; }
     // The control is being closed: the site answers no more requests for windows.
-    void Detach() { box_ = nullptr; }
+    void Detach() {
+        box_ = nullptr;
+        activeObject_.Reset();  // the object and the site would otherwise keep each other alive
+    }
 
     // ---- IUnknown
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
@@ -128,7 +131,7 @@ private:
 };
 
 // The control's own keyboard shortcuts that would take the player out of the launcher or the page:
-// new window, open, print, the address bar, full screen, and history navigation (Backspace outside a
+// new window, open, print, find, the address bar, full screen, and history navigation (Backspace outside a
 // text field, Alt+Left/Right). F5 and Ctrl+R (reload) and the editing keys are not among them.
 // `keyState(vk)` gives GetKeyState's answer for a modifier.
 bool IsRefusedBrowserShortcut(const MSG& message, bool focusInEditableField,

@@ -59,6 +59,24 @@ void SetCancel(VARIANT_BOOL* cancel, bool cancelled) {
     if (cancel != nullptr && cancelled) *cancel = VARIANT_TRUE;
 }
 
+// Work for the loop: a one-shot thread timer runs it once the control's call has unwound.
+std::vector<std::function<void()>>& LoopWork() {
+    static std::vector<std::function<void()>> work;
+    return work;
+}
+
+VOID CALLBACK RunLoopWork(HWND, UINT, UINT_PTR timer, DWORD) {
+    ::KillTimer(nullptr, timer);
+    auto work = std::move(LoopWork());
+    LoopWork().clear();
+    for (auto& item : work) item();
+}
+
+void PostToLoop(std::function<void()> work) {
+    LoopWork().push_back(std::move(work));
+    if (LoopWork().size() == 1 && ::SetTimer(nullptr, 0, 0, &RunLoopWork) == 0) RunLoopWork(nullptr, 0, 0, 0);
+}
+
 }  // namespace
 
 ComPtr<BrowserEventSink> BrowserEventSink::Create(WebViewHost* host, Opener openNewWindow) {
@@ -109,10 +127,9 @@ HRESULT BrowserEventSink::Invoke(DISPID id, REFIID riid, LCID, WORD, DISPPARAMS*
     }();
     ++depth_;
     Dispatch(id, *params);
-    if (--depth_ == 0) {
-        auto work = std::move(whenIdle_);
+    if (--depth_ == 0 && !whenIdle_.empty()) {
+        for (auto& item : whenIdle_) PostToLoop(std::move(item));
         whenIdle_.clear();
-        for (auto& item : work) item();
     }
     return S_OK;
 }
@@ -171,6 +188,9 @@ void BrowserEventSink::Dispatch(DISPID id, const DISPPARAMS& params) {
         if (VARIANT_BOOL* cancel = CancelOf(Argument(params, 1, 5)))
             NewWindowRequest(cancel, TextOf(Argument(params, 4, 5)), true,
                              (static_cast<unsigned long>(LongOf(Argument(params, 2, 5))) & NWMF_USERINITED) != 0);
+        return;
+    case DISPID_WINDOWCLOSING:  // (is a child window, cancel): a page's window.close() never ends the box
+        SetCancel(CancelOf(Argument(params, 1, 2)), true);
         return;
     default:
         return;  // property change, quit, visibility, navigation errors and the rest: nothing to tell

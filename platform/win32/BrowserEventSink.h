@@ -31,8 +31,9 @@ public:
     bool Attached() const { return host_ != nullptr; }
     // True while one of the control's notifications is being handled (a handler may run a nested loop).
     bool Dispatching() const { return depth_ > 0; }
-    // Runs `work` once the outermost notification being handled has returned to the control; at once
-    // when none is.
+    // Runs `work` from the message loop once the outermost notification being handled has returned
+    // to the control (which may still read its Cancel argument after the handler); at once when none
+    // is being handled.
     void WhenIdle(std::function<void()> work);
 
     // ---- IUnknown

@@ -24,7 +24,7 @@ bool Refused(WPARAM key, std::initializer_list<int> held = {}, bool inField = fa
 }
 
 TEST(BrowserShortcuts, ThoseThatLeaveTheLauncherOrThePageAreRefusedAndEditingKeysAreNot) {
-    for (WPARAM letter : {'N', 'O', 'P', 'L'}) {
+    for (WPARAM letter : {'N', 'O', 'P', 'L', 'F'}) {
         EXPECT_TRUE(Refused(letter, {VK_CONTROL})) << static_cast<char>(letter);
         EXPECT_FALSE(Refused(letter)) << "typing " << static_cast<char>(letter);
     }

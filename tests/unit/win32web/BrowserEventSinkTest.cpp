@@ -275,6 +275,13 @@ TEST_F(BrowserEventSinkTest, NewWindowsGoThroughTheSharedRuleAndNoneIsLeftToTheC
     EXPECT_EQ(launched.size(), 1u);
 }
 
+TEST_F(BrowserEventSinkTest, APagesWindowCloseNeverEndsTheBox) {
+    VARIANT_BOOL cancel = VARIANT_FALSE;
+    Arguments args({Bool(false), BoolRef(&cancel)});
+    EXPECT_EQ(Invoke(DISPID_WINDOWCLOSING, args), S_OK);
+    EXPECT_EQ(cancel, VARIANT_TRUE);
+}
+
 TEST_F(BrowserEventSinkTest, WorkForAfterANotificationWaitsUntilTheOutermostOneHasReturned) {
     std::vector<std::string> order;
     host.onBeforeNavigate = [&] {
@@ -283,6 +290,14 @@ TEST_F(BrowserEventSinkTest, WorkForAfterANotificationWaitsUntilTheOutermostOneH
     };
     EXPECT_FALSE(sink->Dispatching());
     BeforeNavigate("http://127.0.0.1/game.html?client=1");
+    // The control may still read Cancel when Invoke returns: the work waits for the loop.
+    EXPECT_EQ(order, (std::vector<std::string>{"handler done"}));
+    const DWORD start = ::GetTickCount();
+    while (order.size() < 2 && ::GetTickCount() - start < 2000) {
+        MSG msg;
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&msg);
+        ::Sleep(1);
+    }
     EXPECT_EQ(order, (std::vector<std::string>{"handler done", "released"}));
     sink->WhenIdle([&] { order.push_back("at once"); });
     EXPECT_EQ(order.back(), "at once");
