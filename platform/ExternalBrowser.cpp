@@ -27,6 +27,32 @@ std::string LoggableScheme(const std::string& scheme) {
     return out;
 }
 
+bool IsAsciiLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+// What every parser must agree on before it is asked: a scheme by the URI grammar (a letter, then
+// letters, digits, '+', '-', '.') and, in an authority, brackets only around the whole host. System
+// parsers differ at these edges (one takes "https://[::1/" for a web address), and what one lets
+// through the shell may read otherwise.
+bool SchemeAndBracketsWellFormed(const std::string& address) {
+    const std::size_t colon = address.find(':');
+    if (colon == std::string::npos || colon == 0 || !IsAsciiLetter(address[0])) return false;
+    for (std::size_t i = 1; i < colon; ++i) {
+        const char c = address[i];
+        if (!IsAsciiLetter(c) && !(c >= '0' && c <= '9') && c != '+' && c != '-' && c != '.') return false;
+    }
+    if (address.compare(colon + 1, 2, "//") != 0) return true;  // no authority, no host to bracket
+    const std::size_t start = colon + 3;
+    const std::size_t end = std::min(address.find_first_of("/?#", start), address.size());
+    const std::string authority = address.substr(start, end - start);
+    const std::size_t open = authority.find('[');
+    const std::size_t close = authority.find(']');
+    if (open == std::string::npos && close == std::string::npos) return true;
+    const std::size_t at = authority.rfind('@', open);
+    const std::size_t hostStart = at == std::string::npos ? 0 : at + 1;
+    return open == hostStart && close != std::string::npos && close > open &&
+           authority.find('[', open + 1) == std::string::npos && authority.find(']', close + 1) == std::string::npos;
+}
+
 }  // namespace
 
 ExternalAddressCheck CheckExternalAddress(const std::string& address, UriSplitter split) {
@@ -36,6 +62,7 @@ ExternalAddressCheck CheckExternalAddress(const std::string& address, UriSplitte
         return check;
     }
     if (address.empty() || HasRawSpaceOrControl(address) || split == nullptr) return check;
+    if (!SchemeAndBracketsWellFormed(address)) return check;
     const std::optional<UriParts> parts = split(address);
     if (!parts || parts->scheme.empty()) return check;
     check.scheme = parts->scheme;
