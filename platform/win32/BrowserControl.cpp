@@ -61,69 +61,69 @@ public:
 
     bool Open(HWND parent, const Rect& rect, WebViewHost* host);
 
-    WindowId Window() const override { return IdOf(window_); }
+    WindowId Window() const override { return IdOf(parts_.window); }
     void Navigate(const std::string& url) override;
     std::string LocationUrl() const override {
         Bstr url;
-        return browser_ && SUCCEEDED(browser_->get_LocationURL(url.Put())) ? url.Utf8() : std::string();
+        return parts_.browser && SUCCEEDED(parts_.browser->get_LocationURL(url.Put())) ? url.Utf8() : std::string();
     }
     std::string LocationName() const override {
         Bstr name;
-        return browser_ && SUCCEEDED(browser_->get_LocationName(name.Put())) ? name.Utf8() : std::string();
+        return parts_.browser && SUCCEEDED(parts_.browser->get_LocationName(name.Put())) ? name.Utf8() : std::string();
     }
     void SetOffline(bool offline) override {
-        site_->SetAmbientOffline(offline);
-        if (browser_) browser_->put_Offline(offline ? VARIANT_TRUE : VARIANT_FALSE);
+        parts_.site->SetAmbientOffline(offline);
+        if (parts_.browser) parts_.browser->put_Offline(offline ? VARIANT_TRUE : VARIANT_FALSE);
         AmbientChanged(DISPID_AMBIENT_OFFLINEIFNOTCONNECTED);
     }
     bool Offline() const override {
         VARIANT_BOOL offline = VARIANT_FALSE;
-        return browser_ && SUCCEEDED(browser_->get_Offline(&offline)) && offline == VARIANT_TRUE;
+        return parts_.browser && SUCCEEDED(parts_.browser->get_Offline(&offline)) && offline == VARIANT_TRUE;
     }
     void SetSilent(bool silent) override {
-        site_->SetAmbientSilent(silent);
-        if (browser_) browser_->put_Silent(silent ? VARIANT_TRUE : VARIANT_FALSE);
+        parts_.site->SetAmbientSilent(silent);
+        if (parts_.browser) parts_.browser->put_Silent(silent ? VARIANT_TRUE : VARIANT_FALSE);
         AmbientChanged(DISPID_AMBIENT_SILENT);
     }
     bool Silent() const override {
         VARIANT_BOOL silent = VARIANT_FALSE;
-        return browser_ && SUCCEEDED(browser_->get_Silent(&silent)) && silent == VARIANT_TRUE;
+        return parts_.browser && SUCCEEDED(parts_.browser->get_Silent(&silent)) && silent == VARIANT_TRUE;
     }
     // The control's text size, 0 smallest to 4 largest, without asking the user.
     void SetTextZoom(int level) override {
-        if (!browser_) return;
+        if (!parts_.browser) return;
         Variant in;
         V_VT(&in.value) = VT_I4;
         V_I4(&in.value) = std::clamp(level, 0, 4);
-        browser_->ExecWB(OLECMDID_ZOOM, OLECMDEXECOPT_DONTPROMPTUSER, &in.value, nullptr);
+        parts_.browser->ExecWB(OLECMDID_ZOOM, OLECMDEXECOPT_DONTPROMPTUSER, &in.value, nullptr);
     }
     void SetMode(const WebViewMode&) override {}
 
-    ComPtr<IUnknown> Object() const { return object_ ? object_.As<IUnknown>() : ComPtr<IUnknown>(); }
+    ComPtr<IUnknown> Object() const { return parts_.object ? parts_.object.As<IUnknown>() : ComPtr<IUnknown>(); }
 
     // Moved by the container: the object is told its new rectangle, and it moves its window.
     void Place(const Rect& rect) override {
         const RECT position{rect.left, rect.top, rect.right, rect.bottom};
-        if (site_) site_->SetPosition(position);
-        if (inPlace_ && SUCCEEDED(inPlace_->SetObjectRects(&position, &position))) return;
+        if (parts_.site) parts_.site->SetPosition(position);
+        if (parts_.inPlace && SUCCEEDED(parts_.inPlace->SetObjectRects(&position, &position))) return;
         WebView::Place(rect);
     }
 
-    HWND NativeWindow() const { return window_; }
+    HWND NativeWindow() const { return parts_.window; }
     // True when `hwnd` is the control's window or one below it.
     bool Holds(HWND hwnd) const {
-        return window_ != nullptr && hwnd != nullptr && (hwnd == window_ || ::IsChild(window_, hwnd));
+        return parts_.window != nullptr && hwnd != nullptr && (hwnd == parts_.window || ::IsChild(parts_.window, hwnd));
     }
     ComPtr<IOleInPlaceActiveObject> ActiveObject() const {
-        return site_ ? site_->ActiveObject() : ComPtr<IOleInPlaceActiveObject>();
+        return parts_.site ? parts_.site->ActiveObject() : ComPtr<IOleInPlaceActiveObject>();
     }
     // The page takes the keyboard focus: the control is made UI-active, which focuses its document.
     // False when the focus did not end up in the control.
     bool FocusPage() {
-        if (!object_ || !site_ || window_ == nullptr) return false;
-        RECT position = site_->Position();
-        HWND parent = ::GetParent(window_);
-        object_->DoVerb(OLEIVERB_UIACTIVATE, nullptr, static_cast<IOleClientSite*>(site_.Get()), 0, parent, &position);
+        if (!parts_.object || !parts_.site || parts_.window == nullptr) return false;
+        RECT position = parts_.site->Position();
+        HWND parent = ::GetParent(parts_.window);
+        parts_.object->DoVerb(OLEIVERB_UIACTIVATE, nullptr, static_cast<IOleClientSite*>(parts_.site.Get()), 0, parent, &position);
         // UI activation need not move the focus (an object that is UI-active already keeps it where it
         // is): only a focus that really is in the control counts.
         return Holds(::GetFocus());
@@ -132,53 +132,47 @@ public:
 
 private:
     void AmbientChanged(DISPID property) {
-        if (ComPtr<IOleControl> control = object_.As<IOleControl>()) control->OnAmbientPropertyChange(property);
+        if (ComPtr<IOleControl> control = parts_.object.As<IOleControl>()) control->OnAmbientPropertyChange(property);
     }
-    ComPtr<IOleObject> object_;
-    ComPtr<IWebBrowser2> browser_;
-    ComPtr<IOleInPlaceObject> inPlace_;
-    ComPtr<BrowserControlSite> site_;
-    ComPtr<BrowserEventSink> sink_;
-    ComPtr<IConnectionPoint> events_;
-    DWORD cookie_ = 0;
-    HWND window_ = nullptr;
+    // Everything the control is made of, handed over whole when it is released.
+    ControlParts parts_;
 };
 
 bool BrowserControl::Open(HWND parent, const Rect& rect, WebViewHost* host) {
     RECT position{rect.left, rect.top, rect.right, rect.bottom};
-    site_ = BrowserControlSite::Create(parent, position);
-    if (FAILED(::CoCreateInstance(CLSID_WebBrowser, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject, object_.PutVoid())))
+    parts_.site = BrowserControlSite::Create(parent, position);
+    if (FAILED(::CoCreateInstance(CLSID_WebBrowser, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject, parts_.object.PutVoid())))
         return false;
-    if (FAILED(object_->SetClientSite(static_cast<IOleClientSite*>(site_.Get())))) return false;
-    browser_ = object_.As<IWebBrowser2>();
-    if (!browser_) return false;
+    if (FAILED(parts_.object->SetClientSite(static_cast<IOleClientSite*>(parts_.site.Get())))) return false;
+    parts_.browser = parts_.object.As<IWebBrowser2>();
+    if (!parts_.browser) return false;
 
     // Subscribed before the control is shown, so nothing it reports from then on is missed.
-    sink_ = BrowserEventSink::Create(host, [](const std::string& url, bool userInitiated) {
+    parts_.sink = BrowserEventSink::Create(host, [](const std::string& url, bool userInitiated) {
         OpenInUserBrowser(url, userInitiated);
     });
-    if (auto container = object_.As<IConnectionPointContainer>()) {
-        if (SUCCEEDED(container->FindConnectionPoint(DIID_DWebBrowserEvents2, events_.Put())) &&
-            FAILED(events_->Advise(static_cast<IDispatch*>(sink_.Get()), &cookie_)))
-            events_.Reset();
+    if (auto container = parts_.object.As<IConnectionPointContainer>()) {
+        if (SUCCEEDED(container->FindConnectionPoint(DIID_DWebBrowserEvents2, parts_.events.Put())) &&
+            FAILED(parts_.events->Advise(static_cast<IDispatch*>(parts_.sink.Get()), &parts_.cookie)))
+            parts_.events.Reset();
     }
-    if (!events_) return false;
+    if (!parts_.events) return false;
 
-    if (FAILED(object_->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, static_cast<IOleClientSite*>(site_.Get()), 0, parent,
+    if (FAILED(parts_.object->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, static_cast<IOleClientSite*>(parts_.site.Get()), 0, parent,
                                &position)))
         return false;
-    inPlace_ = object_.As<IOleInPlaceObject>();
-    if (!inPlace_ || FAILED(inPlace_->GetWindow(&window_)) || window_ == nullptr) return false;
-    site_->SetInPlaceObject(inPlace_.Get());
-    site_->SetEditableFocusQuery([this] { return FocusInEditableField(); });
-    inPlace_->SetObjectRects(&position, &position);
-    ::SetWindowLongPtrW(window_, GWLP_ID, kBrowserWindowId);
-    if (!::IsWindowVisible(window_)) ::ShowWindow(window_, SW_SHOWNA);
+    parts_.inPlace = parts_.object.As<IOleInPlaceObject>();
+    if (!parts_.inPlace || FAILED(parts_.inPlace->GetWindow(&parts_.window)) || parts_.window == nullptr) return false;
+    parts_.site->SetInPlaceObject(parts_.inPlace.Get());
+    parts_.site->SetEditableFocusQuery([this] { return FocusInEditableField(); });
+    parts_.inPlace->SetObjectRects(&position, &position);
+    ::SetWindowLongPtrW(parts_.window, GWLP_ID, kBrowserWindowId);
+    if (!::IsWindowVisible(parts_.window)) ::ShowWindow(parts_.window, SW_SHOWNA);
     return true;
 }
 
 void BrowserControl::Navigate(const std::string& url) {
-    if (!browser_) return;
+    if (!parts_.browser) return;
     Bstr address(url);
     Variant flags, target, postData, headers;
     V_VT(&flags.value) = VT_I4;
@@ -187,27 +181,19 @@ void BrowserControl::Navigate(const std::string& url) {
     V_BSTR(&target.value) = nullptr;
     V_VT(&headers.value) = VT_BSTR;
     V_BSTR(&headers.value) = nullptr;
-    browser_->Navigate(address.Get(), &flags.value, &target.value, &postData.value, &headers.value);
+    parts_.browser->Navigate(address.Get(), &flags.value, &target.value, &postData.value, &headers.value);
 }
 
 BrowserControl::~BrowserControl() {
     auto& live = LiveControls();
     live.erase(std::remove(live.begin(), live.end(), this), live.end());
-    if (site_) site_->SetEditableFocusQuery(nullptr);
-    if (sink_) sink_->Detach();  // nothing reaches the host from here on
-    auto parts = std::make_shared<ControlParts>();
-    parts->object = std::move(object_);
-    parts->browser = std::move(browser_);
-    parts->inPlace = std::move(inPlace_);
-    parts->site = std::move(site_);
-    parts->sink = sink_;
-    parts->events = std::move(events_);
-    parts->cookie = cookie_;
-    parts->window = window_;
+    if (parts_.site) parts_.site->SetEditableFocusQuery(nullptr);
+    if (parts_.sink) parts_.sink->Detach();  // nothing reaches the host from here on
+    auto parts = std::make_shared<ControlParts>(std::move(parts_));
     // Destroyed from inside one of its own notifications (the login box during the hand-off's nested
     // loop, say), the control is released only once that notification has returned to it.
-    if (sink_)
-        sink_->WhenIdle([parts] { parts->Close(); });
+    if (parts->sink)
+        parts->sink->WhenIdle([parts] { parts->Close(); });
     else
         parts->Close();
 }
@@ -231,11 +217,16 @@ void ControlParts::Close() {
     window = nullptr;
 }
 
+// HTML names compared as the system compares identifiers: ordinal, ignoring case.
+bool SameIgnoringCase(const Bstr& text, const wchar_t* name) {
+    return text.Get() != nullptr && ::CompareStringOrdinal(text.Get(), -1, name, -1, TRUE) == CSTR_EQUAL;
+}
+
 // Text fields take Backspace as an editing key; everywhere else it would go back in history.
 bool BrowserControl::FocusInEditableField() const {
-    if (!browser_) return false;
+    if (!parts_.browser) return false;
     ComPtr<IDispatch> document;
-    if (FAILED(browser_->get_Document(document.Put())) || !document) return false;
+    if (FAILED(parts_.browser->get_Document(document.Put())) || !document) return false;
     ComPtr<IHTMLDocument2> html = document.As<IHTMLDocument2>();
     ComPtr<IHTMLElement> active;
     if (!html || FAILED(html->get_activeElement(active.Put())) || !active) return false;
@@ -245,17 +236,13 @@ bool BrowserControl::FocusInEditableField() const {
     }
     Bstr tag;
     if (FAILED(active->get_tagName(tag.Put()))) return false;
-    const std::string name = tag.Utf8();
-    if (name == "TEXTAREA" || name == "textarea") return true;
-    if (name != "INPUT" && name != "input") return false;
+    if (SameIgnoringCase(tag, L"TEXTAREA")) return true;
+    if (!SameIgnoringCase(tag, L"INPUT")) return false;
     ComPtr<IHTMLInputElement> input = active.As<IHTMLInputElement>();
     Bstr type;
     if (!input || FAILED(input->get_type(type.Put()))) return true;
-    std::string kind = type.Utf8();
-    std::transform(kind.begin(), kind.end(), kind.begin(),
-                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
-    for (const char* notText : {"button", "submit", "reset", "checkbox", "radio", "image", "file", "hidden"})
-        if (kind == notText) return false;
+    for (const wchar_t* notText : {L"button", L"submit", L"reset", L"checkbox", L"radio", L"image", L"file", L"hidden"})
+        if (SameIgnoringCase(type, notText)) return false;
     return true;
 }
 
