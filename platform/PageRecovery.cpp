@@ -17,6 +17,27 @@ std::chrono::seconds RetryBackoff::Next() {
     return wait;
 }
 
+std::chrono::seconds UnreachableRecovery::Failed(std::string address) {
+    address_ = std::move(address);
+    return backoff_.Next();
+}
+
+std::optional<std::string> UnreachableRecovery::Retry(bool byUser) {
+    if (!address_) return std::nullopt;
+    if (byUser) backoff_.Reset();
+    return address_;
+}
+
+void UnreachableRecovery::ServerPageShown() {
+    address_.reset();
+    backoff_.Reset();
+}
+
+const std::string& UnreachableRecovery::Address() const {
+    static const std::string none;
+    return address_ ? *address_ : none;
+}
+
 namespace {
 
 std::string EscapeHtml(std::string_view text) {
@@ -41,14 +62,17 @@ std::string EscapeHtml(std::string_view text) {
 }  // namespace
 
 std::string UnreachablePageHtml(std::string_view address) {
+    // Also read by engines that lay pages out in an old mode unless asked otherwise, and that have
+    // neither flexible boxes nor addEventListener there: the page asks for the newest mode and works
+    // without both.
     std::string html =
-        "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>";
+        "<!DOCTYPE html><html><head><meta http-equiv=\"X-UA-Compatible\" content=\"IE=edge\">"
+        "<meta charset=\"utf-8\"><title>";
     html += kUnreachablePageTitle;
     html +=
         "</title><style>"
         "html,body{margin:0;height:100%;background:#fff;color:#333;font:14px sans-serif}"
-        "body{display:flex;align-items:center;justify-content:center}"
-        "#box{max-width:90%;text-align:center}"
+        "#box{position:relative;top:40%;margin:0 auto;max-width:90%;text-align:center}"
         "h1{font-size:18px;margin:0 0 12px}"
         "#address{color:#777;word-break:break-all;margin:0 0 16px}"
         "button{font:inherit;padding:6px 24px}"
@@ -59,9 +83,10 @@ std::string UnreachablePageHtml(std::string_view address) {
     html += EscapeHtml(address);
     html +=
         "</p><button id=\"retry\" type=\"button\">重试</button></div><script>"
-        "document.getElementById('retry').addEventListener('click',function(){"
+        "document.getElementById('retry').onclick=function(){"
         "var h=window.webkit&&window.webkit.messageHandlers;"
-        "if(h&&h.kestruneRetry)h.kestruneRetry.postMessage('retry');});"
+        "if(h&&h.kestruneRetry){h.kestruneRetry.postMessage('retry');return;}"
+        "try{window.external.kestruneRetry();}catch(e){}};"
         "</script></body></html>";
     return html;
 }

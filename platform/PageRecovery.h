@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <deque>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -37,11 +38,37 @@ private:
     std::chrono::seconds next_ = kFirst;
 };
 
+// What a box does after a load that could not reach its server, without the timers and the page
+// engine, which the backend supplies: it shows the built-in page, waits (RetryBackoff), and loads the
+// address again, at once when the user asks or the network comes back.
+class UnreachableRecovery {
+public:
+    // A load of `address` could not reach its server: the built-in page is to be shown for it. Returns
+    // the wait before the automatic retry.
+    std::chrono::seconds Failed(std::string address);
+    // A retry is due: the address to load again, or nothing when the built-in page is not showing. One
+    // the user asked for (the retry button, the reload key) starts the waits again.
+    std::optional<std::string> Retry(bool byUser);
+    // A page of the server's own was shown: nothing to recover any more, and the waits start again.
+    void ServerPageShown();
+    // Another address was asked for: it takes over from the one that could not be reached.
+    void Abandon() { address_.reset(); }
+
+    bool Showing() const { return address_.has_value(); }
+    const std::string& Address() const;
+
+private:
+    std::optional<std::string> address_;
+    RetryBackoff backoff_;
+};
+
 // The page shown in a box whose address could not be reached: in the launcher's language, with the
-// address (escaped as HTML text) and a retry button that posts to the `kestruneRetry` script
-// message handler.
+// address (escaped as HTML text) and a retry button that asks the launcher through
+// `kRetryBridgeName`: the script message handler of that name where the engine has them, otherwise
+// the method of that name on the host's external object.
 std::string UnreachablePageHtml(std::string_view address);
 // Its title, so that backends and tests can tell it from the server's pages.
 inline constexpr const char* kUnreachablePageTitle = "无法连接游戏服务器";
+inline constexpr const char* kRetryBridgeName = "kestruneRetry";
 
 }  // namespace kestrune::platform

@@ -21,7 +21,6 @@ namespace {
 
 constexpr const char* kFrameCommittedHandler = "kestruneFrameCommitted";
 constexpr const char* kFrameReadyHandler = "kestruneFrameReady";
-constexpr const char* kRetryHandler = "kestruneRetry";
 
 // How long a first page waits for the view to be on screen at its final size, and how often it
 // looks (besides each new allocation of the view).
@@ -264,9 +263,7 @@ private:
     // The built-in page for an unreachable address: its own load is nobody's business but ours.
     bool failedLoadEnding_ = false;  // the failed load still reports its end
     bool ownLoad_ = false;           // the built-in page is loading
-    bool showingUnreachable_ = false;
-    std::string unreachableAddress_;
-    RetryBackoff backoff_;
+    UnreachableRecovery recovery_;
     guint retrySource_ = 0;
     gulong networkHandler_ = 0;
     ReloadBudget reloads_;
@@ -310,7 +307,7 @@ bool GtkWebView::Attach(WindowId parent, const Rect& rect) {
     webkit_user_content_manager_register_script_message_handler(content_, kFrameCommittedHandler);
     webkit_user_content_manager_register_script_message_handler(content_, kFrameReadyHandler);
     g_signal_connect(content_, "script-message-received::kestruneRetry", G_CALLBACK(OnRetryMessage), this);
-    webkit_user_content_manager_register_script_message_handler(content_, kRetryHandler);
+    webkit_user_content_manager_register_script_message_handler(content_, kRetryBridgeName);
 
     g_signal_connect(view_, "decide-policy", G_CALLBACK(OnDecidePolicy), this);
     g_signal_connect(view_, "create", G_CALLBACK(OnCreate), this);
@@ -392,7 +389,7 @@ void GtkWebView::NewWindowRequested(const std::string& uri, bool userGesture) {
 void GtkWebView::Navigate(const std::string& url) {
     // A new address takes over from one that could not be reached.
     StopRetryTimer();
-    showingUnreachable_ = false;
+    recovery_.Abandon();
     if (!settled_) settled_ = AtFinalSize();
     // Not on screen yet, or not at its final size: the page's first script and its load event
     // would see another viewport. The request goes out now; its document waits for the view.
@@ -468,24 +465,22 @@ gboolean GtkWebView::OnSettleTimer(gpointer data) {
 
 void GtkWebView::ShowUnreachable(const std::string& address) {
     StopRetryTimer();
-    showingUnreachable_ = true;
-    unreachableAddress_ = address;
     ownLoad_ = true;
+    const auto wait = recovery_.Failed(address);
     const std::string html = UnreachablePageHtml(address);
     webkit_web_view_load_alternate_html(view_, html.c_str(), address.c_str(), nullptr);
-    const auto wait = backoff_.Next();
     retrySource_ = g_timeout_add_seconds(static_cast<guint>(wait.count()), &GtkWebView::OnRetryTimer, this);
 }
 
 void GtkWebView::Retry(bool byUser) {
-    if (!showingUnreachable_) return;
+    const auto address = recovery_.Retry(byUser);
+    if (!address) return;
     StopRetryTimer();
-    if (byUser) backoff_.Reset();
-    StartLoad(unreachableAddress_);
+    StartLoad(*address);
 }
 
 void GtkWebView::Reload() {
-    if (showingUnreachable_) {
+    if (recovery_.Showing()) {
         Retry(true);
         return;
     }
@@ -506,7 +501,7 @@ gboolean GtkWebView::OnRetryTimer(gpointer data) {
 
 void GtkWebView::OnNetworkChanged(GNetworkMonitor*, gboolean available, gpointer data) {
     auto* self = static_cast<GtkWebView*>(data);
-    if (available && self->showingUnreachable_ && !self->ownLoad_) self->Retry(false);
+    if (available && self->recovery_.Showing() && !self->ownLoad_) self->Retry(false);
 }
 
 void GtkWebView::OnRetryMessage(WebKitUserContentManager*, WebKitJavascriptResult*, gpointer data) {
@@ -527,7 +522,7 @@ gboolean GtkWebView::OnLoadFailed(WebKitWebView*, WebKitLoadEvent stage, gchar* 
 // asks for nothing. Its address is loaded again, a few times a minute at most.
 void GtkWebView::OnProcessTerminated(WebKitWebView*, WebKitWebProcessTerminationReason reason, gpointer data) {
     auto* self = static_cast<GtkWebView*>(data);
-    const std::string address = self->showingUnreachable_ ? self->unreachableAddress_ : self->LocationUrl();
+    const std::string address = self->recovery_.Showing() ? self->recovery_.Address() : self->LocationUrl();
     g_printerr("kestrune: the web content process ended (%s)\n",
                reason == WEBKIT_WEB_PROCESS_CRASHED                 ? "crashed"
                : reason == WEBKIT_WEB_PROCESS_EXCEEDED_MEMORY_LIMIT ? "out of memory"
@@ -536,7 +531,7 @@ void GtkWebView::OnProcessTerminated(WebKitWebView*, WebKitWebProcessTermination
     if (address.empty()) return;
     if (self->reloads_.Take(std::chrono::steady_clock::now())) {
         self->StopRetryTimer();
-        self->showingUnreachable_ = false;
+        self->recovery_.Abandon();
         self->StartLoad(address);
     } else {
         self->failedLoadEnding_ = false;
@@ -578,9 +573,8 @@ void GtkWebView::OnLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer d
         self->ReplacePageWindow();
         if (own) break;
         // A page of the server's own is shown again.
-        self->showingUnreachable_ = false;
+        self->recovery_.ServerPageShown();
         self->StopRetryTimer();
-        self->backoff_.Reset();
         self->host_->NavigateComplete(self->LocationUrl());
         if (!*alive) return;
         self->ReportCommandStates();
@@ -592,7 +586,7 @@ void GtkWebView::OnLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer d
         }
     {
         // A failed load ends with the address that could not be reached (the view has none yet).
-        const std::string address = self->failedLoadEnding_ ? self->unreachableAddress_ : self->LocationUrl();
+        const std::string address = self->failedLoadEnding_ ? self->recovery_.Address() : self->LocationUrl();
         self->failedLoadEnding_ = false;
         self->host_->DownloadComplete();
         if (!*alive) return;
@@ -613,7 +607,7 @@ void GtkWebView::OnProgress(GObject*, GParamSpec*, gpointer data) {
 
 void GtkWebView::OnTitle(GObject*, GParamSpec*, gpointer data) {
     auto* self = static_cast<GtkWebView*>(data);
-    if (self->ownLoad_ || self->showingUnreachable_) return;  // the built-in page's title is not the page's
+    if (self->ownLoad_ || self->recovery_.Showing()) return;  // the built-in page's title is not the page's
     self->host_->TitleChange(self->LocationName());
 }
 

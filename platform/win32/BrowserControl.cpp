@@ -8,12 +8,16 @@
 #include <mshtml.h>
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 #include "platform/win32/Bstr.h"
 #include "platform/win32/BrowserControlSite.h"
 #include "platform/win32/BrowserEventSink.h"
 #include "platform/win32/ComPtr.h"
+#include "platform/win32/NetworkWatch.h"
+#include "platform/win32/RecoveringHost.h"
+#include "platform/win32/ThreadTimer.h"
 #include "platform/win32/UserBrowser.h"
 #include "platform/win32/WideText.h"
 #include "platform/win32/WindowHandle.h"
@@ -52,7 +56,7 @@ std::vector<BrowserControl*>& LiveControls() {
     return controls;
 }
 
-class BrowserControl final : public WebView {
+class BrowserControl final : public WebView, private RecoveringHost::Page {
 public:
     BrowserControl() { LiveControls().push_back(this); }
     ~BrowserControl() override;
@@ -134,8 +138,18 @@ private:
     void AmbientChanged(DISPID property) {
         if (ComPtr<IOleControl> control = parts_.object.As<IOleControl>()) control->OnAmbientPropertyChange(property);
     }
+    // ---- RecoveringHost::Page
+    void Load(const std::string& url) override;
+    bool Write(const std::string& html) override;
+    void WatchNetwork() override;
+
     // Everything the control is made of, handed over whole when it is released.
     ControlParts parts_;
+    ThreadTimer retryTimer_;
+    // Between the control's notifications and the box's host; shared so that work posted to the loop
+    // can tell it is gone.
+    std::shared_ptr<RecoveringHost> recovering_;
+    std::unique_ptr<NetworkWatch> network_;
 };
 
 bool BrowserControl::Open(HWND parent, const Rect& rect, WebViewHost* host) {
@@ -148,9 +162,15 @@ bool BrowserControl::Open(HWND parent, const Rect& rect, WebViewHost* host) {
     if (!parts_.browser) return false;
 
     // Subscribed before the control is shown, so nothing it reports from then on is missed.
-    parts_.sink = BrowserEventSink::Create(host, [](const std::string& url, bool userInitiated) {
+    recovering_ = std::make_shared<RecoveringHost>(host, static_cast<RecoveringHost::Page*>(this), &retryTimer_);
+    parts_.sink = BrowserEventSink::Create(recovering_.get(), [](const std::string& url, bool userInitiated) {
         OpenInUserBrowser(url, userInitiated);
     });
+    parts_.sink->WatchTopFrameErrors(parts_.object.Get(),
+                                     [recovering = std::weak_ptr<RecoveringHost>(recovering_)](const std::string& url) {
+                                         if (auto alive = recovering.lock()) alive->Unreachable(url);
+                                     });
+    parts_.site->SetRetry([this] { return recovering_->Retry(true); });
     if (auto container = parts_.object.As<IConnectionPointContainer>()) {
         if (SUCCEEDED(container->FindConnectionPoint(DIID_DWebBrowserEvents2, parts_.events.Put())) &&
             FAILED(parts_.events->Advise(static_cast<IDispatch*>(parts_.sink.Get()), &parts_.cookie)))
@@ -172,6 +192,11 @@ bool BrowserControl::Open(HWND parent, const Rect& rect, WebViewHost* host) {
 }
 
 void BrowserControl::Navigate(const std::string& url) {
+    if (recovering_) recovering_->Navigating();
+    Load(url);
+}
+
+void BrowserControl::Load(const std::string& url) {
     if (!parts_.browser) return;
     Bstr address(url);
     Variant flags, target, postData, headers;
@@ -187,7 +212,10 @@ void BrowserControl::Navigate(const std::string& url) {
 BrowserControl::~BrowserControl() {
     auto& live = LiveControls();
     live.erase(std::remove(live.begin(), live.end(), this), live.end());
-    if (parts_.site) parts_.site->SetEditableFocusQuery(nullptr);
+    if (parts_.site) {
+        parts_.site->SetEditableFocusQuery(nullptr);
+        parts_.site->SetRetry(nullptr);
+    }
     if (parts_.sink) parts_.sink->Detach();  // nothing reaches the host from here on
     auto parts = std::make_shared<ControlParts>(std::move(parts_));
     // Destroyed from inside one of its own notifications (the login box during the hand-off's nested
@@ -196,6 +224,41 @@ BrowserControl::~BrowserControl() {
         parts->sink->WhenIdle([parts] { parts->Close(); });
     else
         parts->Close();
+}
+
+// Into the blank document the control shows: UTF-8 with its byte-order mark, so that the document
+// is read as UTF-8 whatever the system's code page.
+bool BrowserControl::Write(const std::string& html) {
+    if (!parts_.browser) return false;
+    ComPtr<IDispatch> document;
+    if (FAILED(parts_.browser->get_Document(document.Put())) || !document) return false;
+    ComPtr<IPersistStreamInit> persist = document.As<IPersistStreamInit>();
+    if (!persist) return false;
+    static constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
+    const SIZE_T size = sizeof kByteOrderMark - 1 + html.size();
+    HGLOBAL memory = ::GlobalAlloc(GMEM_MOVEABLE, size);
+    if (memory == nullptr) return false;
+    if (void* bytes = ::GlobalLock(memory)) {
+        std::memcpy(bytes, kByteOrderMark, sizeof kByteOrderMark - 1);
+        std::memcpy(static_cast<char*>(bytes) + sizeof kByteOrderMark - 1, html.data(), html.size());
+        ::GlobalUnlock(memory);
+    } else {
+        ::GlobalFree(memory);
+        return false;
+    }
+    ComPtr<IStream> stream;
+    if (FAILED(::CreateStreamOnHGlobal(memory, TRUE, stream.Put()))) {
+        ::GlobalFree(memory);
+        return false;
+    }
+    return SUCCEEDED(persist->InitNew()) && SUCCEEDED(persist->Load(stream.Get()));
+}
+
+void BrowserControl::WatchNetwork() {
+    if (network_) return;
+    network_ = NetworkWatch::Start([recovering = std::weak_ptr<RecoveringHost>(recovering_)] {
+        if (auto alive = recovering.lock()) alive->NetworkAvailable();
+    });
 }
 
 void ControlParts::Close() {

@@ -189,7 +189,10 @@ HRESULT BrowserControlSite::TranslateAccelerator(LPMSG message, const GUID*, DWO
     // Only Backspace depends on the field; the document is not asked about any other key.
     const bool backspace = message->message == WM_KEYDOWN && message->wParam == VK_BACK;
     const bool editable = backspace && focusInEditableField_ && focusInEditableField_();
-    return IsRefusedBrowserShortcut(*message, editable) ? S_OK : S_FALSE;
+    if (IsRefusedBrowserShortcut(*message, editable)) return S_OK;
+    // Reloading the built-in page would show an empty document: the address it stands for is retried.
+    if (retry_ && IsReloadShortcut(*message) && retry_()) return S_OK;
+    return S_FALSE;
 }
 HRESULT BrowserControlSite::GetOptionKeyPath(LPOLESTR* key, DWORD) {
     if (key != nullptr) *key = nullptr;
@@ -200,8 +203,17 @@ HRESULT BrowserControlSite::GetDropTarget(IDropTarget*, IDropTarget** replacemen
     return E_NOTIMPL;
 }
 HRESULT BrowserControlSite::GetExternal(IDispatch** external) {
-    if (external != nullptr) *external = nullptr;
-    return S_FALSE;
+    if (external == nullptr) return E_POINTER;
+    *external = nullptr;
+    if (box_ == nullptr) return S_FALSE;
+    if (!bridge_) {
+        // Looked up when called: the site's retry may be replaced or dropped meanwhile.
+        bridge_ = ScriptBridge::Create([this] {
+            if (retry_) retry_();
+        });
+    }
+    *external = ComPtr<ScriptBridge>(bridge_).Detach();
+    return S_OK;
 }
 HRESULT BrowserControlSite::TranslateUrl(DWORD, LPWSTR, LPWSTR* translated) {
     if (translated != nullptr) *translated = nullptr;
@@ -235,6 +247,12 @@ bool IsRefusedBrowserShortcut(const MSG& message, bool focusInEditableField, SHO
     default:
         return false;
     }
+}
+
+bool IsReloadShortcut(const MSG& message, SHORT(WINAPI* keyState)(int)) {
+    if (message.message != WM_KEYDOWN) return false;
+    const bool control = (keyState(VK_CONTROL) & 0x8000) != 0;
+    return message.wParam == VK_F5 || (message.wParam == 'R' && control);
 }
 
 }  // namespace kestrune::platform::win32

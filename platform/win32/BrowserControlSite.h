@@ -10,6 +10,7 @@
 #include <functional>
 
 #include "platform/win32/ComPtr.h"
+#include "platform/win32/ScriptBridge.h"
 
 namespace kestrune::platform::win32 {
 
@@ -36,6 +37,9 @@ public:
     void Detach() {
         box_ = nullptr;
         activeObject_.Reset();  // the object and the site would otherwise keep each other alive
+        retry_ = nullptr;
+        if (bridge_) bridge_->Forget();
+        bridge_.Reset();
     }
 
     // ---- IUnknown
@@ -115,10 +119,15 @@ public:
     ComPtr<IOleInPlaceActiveObject> ActiveObject() const { return activeObject_; }
     // Asked when the control offers a keystroke to the host: is the page's focus in a text field?
     void SetEditableFocusQuery(std::function<bool()> query) { focusInEditableField_ = std::move(query); }
+    // Asked by the reload keys and by the built-in page's retry button (window.external): true when
+    // it retried an address that could not be reached, and the control is then not to reload.
+    void SetRetry(std::function<bool()> retry) { retry_ = std::move(retry); }
 
 private:
     BrowserControlSite(HWND box, const RECT& position) : box_(box), position_(position) {}
-    virtual ~BrowserControlSite() = default;
+    virtual ~BrowserControlSite() {
+        if (bridge_) bridge_->Forget();  // a page may still hold the bridge, which calls back into us
+    }
 
     ULONG references_ = 1;
     HWND box_;
@@ -128,6 +137,8 @@ private:
     IOleInPlaceObject* inPlace_ = nullptr;  // not owned: the control's, cleared before it is released
     ComPtr<IOleInPlaceActiveObject> activeObject_;
     std::function<bool()> focusInEditableField_;
+    std::function<bool()> retry_;
+    ComPtr<ScriptBridge> bridge_;
 };
 
 // The control's own keyboard shortcuts that would take the player out of the launcher or the page:
@@ -136,6 +147,8 @@ private:
 // `keyState(vk)` gives GetKeyState's answer for a modifier.
 bool IsRefusedBrowserShortcut(const MSG& message, bool focusInEditableField,
                               SHORT(WINAPI* keyState)(int) = &::GetKeyState);
+// F5 or Ctrl+R: the page is loaded again.
+bool IsReloadShortcut(const MSG& message, SHORT(WINAPI* keyState)(int) = &::GetKeyState);
 #pragma GCC diagnostic pop
 
 }  // namespace kestrune::platform::win32

@@ -189,12 +189,48 @@ void BrowserEventSink::Dispatch(DISPID id, const DISPPARAMS& params) {
             NewWindowRequest(cancel, TextOf(Argument(params, 4, 5)), true,
                              (static_cast<unsigned long>(LongOf(Argument(params, 2, 5))) & NWMF_USERINITED) != 0);
         return;
+    case DISPID_NAVIGATEERROR:
+        NavigateError(params);
+        return;
     case DISPID_WINDOWCLOSING:  // (is a child window, cancel): a page's window.close() never ends the box
         SetCancel(CancelOf(Argument(params, 1, 2)), true);
         return;
     default:
-        return;  // property change, quit, visibility, navigation errors and the rest: nothing to tell
+        return;  // property change, quit, visibility and the rest: nothing to tell
     }
+}
+
+void BrowserEventSink::WatchTopFrameErrors(IUnknown* topFrame, Unreachable unreachable) {
+    topFrame_ = nullptr;
+    ComPtr<IUnknown> identity;
+    if (topFrame != nullptr && SUCCEEDED(topFrame->QueryInterface(IID_IUnknown, identity.PutVoid())))
+        topFrame_ = identity.Get();  // alive as long as the control, which outlives this sink's use
+    unreachable_ = std::move(unreachable);
+}
+
+bool BrowserEventSink::IsTopFrame(const VARIANT* frame) const {
+    frame = Dereferenced(frame);
+    if (topFrame_ == nullptr || frame == nullptr || V_VT(frame) != VT_DISPATCH || V_DISPATCH(frame) == nullptr)
+        return false;
+    ComPtr<IUnknown> identity;
+    return SUCCEEDED(V_DISPATCH(frame)->QueryInterface(IID_IUnknown, identity.PutVoid())) && identity.Get() == topFrame_;
+}
+
+// (frame, address, target frame name, status code, cancel)
+void BrowserEventSink::NavigateError(const DISPPARAMS& params) {
+    VARIANT_BOOL* cancel = CancelOf(Argument(params, 4, 5));
+    if (cancel == nullptr || host_ == nullptr || !unreachable_) return;
+    if (!IsTopFrame(Argument(params, 0, 5)) || !IsServerUnreachable(LongOf(Argument(params, 3, 5)))) return;
+    SetCancel(cancel, true);  // no error page of the control's own
+    // The built-in page is shown by navigating, which the control does not take from inside its
+    // own notification.
+    WhenIdle([unreachable = unreachable_, url = TextOf(Argument(params, 1, 5))] { unreachable(url); });
+}
+
+bool IsServerUnreachable(long status) {
+    // Positive: an HTTP status, so the server answered and its page stands. E_ABORT: the load was
+    // stopped (by the user, or by another navigation).
+    return status < 0 && status != E_ABORT;
 }
 
 void BrowserEventSink::NewWindowRequest(VARIANT_BOOL* cancel, const std::string& url, bool urlKnown,

@@ -25,6 +25,12 @@ public:
 
     static ComPtr<BrowserEventSink> Create(WebViewHost* host, Opener openNewWindow);
 
+    // Takes the address the top-level page could not reach (the control's own error page is
+    // cancelled); run once the notification has returned to the control.
+    using Unreachable = std::function<void(const std::string& url)>;
+    // `topFrame`: the control's object, compared by identity only (a frame's failure stays in it).
+    void WatchTopFrameErrors(IUnknown* topFrame, Unreachable unreachable);
+
     // The host is not called any more after this (its view is going). A notification arriving later
     // is answered as if nobody were listening; a navigation or new window pending is cancelled.
     void Detach() { host_ = nullptr; }
@@ -56,16 +62,26 @@ private:
     // A new-window request: asks the host (once per request) and answers the control's Cancel.
     void NewWindowRequest(VARIANT_BOOL* cancel, const std::string& url, bool urlKnown, bool userInitiated);
 
+    bool IsTopFrame(const VARIANT* frame) const;
+    void NavigateError(const DISPPARAMS& params);
+
     ULONG references_ = 1;
     int depth_ = 0;
     std::vector<std::function<void()>> whenIdle_;
     WebViewHost* host_;
     Opener openNewWindow_;
+    IUnknown* topFrame_ = nullptr;  // identity only: never called
+    Unreachable unreachable_;
     // The control announces one request twice, first without its address (NewWindow2) and then with
     // it (NewWindow3): the host's answer to the first is kept for the second.
     bool newWindowAnswered_ = false;
     bool newWindowAllowed_ = false;
 };
 #pragma GCC diagnostic pop
+
+// A navigation error's status code (an HRESULT, or the HTTP status the server answered with) that
+// means the server was not reached: a failure of the connection rather than an answer, and not the
+// load being stopped.
+bool IsServerUnreachable(long status);
 
 }  // namespace kestrune::platform::win32

@@ -34,5 +34,31 @@ TEST(UnreachablePage, ShowsTheAddressAsTextAndOffersARetry) {
         << html;
     EXPECT_EQ(html.find("<script>alert"), std::string::npos);
     EXPECT_NE(html.find("重试"), std::string::npos);
-    EXPECT_NE(html.find("kestruneRetry"), std::string::npos);
+    EXPECT_NE(html.find(std::string("h.") + kRetryBridgeName + ".postMessage"), std::string::npos);
+    EXPECT_NE(html.find(std::string("window.external.") + kRetryBridgeName + "()"), std::string::npos);
+}
+
+TEST(UnreachableRecovery, RetriesTheFailedAddressWithGrowingWaitsUntilTheServerAnswers) {
+    UnreachableRecovery recovery;
+    EXPECT_FALSE(recovery.Retry(false));  // nothing failed: a timer or key that fires late loads nothing
+    EXPECT_EQ(recovery.Failed("http://127.0.0.1:1/login.html"), 15s);
+    EXPECT_EQ(recovery.Retry(false), "http://127.0.0.1:1/login.html");
+    EXPECT_EQ(recovery.Failed("http://127.0.0.1:1/login.html"), 30s);
+    EXPECT_EQ(recovery.Failed("http://127.0.0.1:1/login.html"), 60s);
+    // The user's own retry starts the waits again.
+    EXPECT_EQ(recovery.Retry(true), "http://127.0.0.1:1/login.html");
+    EXPECT_EQ(recovery.Failed("http://127.0.0.1:1/login.html"), 15s);
+    EXPECT_EQ(recovery.Failed("http://127.0.0.1:1/login.html"), 30s);
+
+    recovery.ServerPageShown();
+    EXPECT_FALSE(recovery.Showing());
+    EXPECT_FALSE(recovery.Retry(true));
+    EXPECT_EQ(recovery.Failed("http://127.0.0.1:1/game.html"), 15s);
+
+    // Another address asked for takes over; the waits are not reset by that alone.
+    recovery.Abandon();
+    EXPECT_FALSE(recovery.Retry(false));
+    EXPECT_EQ(recovery.Address(), "");
+    EXPECT_EQ(recovery.Failed("http://127.0.0.1:1/other.html"), 30s);
+    EXPECT_EQ(recovery.Address(), "http://127.0.0.1:1/other.html");
 }

@@ -2,6 +2,8 @@
 // the context menu it never lets the control show.
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "platform/win32/BrowserControlSite.h"
 
 namespace kestrune::platform::win32 {
@@ -95,6 +97,47 @@ TEST(BrowserControlSiteKeys, KeepsTheActiveObjectUntilTheControlNamesAnotherAndS
         EXPECT_EQ(handler->TranslateAccelerator(&tab, nullptr, 0), S_FALSE);
     }
     EXPECT_EQ(active.references, 1u);  // the site let it go with itself
+}
+
+TEST(BrowserControlSiteKeys, ReloadKeysAndThePagesRetryButtonRetryAnAddressThatCouldNotBeReached) {
+    // The site only hands its box's handle on; no window is needed for what is tested here.
+    HWND box = reinterpret_cast<HWND>(static_cast<INT_PTR>(0x1234));
+    ComPtr<BrowserControlSite> site = BrowserControlSite::Create(box, RECT{0, 0, 10, 10});
+    bool showingBuiltInPage = false;
+    int retries = 0;
+    site->SetRetry([&] {
+        ++retries;
+        return showingBuiltInPage;
+    });
+    ComPtr<IDocHostUIHandler> handler = site.As<IDocHostUIHandler>();
+    MSG reload = Key(VK_F5);
+    EXPECT_EQ(handler->TranslateAccelerator(&reload, nullptr, 0), S_FALSE);  // the server's page: the control reloads
+    showingBuiltInPage = true;
+    EXPECT_EQ(handler->TranslateAccelerator(&reload, nullptr, 0), S_OK);
+    EXPECT_EQ(retries, 2);
+
+    // window.external.kestruneRetry(), as a script engine calls it: by name, then by id.
+    ComPtr<IDispatch> external;
+    ASSERT_EQ(handler->GetExternal(external.Put()), S_OK);
+    ASSERT_TRUE(external);
+    std::wstring name = L"kestruneRetry", other = L"navigate";
+    LPOLESTR names[] = {name.data()};
+    DISPID id = DISPID_UNKNOWN;
+    ASSERT_EQ(external->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id), S_OK);
+    DISPPARAMS none{};
+    EXPECT_EQ(external->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr), S_OK);
+    EXPECT_EQ(retries, 3);
+    names[0] = other.data();
+    DISPID otherId = 0;
+    EXPECT_EQ(external->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &otherId), DISP_E_UNKNOWNNAME);
+    EXPECT_EQ(otherId, DISPID_UNKNOWN);
+    EXPECT_NE(external->Invoke(id + 1, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr), S_OK);
+
+    // A page that kept the object after the box went reaches nothing.
+    site->Detach();
+    site.Reset();
+    EXPECT_EQ(external->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr), S_OK);
+    EXPECT_EQ(retries, 3);
 }
 
 }  // namespace

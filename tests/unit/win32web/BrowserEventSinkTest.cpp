@@ -14,138 +14,14 @@
 #include "platform/win32/Bstr.h"
 #include "platform/win32/BrowserEventSink.h"
 #include "platform/win32/UserBrowser.h"
+#include "tests/unit/win32web/ControlEvents.h"
 
 namespace kestrune::platform::win32 {
 namespace {
 
-struct RecordingHost : WebViewHost {
-    bool BeforeNavigate(const std::string& url) override {
-        log.push_back("before " + url);
-        if (onBeforeNavigate) onBeforeNavigate();
-        return allowNavigation;
-    }
-    void NavigateComplete(const std::string& url) override { log.push_back("committed " + url); }
-    void DocumentComplete(const std::string& url) override { log.push_back("ready " + url); }
-    void DownloadBegin() override { log.push_back("download begin"); }
-    void DownloadComplete() override { log.push_back("download complete"); }
-    void ProgressChange(int progress, int progressMax) override {
-        log.push_back("progress " + std::to_string(progress) + "/" + std::to_string(progressMax));
-    }
-    void StatusTextChange(const std::string& text) override { log.push_back("status " + text); }
-    void TitleChange(const std::string& title) override { log.push_back("title " + title); }
-    void CommandStateChange(int command, bool enabled) override {
-        log.push_back("command " + std::to_string(command) + (enabled ? " on" : " off"));
-    }
-    bool NewWindow(const std::string& url) override {
-        log.push_back("new window " + url);
-        return allowNewWindow;
-    }
-    std::vector<std::string> log;
-    bool allowNavigation = true;
-    bool allowNewWindow = true;
-    std::function<void()> onBeforeNavigate;
-};
-
-// Arguments given in declaration order; laid out last first, as the control passes them.
-class Arguments {
-public:
-    explicit Arguments(std::vector<VARIANT> declared) : slots_(declared.rbegin(), declared.rend()) {
-        params_.rgvarg = slots_.data();
-        params_.cArgs = static_cast<UINT>(slots_.size());
-        params_.rgdispidNamedArgs = nullptr;
-        params_.cNamedArgs = 0;
-    }
-    DISPPARAMS* Get() { return &params_; }
-
-private:
-    std::vector<VARIANT> slots_;
-    DISPPARAMS params_{};
-};
-
-VARIANT Dispatch(IDispatch* object) {
-    VARIANT v;
-    ::VariantInit(&v);
-    V_VT(&v) = VT_DISPATCH;
-    V_DISPATCH(&v) = object;
-    return v;
-}
-VARIANT Ref(VARIANT* target) {
-    VARIANT v;
-    ::VariantInit(&v);
-    V_VT(&v) = VT_BYREF | VT_VARIANT;
-    V_VARIANTREF(&v) = target;
-    return v;
-}
-VARIANT BoolRef(VARIANT_BOOL* target) {
-    VARIANT v;
-    ::VariantInit(&v);
-    V_VT(&v) = VT_BYREF | VT_BOOL;
-    V_BOOLREF(&v) = target;
-    return v;
-}
-VARIANT Text(BSTR text) {
-    VARIANT v;
-    ::VariantInit(&v);
-    V_VT(&v) = VT_BSTR;
-    V_BSTR(&v) = text;
-    return v;
-}
-VARIANT Long(long value) {
-    VARIANT v;
-    ::VariantInit(&v);
-    V_VT(&v) = VT_I4;
-    V_I4(&v) = value;
-    return v;
-}
-VARIANT Bool(bool value) {
-    VARIANT v;
-    ::VariantInit(&v);
-    V_VT(&v) = VT_BOOL;
-    V_BOOL(&v) = value ? VARIANT_TRUE : VARIANT_FALSE;
-    return v;
-}
-
-class BrowserEventSinkTest : public ::testing::Test {
+class BrowserEventSinkTest : public ::testing::Test, protected ControlEvents {
 protected:
-    HRESULT Invoke(DISPID id, Arguments& args) {
-        return sink->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, args.Get(), nullptr, nullptr, nullptr);
-    }
-    // BeforeNavigate2 for `address`; returns the Cancel the control would read.
-    VARIANT_BOOL BeforeNavigate(const std::string& address) {
-        Bstr url(address);
-        VARIANT urlValue = Text(url.Get());
-        VARIANT flags = Long(0), target = Text(nullptr), postData, headers = Text(nullptr);
-        ::VariantInit(&postData);
-        VARIANT_BOOL cancel = VARIANT_FALSE;
-        Arguments args({Dispatch(nullptr), Ref(&urlValue), Ref(&flags), Ref(&target), Ref(&postData), Ref(&headers),
-                        BoolRef(&cancel)});
-        EXPECT_EQ(Invoke(DISPID_BEFORENAVIGATE2, args), S_OK);
-        return cancel;
-    }
-    // NewWindow3 for `address`; returns the Cancel the control would read.
-    VARIANT_BOOL NewWindow3(const std::string& address, long flags = NWMF_USERINITED | NWMF_FIRST) {
-        VARIANT_BOOL cancel = VARIANT_FALSE;
-        Bstr url(address), context("http://127.0.0.1/login.html");
-        IDispatch* window = nullptr;
-        VARIANT windowRef;
-        ::VariantInit(&windowRef);
-        V_VT(&windowRef) = VT_BYREF | VT_DISPATCH;
-        V_DISPATCHREF(&windowRef) = &window;
-        Arguments args({windowRef, BoolRef(&cancel), Long(flags), Text(context.Get()), Text(url.Get())});
-        EXPECT_EQ(Invoke(DISPID_NEWWINDOW3, args), S_OK);
-        return cancel;
-    }
-    VARIANT_BOOL NewWindow2() {
-        IDispatch* window = nullptr;
-        VARIANT windowRef;
-        ::VariantInit(&windowRef);
-        V_VT(&windowRef) = VT_BYREF | VT_DISPATCH;
-        V_DISPATCHREF(&windowRef) = &window;
-        VARIANT_BOOL cancel = VARIANT_FALSE;
-        Arguments args({windowRef, BoolRef(&cancel)});
-        EXPECT_EQ(Invoke(DISPID_NEWWINDOW2, args), S_OK);
-        return cancel;
-    }
+    IDispatch* Target() override { return sink.Get(); }
 
     RecordingHost host;
     std::vector<std::string> opened;
@@ -218,7 +94,6 @@ TEST_F(BrowserEventSinkTest, MalformedOrUnknownNotificationsReachNoHost) {
     Arguments noCancel({Dispatch(nullptr), Long(0), Long(0), Long(0), Long(0), Long(0), Long(0)});
     EXPECT_EQ(Invoke(DISPID_BEFORENAVIGATE2, noCancel), S_OK);
     Arguments none({});
-    EXPECT_EQ(Invoke(DISPID_NAVIGATEERROR, none), S_OK);
     EXPECT_EQ(Invoke(DISPID_ONQUIT, none), S_OK);
     EXPECT_EQ(sink->Invoke(DISPID_DOWNLOADBEGIN, IID_IDispatch, 0, DISPATCH_METHOD, none.Get(), nullptr, nullptr, nullptr),
               DISP_E_UNKNOWNINTERFACE);
@@ -292,15 +167,33 @@ TEST_F(BrowserEventSinkTest, WorkForAfterANotificationWaitsUntilTheOutermostOneH
     BeforeNavigate("http://127.0.0.1/game.html?client=1");
     // The control may still read Cancel when Invoke returns: the work waits for the loop.
     EXPECT_EQ(order, (std::vector<std::string>{"handler done"}));
-    const DWORD start = ::GetTickCount();
-    while (order.size() < 2 && ::GetTickCount() - start < 2000) {
-        MSG msg;
-        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&msg);
-        ::Sleep(1);
-    }
+    PumpUntil([&] { return order.size() >= 2; });
     EXPECT_EQ(order, (std::vector<std::string>{"handler done", "released"}));
     sink->WhenIdle([&] { order.push_back("at once"); });
     EXPECT_EQ(order.back(), "at once");
+}
+
+TEST_F(BrowserEventSinkTest, OnlyTheTopPagesFailureToReachItsServerReplacesTheControlsErrorPage) {
+    StandInObject control, frame;
+    std::vector<std::string> unreachable;
+    sink->WatchTopFrameErrors(&control, [&](const std::string& url) { unreachable.push_back(url); });
+
+    EXPECT_EQ(NavigateError(&control, "http://127.0.0.1:1/login.html", static_cast<long>(0x800C0005)),  // INET_E_RESOURCE_NOT_FOUND
+              VARIANT_TRUE);
+    EXPECT_TRUE(unreachable.empty());  // the control does not navigate from inside its notification
+    EXPECT_TRUE(PumpUntil([&] { return !unreachable.empty(); }));
+    EXPECT_EQ(unreachable, std::vector<std::string>{"http://127.0.0.1:1/login.html"});
+
+    // A frame, an answer of the server's (HTTP 404), a stopped load: the control's own way stands.
+    EXPECT_EQ(NavigateError(&frame, "http://127.0.0.1:1/ad.html", static_cast<long>(0x800C0005)), VARIANT_FALSE);
+    EXPECT_EQ(NavigateError(&control, "http://127.0.0.1/missing.html", 404), VARIANT_FALSE);
+    EXPECT_EQ(NavigateError(&control, "http://127.0.0.1/stopped.html", E_ABORT), VARIANT_FALSE);
+    EXPECT_EQ(NavigateError(nullptr, "http://127.0.0.1:1/login.html", static_cast<long>(0x800C0005)), VARIANT_FALSE);
+    sink->Detach();
+    EXPECT_EQ(NavigateError(&control, "http://127.0.0.1:1/login.html", static_cast<long>(0x800C0005)), VARIANT_FALSE);
+    PumpUntil([] { return false; }, 50);
+    EXPECT_EQ(unreachable.size(), 1u);
+    EXPECT_TRUE(host.log.empty());
 }
 
 }  // namespace
