@@ -3,6 +3,7 @@
 #include <exdisp.h>
 #include <exdispid.h>
 #include <shobjidl.h>
+#include <urlmon.h>
 
 #include "platform/win32/Bstr.h"
 
@@ -228,9 +229,23 @@ void BrowserEventSink::NavigateError(const DISPPARAMS& params) {
 }
 
 bool IsServerUnreachable(long status) {
-    // Positive: an HTTP status, so the server answered and its page stands. E_ABORT: the load was
-    // stopped (by the user, or by another navigation).
-    return status < 0 && status != E_ABORT;
+    // The failures of the connection and of its security. Not among them: an HTTP status (the server
+    // answered, and its page stands), a stopped load, and content the control has no viewer for.
+    switch (static_cast<HRESULT>(status)) {
+    case INET_E_NO_SESSION:
+    case INET_E_CANNOT_CONNECT:
+    case INET_E_RESOURCE_NOT_FOUND:
+    case INET_E_OBJECT_NOT_FOUND:
+    case INET_E_DATA_NOT_AVAILABLE:
+    case INET_E_DOWNLOAD_FAILURE:
+    case INET_E_CONNECTION_TIMEOUT:
+    case INET_E_SECURITY_PROBLEM:
+    case INET_E_INVALID_CERTIFICATE:
+    case INET_E_REDIRECT_FAILED:
+        return true;
+    default:
+        return false;
+    }
 }
 
 void BrowserEventSink::NewWindowRequest(VARIANT_BOOL* cancel, const std::string& url, bool urlKnown,

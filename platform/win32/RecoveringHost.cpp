@@ -1,10 +1,30 @@
 #include "platform/win32/RecoveringHost.h"
 
+#include <cctype>
 #include <cstdio>
+#include <string>
 
 namespace kestrune::platform::win32 {
 
+namespace {
+
+// Only a server's address can come back by retrying; the blank document the built-in page is shown
+// in, for one, never fails for want of a server.
+bool IsServerAddress(const std::string& address) {
+    auto startsWith = [&](const char* prefix) {
+        const std::size_t n = std::char_traits<char>::length(prefix);
+        if (address.size() < n) return false;
+        for (std::size_t i = 0; i < n; ++i)
+            if (std::tolower(static_cast<unsigned char>(address[i])) != prefix[i]) return false;
+        return true;
+    };
+    return startsWith("http://") || startsWith("https://");
+}
+
+}  // namespace
+
 void RecoveringHost::Unreachable(const std::string& address) {
+    if (!IsServerAddress(address)) return;
     const auto wait = recovery_.Failed(address);
     timer_->Start(wait, [this] { Retry(false); });
     page_->WatchNetwork();

@@ -188,6 +188,7 @@ TEST_F(BrowserEventSinkTest, OnlyTheTopPagesFailureToReachItsServerReplacesTheCo
     EXPECT_EQ(NavigateError(&frame, "http://127.0.0.1:1/ad.html", static_cast<long>(0x800C0005)), VARIANT_FALSE);
     EXPECT_EQ(NavigateError(&control, "http://127.0.0.1/missing.html", 404), VARIANT_FALSE);
     EXPECT_EQ(NavigateError(&control, "http://127.0.0.1/stopped.html", E_ABORT), VARIANT_FALSE);
+    EXPECT_EQ(NavigateError(&control, "about:blank", static_cast<long>(0x800C0010)), VARIANT_FALSE);  // no viewer for it
     EXPECT_EQ(NavigateError(nullptr, "http://127.0.0.1:1/login.html", static_cast<long>(0x800C0005)), VARIANT_FALSE);
     sink->Detach();
     EXPECT_EQ(NavigateError(&control, "http://127.0.0.1:1/login.html", static_cast<long>(0x800C0005)), VARIANT_FALSE);

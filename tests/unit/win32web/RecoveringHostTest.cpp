@@ -147,6 +147,17 @@ TEST_F(RecoveringHostTest, TheNetworkComingBackRetriesOnlyOnceThePageIsShown) {
     EXPECT_FALSE(timer.Running());
 }
 
+TEST_F(RecoveringHostTest, OnlyAServersAddressIsRetried) {
+    // The blank document itself failing (a control without a page engine) must not start a loop.
+    for (const char* address : {kBlankAddress, "res://ieframe.dll/navcancl.htm", "file:///C:/x.html"}) {
+        recovering.Unreachable(address);
+        EXPECT_TRUE(page.loads.empty()) << address;
+    }
+    EXPECT_FALSE(recovering.ShowingBuiltInPage());
+    recovering.Unreachable("HTTPS://127.0.0.1:1/login.html");
+    EXPECT_EQ(page.loads, std::vector<std::string>{kBlankAddress});
+}
+
 TEST_F(RecoveringHostTest, AnotherAddressTakesOver) {
     FailToReach(kLogin);
     ShowBlankDocument();
