@@ -129,7 +129,13 @@ public:
         HWND parent = ::GetParent(parts_.window);
         parts_.object->DoVerb(OLEIVERB_UIACTIVATE, nullptr, static_cast<IOleClientSite*>(parts_.site.Get()), 0, parent, &position);
         // UI activation need not move the focus (an object that is UI-active already keeps it where it
-        // is): only a focus that really is in the control counts.
+        // is, and one without a document has nothing to focus): the innermost window the control has
+        // then takes it, which the control passes on to its document when there is one.
+        if (!Holds(::GetFocus())) {
+            HWND innermost = parts_.window;
+            while (HWND child = ::GetWindow(innermost, GW_CHILD)) innermost = child;
+            ::SetFocus(innermost);
+        }
         return Holds(::GetFocus());
     }
     bool FocusInEditableField() const;
@@ -328,6 +334,12 @@ bool TranslateBrowserAccelerator(MSG& message) {
     // Held for the call: the key may reload the page or close the box meanwhile.
     const ComPtr<IOleInPlaceActiveObject> active = control->ActiveObject();
     return active && active->TranslateAccelerator(&message) == S_OK;
+}
+
+bool IsRefusedBrowserHistoryButton(const MSG& message) {
+    if (message.message != WM_XBUTTONDOWN && message.message != WM_XBUTTONUP && message.message != WM_XBUTTONDBLCLK)
+        return false;
+    return ControlHolding(message.hwnd) != nullptr;
 }
 
 void FrameWindowActivated(HWND topLevel, bool active) {

@@ -33,6 +33,9 @@ ComPtr<IUnknown> BrowserControlObject(const WebView& view);
 // is offered to the control's active object first. True when the object took it; the loop then
 // neither translates nor dispatches it.
 bool TranslateBrowserAccelerator(MSG& message);
+// The mouse's back and forward buttons over a control's windows: the control would move through its
+// history, which the launcher's pages never do. True for such a message; the loop drops it.
+bool IsRefusedBrowserHistoryButton(const MSG& message);
 // `topLevel` was activated or deactivated: the active objects of the controls in it are told.
 void FrameWindowActivated(HWND topLevel, bool active);
 // Gives the keyboard focus to the page of the first visible control in `topLevel`; false when there

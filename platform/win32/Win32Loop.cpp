@@ -63,6 +63,7 @@ bool Win32PlatformImpl::RunLoop(const std::function<bool()>& keepRunning) {
         // The browser control's active object has the first say over keys meant for its page (Tab,
         // the editing keys, its shortcuts); what it takes is not translated or dispatched again.
         if (msg.message >= WM_KEYFIRST && msg.message <= WM_KEYLAST && TranslateBrowserAccelerator(msg)) continue;
+        if (IsRefusedBrowserHistoryButton(msg)) continue;
         ::TranslateMessage(&msg);
         ::DispatchMessageW(&msg);
     }

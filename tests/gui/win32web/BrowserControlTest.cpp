@@ -257,6 +257,20 @@ TEST_F(BrowserControlTest, KeysForThePageGoToTheActiveObjectFirstAndWhatItTakesI
     EXPECT_FALSE(TranslateBrowserAccelerator(outside));
     EXPECT_EQ(active.keys.size(), 2u);
 
+    // The mouse's back and forward buttons never reach the control; other buttons and other windows do.
+    MSG back{};
+    back.hwnd = tab.hwnd;
+    back.message = WM_XBUTTONUP;
+    back.wParam = MAKEWPARAM(0, XBUTTON1);
+    EXPECT_TRUE(IsRefusedBrowserHistoryButton(back));
+    back.message = WM_XBUTTONDOWN;
+    EXPECT_TRUE(IsRefusedBrowserHistoryButton(back));
+    MSG press = back;
+    press.message = WM_LBUTTONDOWN;
+    EXPECT_FALSE(IsRefusedBrowserHistoryButton(press));
+    back.hwnd = box;
+    EXPECT_FALSE(IsRefusedBrowserHistoryButton(back));
+
     // The frame's activation reaches the active object of the control in it.
     FrameWindowActivated(box, false);
     FrameWindowActivated(box, true);
