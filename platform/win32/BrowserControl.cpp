@@ -172,10 +172,10 @@ bool BrowserControl::Open(HWND parent, const Rect& rect, WebViewHost* host) {
     parts_.sink = BrowserEventSink::Create(recovering_.get(), [](const std::string& url, bool userInitiated) {
         OpenInUserBrowser(url, userInitiated);
     });
-    parts_.sink->WatchTopFrameErrors(parts_.object.Get(),
-                                     [recovering = std::weak_ptr<RecoveringHost>(recovering_)](const std::string& url) {
-                                         if (auto alive = recovering.lock()) alive->Unreachable(url);
-                                     });
+    // Called only while the sink is attached, that is while this control lives.
+    parts_.sink->WatchTopFrameErrors(parts_.object.Get(), [this](const std::string& url) {
+        parts_.sink->WhenIdle(recovering_->ShowLater(url));
+    });
     parts_.site->SetRetry([this] { return recovering_->Retry(true); });
     if (auto container = parts_.object.As<IConnectionPointContainer>()) {
         if (SUCCEEDED(container->FindConnectionPoint(DIID_DWebBrowserEvents2, parts_.events.Put())) &&
@@ -207,7 +207,8 @@ void BrowserControl::Load(const std::string& url) {
     Bstr address(url);
     Variant flags, target, postData, headers;
     V_VT(&flags.value) = VT_I4;
-    V_I4(&flags.value) = 0;
+    // Neither the blank document of the built-in page nor a retry leaves an entry in the history.
+    V_I4(&flags.value) = recovering_ && recovering_->ShowingBuiltInPage() ? navNoHistory : 0;
     V_VT(&target.value) = VT_BSTR;
     V_BSTR(&target.value) = nullptr;
     V_VT(&headers.value) = VT_BSTR;
@@ -257,6 +258,10 @@ bool BrowserControl::Write(const std::string& html) {
         ::GlobalFree(memory);
         return false;
     }
+    // The block may be larger than asked for; its rounding is no part of the page.
+    ULARGE_INTEGER length;
+    length.QuadPart = size;
+    if (FAILED(stream->SetSize(length))) return false;
     return SUCCEEDED(persist->InitNew()) && SUCCEEDED(persist->Load(stream.Get()));
 }
 
@@ -337,8 +342,17 @@ bool TranslateBrowserAccelerator(MSG& message) {
 }
 
 bool IsRefusedBrowserHistoryButton(const MSG& message) {
-    if (message.message != WM_XBUTTONDOWN && message.message != WM_XBUTTONUP && message.message != WM_XBUTTONDBLCLK)
+    switch (message.message) {
+    case WM_XBUTTONDOWN:
+    case WM_XBUTTONUP:
+    case WM_XBUTTONDBLCLK:
+    case WM_NCXBUTTONDOWN:
+    case WM_NCXBUTTONUP:
+    case WM_NCXBUTTONDBLCLK:
+        break;
+    default:
         return false;
+    }
     return ControlHolding(message.hwnd) != nullptr;
 }
 

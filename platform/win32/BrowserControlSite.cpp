@@ -191,7 +191,10 @@ HRESULT BrowserControlSite::TranslateAccelerator(LPMSG message, const GUID*, DWO
     const bool editable = backspace && focusInEditableField_ && focusInEditableField_();
     if (IsRefusedBrowserShortcut(*message, editable)) return S_OK;
     // Reloading the built-in page would show an empty document: the address it stands for is retried.
-    if (retry_ && IsReloadShortcut(*message) && retry_()) return S_OK;
+    if (!retry_ || !IsReloadShortcut(*message)) return S_FALSE;
+    const std::function<bool()> retry = retry_;  // the retry may end the box, and with it this member
+    const ComPtr<BrowserControlSite> keep = ComPtr<BrowserControlSite>::Retain(this);
+    if (retry()) return S_OK;
     return S_FALSE;
 }
 HRESULT BrowserControlSite::GetOptionKeyPath(LPOLESTR* key, DWORD) {
@@ -209,7 +212,9 @@ HRESULT BrowserControlSite::GetExternal(IDispatch** external) {
     if (!bridge_) {
         // Looked up when called: the site's retry may be replaced or dropped meanwhile.
         bridge_ = ScriptBridge::Create([this] {
-            if (retry_) retry_();
+            const std::function<bool()> retry = retry_;  // the retry may end the box
+            const ComPtr<BrowserControlSite> keep = ComPtr<BrowserControlSite>::Retain(this);
+            if (retry) retry();
         });
     }
     *external = ComPtr<ScriptBridge>(bridge_).Detach();

@@ -5,6 +5,9 @@
 #include <shobjidl.h>
 #include <urlmon.h>
 
+#include <cctype>
+#include <string_view>
+
 #include "platform/win32/Bstr.h"
 
 namespace kestrune::platform::win32 {
@@ -222,10 +225,11 @@ void BrowserEventSink::NavigateError(const DISPPARAMS& params) {
     VARIANT_BOOL* cancel = CancelOf(Argument(params, 4, 5));
     if (cancel == nullptr || host_ == nullptr || !unreachable_) return;
     if (!IsTopFrame(Argument(params, 0, 5)) || !IsServerUnreachable(LongOf(Argument(params, 3, 5)))) return;
+    const std::string url = TextOf(Argument(params, 1, 5));
+    if (!IsServerAddress(url)) return;  // nothing of the launcher's replaces the control's page for it
     SetCancel(cancel, true);  // no error page of the control's own
-    // The built-in page is shown by navigating, which the control does not take from inside its
-    // own notification.
-    WhenIdle([unreachable = unreachable_, url = TextOf(Argument(params, 1, 5))] { unreachable(url); });
+    const Unreachable unreachable = unreachable_;  // the handler may end the view
+    unreachable(url);
 }
 
 bool IsServerUnreachable(long status) {
@@ -246,6 +250,16 @@ bool IsServerUnreachable(long status) {
     default:
         return false;
     }
+}
+
+bool IsServerAddress(const std::string& address) {
+    auto startsWith = [&](std::string_view prefix) {
+        if (address.size() < prefix.size()) return false;
+        for (std::size_t i = 0; i < prefix.size(); ++i)
+            if (std::tolower(static_cast<unsigned char>(address[i])) != prefix[i]) return false;
+        return true;
+    };
+    return startsWith("http://") || startsWith("https://");
 }
 
 void BrowserEventSink::NewWindowRequest(VARIANT_BOOL* cancel, const std::string& url, bool urlKnown,

@@ -25,8 +25,9 @@ public:
 
     static ComPtr<BrowserEventSink> Create(WebViewHost* host, Opener openNewWindow);
 
-    // Takes the address the top-level page could not reach (the control's own error page is
-    // cancelled); run once the notification has returned to the control.
+    // Takes the server address the top-level page could not reach (the control's own error page is
+    // cancelled). Called inside the control's notification: anything that navigates waits for
+    // WhenIdle.
     using Unreachable = std::function<void(const std::string& url)>;
     // `topFrame`: the control's object, compared by identity only (a frame's failure stays in it).
     void WatchTopFrameErrors(IUnknown* topFrame, Unreachable unreachable);
@@ -83,5 +84,7 @@ private:
 // means the server was not reached: a failure of the connection rather than an answer, and not the
 // load being stopped.
 bool IsServerUnreachable(long status);
+// An address of a server (http or https), the only kind retrying can bring back.
+bool IsServerAddress(const std::string& address);
 
 }  // namespace kestrune::platform::win32

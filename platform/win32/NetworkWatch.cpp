@@ -34,14 +34,17 @@ public:
         *object = nullptr;
         return E_NOINTERFACE;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
+    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(::InterlockedIncrement(&references_)); }
     ULONG STDMETHODCALLTYPE Release() override {
-        const ULONG left = --references_;
+        const auto left = static_cast<ULONG>(::InterlockedDecrement(&references_));
         if (left == 0) delete this;
         return left;
     }
     HRESULT STDMETHODCALLTYPE ConnectivityChanged(NLM_CONNECTIVITY connectivity) override {
-        if (IsConnected(static_cast<unsigned long>(connectivity)) && connected_) connected_();
+        // Copied, and this sink held: the retry may end the watch that owns both.
+        const std::function<void()> connected = connected_;
+        const ComPtr<ConnectivitySink> keep = ComPtr<ConnectivitySink>::Retain(this);
+        if (IsConnected(static_cast<unsigned long>(connectivity)) && connected) connected();
         return S_OK;
     }
     // The watch is going: a notification already on its way calls nobody.
@@ -49,7 +52,7 @@ public:
 
 private:
     virtual ~ConnectivitySink() = default;
-    ULONG references_ = 1;
+    LONG references_ = 1;
     std::function<void()> connected_;
 };
 #pragma GCC diagnostic pop
@@ -62,17 +65,17 @@ public:
     }
 
     bool Advise(std::function<void()> connected) {
-        ComPtr<INetworkListManager> manager;
         if (FAILED(::CoCreateInstance(CLSID_NetworkListManager, nullptr, CLSCTX_ALL, IID_INetworkListManager,
-                                      manager.PutVoid())))
+                                      manager_.PutVoid())))
             return false;
-        auto container = manager.As<IConnectionPointContainer>();
+        auto container = manager_.As<IConnectionPointContainer>();
         if (!container || FAILED(container->FindConnectionPoint(IID_INetworkListManagerEvents, point_.Put()))) return false;
         sink_ = ComPtr<ConnectivitySink>::Adopt(new ConnectivitySink(std::move(connected)));
         return SUCCEEDED(point_->Advise(sink_.Get(), &cookie_));
     }
 
 private:
+    ComPtr<INetworkListManager> manager_;  // kept while subscribed
     ComPtr<IConnectionPoint> point_;
     ComPtr<ConnectivitySink> sink_;
     DWORD cookie_ = 0;

@@ -1,29 +1,22 @@
 #include "platform/win32/RecoveringHost.h"
 
-#include <cctype>
 #include <cstdio>
-#include <string>
+
+#include "platform/win32/BrowserEventSink.h"
 
 namespace kestrune::platform::win32 {
 
-namespace {
-
-// Only a server's address can come back by retrying; the blank document the built-in page is shown
-// in, for one, never fails for want of a server.
-bool IsServerAddress(const std::string& address) {
-    auto startsWith = [&](const char* prefix) {
-        const std::size_t n = std::char_traits<char>::length(prefix);
-        if (address.size() < n) return false;
-        for (std::size_t i = 0; i < n; ++i)
-            if (std::tolower(static_cast<unsigned char>(address[i])) != prefix[i]) return false;
-        return true;
+std::function<void()> RecoveringHost::ShowLater(const std::string& address) {
+    return [self = weak_from_this(), address, generation = generation_] {
+        const auto alive = self.lock();
+        // Gone, or another address was asked for since: that navigation stands.
+        if (alive && alive->generation_ == generation) alive->Unreachable(address);
     };
-    return startsWith("http://") || startsWith("https://");
 }
 
-}  // namespace
-
 void RecoveringHost::Unreachable(const std::string& address) {
+    // Only a server's address can come back by retrying; the blank document the built-in page is
+    // shown in, for one, never fails for want of a server.
     if (!IsServerAddress(address)) return;
     const auto wait = recovery_.Failed(address);
     timer_->Start(wait, [this] { Retry(false); });
@@ -36,7 +29,8 @@ bool RecoveringHost::Retry(bool byUser) {
     const auto address = recovery_.Retry(byUser);
     if (!address) return false;
     timer_->Stop();
-    own_ = OwnLoad::kNone;  // what the control reports from here is the server's again
+    // The built-in page's own load may still be finishing; the retried address's announcement
+    // (BeforeNavigate) ends it.
     page_->Load(*address);
     return true;
 }
@@ -47,6 +41,7 @@ void RecoveringHost::NetworkAvailable() {
 }
 
 void RecoveringHost::Navigating() {
+    ++generation_;
     timer_->Stop();
     recovery_.Abandon();
     own_ = OwnLoad::kNone;
@@ -61,7 +56,7 @@ bool RecoveringHost::BeforeNavigate(const std::string& url) {
 
 void RecoveringHost::NavigateComplete(const std::string& url) {
     if (Own()) return;
-    if (recovery_.Showing()) {  // a retry reached the server
+    if (recovery_.Showing() && IsServerAddress(url)) {  // a retry reached the server
         timer_->Stop();
         recovery_.ServerPageShown();
     }

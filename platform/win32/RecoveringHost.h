@@ -9,6 +9,8 @@
 // our own never reach the host.
 #pragma once
 
+#include <functional>
+#include <memory>
 #include <string>
 
 #include "platform/PageRecovery.h"
@@ -17,7 +19,7 @@
 
 namespace kestrune::platform::win32 {
 
-class RecoveringHost final : public WebViewHost {
+class RecoveringHost final : public WebViewHost, public std::enable_shared_from_this<RecoveringHost> {
 public:
     // What the recovery needs of the control.
     class Page {
@@ -33,7 +35,11 @@ public:
 
     RecoveringHost(WebViewHost* host, Page* page, RetryTimer* timer) : host_(host), page_(page), timer_(timer) {}
 
-    // The top-level page could not reach `address`; called once the control's notification returned.
+    // The top-level page could not reach `address`: the work that shows the built-in page, to run once
+    // the control's notification has returned. It does nothing if the box asked for another address
+    // meanwhile or is gone. The host must be owned by a shared_ptr.
+    std::function<void()> ShowLater(const std::string& address);
+    // Shows the built-in page for `address` now (not from inside a notification of the control's).
     void Unreachable(const std::string& address);
     // The retry button, the reload key, the timer: loads the address again when the built-in page is
     // showing, and says whether it did.
@@ -66,6 +72,7 @@ private:
     RetryTimer* timer_;
     UnreachableRecovery recovery_;
     OwnLoad own_ = OwnLoad::kNone;
+    unsigned generation_ = 0;  // addresses the box asked for
 };
 
 // The control's blank document, the one the built-in page is loaded into.

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -53,7 +54,8 @@ private:
 class RecoveringHostTest : public ::testing::Test, protected ControlEvents {
 protected:
     RecoveringHostTest() {
-        sink->WatchTopFrameErrors(&control, [this](const std::string& url) { recovering.Unreachable(url); });
+        // As the control wires it: the built-in page waits until the notification has returned.
+        sink->WatchTopFrameErrors(&control, [this](const std::string& url) { sink->WhenIdle(recovering->ShowLater(url)); });
     }
     IDispatch* Target() override { return sink.Get(); }
 
@@ -77,8 +79,8 @@ protected:
     RecordingHost host;
     RecordingPage page;
     ManualTimer timer;
-    RecoveringHost recovering{&host, &page, &timer};
-    ComPtr<BrowserEventSink> sink = BrowserEventSink::Create(&recovering, nullptr);
+    std::shared_ptr<RecoveringHost> recovering = std::make_shared<RecoveringHost>(&host, &page, &timer);
+    ComPtr<BrowserEventSink> sink = BrowserEventSink::Create(recovering.get(), nullptr);
 };
 
 TEST_F(RecoveringHostTest, TheBuiltInPageReplacesTheErrorAndItsOwnLoadReachesNoHost) {
@@ -87,7 +89,7 @@ TEST_F(RecoveringHostTest, TheBuiltInPageReplacesTheErrorAndItsOwnLoadReachesNoH
     ASSERT_EQ(page.written.size(), 1u);
     EXPECT_EQ(page.written[0], UnreachablePageHtml(kLogin));
     EXPECT_TRUE(host.log.empty());
-    EXPECT_TRUE(recovering.ShowingBuiltInPage());
+    EXPECT_TRUE(recovering->ShowingBuiltInPage());
     EXPECT_EQ(page.watches, 1);
     // What the written document reports (its title, say) is not the server's page either.
     Bstr title(kUnreachablePageTitle);
@@ -112,7 +114,7 @@ TEST_F(RecoveringHostTest, RetriesWaitFifteenSecondsDoublingAndTheUsersRetryStar
     EXPECT_EQ(timer.waits, (std::vector<std::chrono::milliseconds>{15s, 30s, 60s}));
 
     // The reload key and the page's retry button ask as the user.
-    EXPECT_TRUE(recovering.Retry(true));
+    EXPECT_TRUE(recovering->Retry(true));
     EXPECT_FALSE(timer.Running());
     EXPECT_EQ(page.loads.back(), kLogin);
     FailToReach(kLogin);
@@ -129,9 +131,9 @@ TEST_F(RecoveringHostTest, TheServersPageEndsTheRecoveryAndIsReportedAsAlways) {
     Completed(DISPID_DOCUMENTCOMPLETE, &control, kLogin);
     EXPECT_EQ(host.log, (std::vector<std::string>{std::string("before ") + kLogin, std::string("committed ") + kLogin,
                                                   std::string("ready ") + kLogin}));
-    EXPECT_FALSE(recovering.ShowingBuiltInPage());
+    EXPECT_FALSE(recovering->ShowingBuiltInPage());
     EXPECT_FALSE(timer.Running());
-    EXPECT_FALSE(recovering.Retry(true));  // F5 on the server's page is the control's own reload
+    EXPECT_FALSE(recovering->Retry(true));  // F5 on the server's page is the control's own reload
     // A later failure starts from the first wait.
     FailToReach(kLogin);
     EXPECT_EQ(timer.waits.back(), 15s);
@@ -139,10 +141,10 @@ TEST_F(RecoveringHostTest, TheServersPageEndsTheRecoveryAndIsReportedAsAlways) {
 
 TEST_F(RecoveringHostTest, TheNetworkComingBackRetriesOnlyOnceThePageIsShown) {
     FailToReach(kLogin);
-    recovering.NetworkAvailable();  // the blank document is still on its way
+    recovering->NetworkAvailable();  // the blank document is still on its way
     EXPECT_EQ(page.loads.back(), kBlankAddress);
     ShowBlankDocument();
-    recovering.NetworkAvailable();
+    recovering->NetworkAvailable();
     EXPECT_EQ(page.loads.back(), kLogin);
     EXPECT_FALSE(timer.Running());
 }
@@ -150,21 +152,42 @@ TEST_F(RecoveringHostTest, TheNetworkComingBackRetriesOnlyOnceThePageIsShown) {
 TEST_F(RecoveringHostTest, OnlyAServersAddressIsRetried) {
     // The blank document itself failing (a control without a page engine) must not start a loop.
     for (const char* address : {kBlankAddress, "res://ieframe.dll/navcancl.htm", "file:///C:/x.html"}) {
-        recovering.Unreachable(address);
+        recovering->Unreachable(address);
         EXPECT_TRUE(page.loads.empty()) << address;
     }
-    EXPECT_FALSE(recovering.ShowingBuiltInPage());
-    recovering.Unreachable("HTTPS://127.0.0.1:1/login.html");
+    EXPECT_FALSE(recovering->ShowingBuiltInPage());
+    recovering->Unreachable("HTTPS://127.0.0.1:1/login.html");
     EXPECT_EQ(page.loads, std::vector<std::string>{kBlankAddress});
+}
+
+TEST_F(RecoveringHostTest, AnAddressAskedForBeforeTheBuiltInPageAppearsStands) {
+    EXPECT_EQ(NavigateError(&control, kLogin, kCannotConnect), VARIANT_TRUE);
+    recovering->Navigating();  // the box is sent elsewhere before the failure's work ran
+    PumpUntil([] { return false; }, 60);
+    EXPECT_TRUE(page.loads.empty());
+    EXPECT_FALSE(recovering->ShowingBuiltInPage());
+}
+
+TEST_F(RecoveringHostTest, TheBlankDocumentFinishingLateIsNotTakenForTheServersPage) {
+    FailToReach(kLogin);
+    EXPECT_EQ(BeforeNavigate(kBlankAddress), VARIANT_FALSE);
+    recovering->NetworkAvailable();  // no retry while the blank document is on its way
+    EXPECT_EQ(page.loads.back(), kBlankAddress);
+    EXPECT_TRUE(recovering->Retry(true));  // the user presses F5 meanwhile
+    Completed(DISPID_NAVIGATECOMPLETE2, &control, kBlankAddress);
+    EXPECT_TRUE(host.log.empty());
+    EXPECT_TRUE(recovering->ShowingBuiltInPage());
+    EXPECT_EQ(BeforeNavigate(kLogin), VARIANT_FALSE);
+    EXPECT_EQ(host.log, std::vector<std::string>{std::string("before ") + kLogin});
 }
 
 TEST_F(RecoveringHostTest, AnotherAddressTakesOver) {
     FailToReach(kLogin);
     ShowBlankDocument();
-    recovering.Navigating();
+    recovering->Navigating();
     EXPECT_FALSE(timer.Running());
-    EXPECT_FALSE(recovering.ShowingBuiltInPage());
-    recovering.NetworkAvailable();
+    EXPECT_FALSE(recovering->ShowingBuiltInPage());
+    recovering->NetworkAvailable();
     EXPECT_EQ(page.loads.back(), kBlankAddress);  // nothing retried
     EXPECT_EQ(BeforeNavigate("http://127.0.0.1/other.html"), VARIANT_FALSE);
     EXPECT_EQ(host.log, std::vector<std::string>{"before http://127.0.0.1/other.html"});
