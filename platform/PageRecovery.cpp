@@ -64,7 +64,7 @@ std::string EscapeHtml(std::string_view text) {
 std::string UnreachablePageHtml(std::string_view address) {
     // Also read by engines that lay pages out in an old mode unless asked otherwise, and that have
     // neither flexible boxes nor addEventListener there: the page asks for the newest mode and works
-    // without both.
+    // without both (centred as a table cell).
     std::string html =
         "<!DOCTYPE html><html><head><meta http-equiv=\"X-UA-Compatible\" content=\"IE=edge\">"
         "<meta charset=\"utf-8\"><title>";
@@ -72,17 +72,19 @@ std::string UnreachablePageHtml(std::string_view address) {
     html +=
         "</title><style>"
         "html,body{margin:0;height:100%;background:#fff;color:#333;font:14px sans-serif}"
-        "#box{position:relative;top:40%;margin:0 auto;max-width:90%;text-align:center}"
+        "body{display:table;width:100%}"
+        "#cell{display:table-cell;vertical-align:middle;text-align:center}"
+        "#box{margin:0 auto;max-width:90%}"
         "h1{font-size:18px;margin:0 0 12px}"
         "#address{color:#777;word-break:break-all;margin:0 0 16px}"
         "button{font:inherit;padding:6px 24px}"
-        "</style></head><body><div id=\"box\"><h1>";
+        "</style></head><body><div id=\"cell\"><div id=\"box\"><h1>";
     html += kUnreachablePageTitle;
     html +=
         "</h1><p>请检查网络连接，网络恢复后将自动重试。</p><p id=\"address\">";
     html += EscapeHtml(address);
     html +=
-        "</p><button id=\"retry\" type=\"button\">重试</button></div><script>"
+        "</p><button id=\"retry\" type=\"button\">重试</button></div></div><script>"
         "document.getElementById('retry').onclick=function(){"
         "var h=window.webkit&&window.webkit.messageHandlers;"
         "if(h&&h.kestruneRetry){h.kestruneRetry.postMessage('retry');return;}"
