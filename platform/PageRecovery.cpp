@@ -1,6 +1,7 @@
 #include "platform/PageRecovery.h"
 
 #include <algorithm>
+#include <cctype>
 
 namespace kestrune::platform {
 
@@ -15,6 +16,16 @@ std::chrono::seconds RetryBackoff::Next() {
     const std::chrono::seconds wait = next_;
     next_ = std::min(next_ * 2, kLongest);
     return wait;
+}
+
+bool IsServerAddress(std::string_view address) {
+    auto startsWith = [&](std::string_view prefix) {
+        if (address.size() < prefix.size()) return false;
+        for (std::size_t i = 0; i < prefix.size(); ++i)
+            if (std::tolower(static_cast<unsigned char>(address[i])) != prefix[i]) return false;
+        return true;
+    };
+    return startsWith("http://") || startsWith("https://");
 }
 
 std::chrono::seconds UnreachableRecovery::Failed(std::string address) {

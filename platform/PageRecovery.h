@@ -38,6 +38,10 @@ private:
     std::chrono::seconds next_ = kFirst;
 };
 
+// An address of a server (http or https): the only kind whose failure the built-in page stands in
+// for, since retrying can bring it back.
+bool IsServerAddress(std::string_view address);
+
 // What a box does after a load that could not reach its server, without the timers and the page
 // engine, which the backend supplies: it shows the built-in page, waits (RetryBackoff), and loads the
 // address again, at once when the user asks or the network comes back.

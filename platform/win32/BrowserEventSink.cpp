@@ -5,9 +5,7 @@
 #include <shobjidl.h>
 #include <urlmon.h>
 
-#include <cctype>
-#include <string_view>
-
+#include "platform/PageRecovery.h"
 #include "platform/win32/Bstr.h"
 
 namespace kestrune::platform::win32 {
@@ -250,16 +248,6 @@ bool IsServerUnreachable(long status) {
     default:
         return false;
     }
-}
-
-bool IsServerAddress(const std::string& address) {
-    auto startsWith = [&](std::string_view prefix) {
-        if (address.size() < prefix.size()) return false;
-        for (std::size_t i = 0; i < prefix.size(); ++i)
-            if (std::tolower(static_cast<unsigned char>(address[i])) != prefix[i]) return false;
-        return true;
-    };
-    return startsWith("http://") || startsWith("https://");
 }
 
 void BrowserEventSink::NewWindowRequest(VARIANT_BOOL* cancel, const std::string& url, bool urlKnown,

@@ -84,7 +84,5 @@ private:
 // means the server was not reached: a failure of the connection rather than an answer, and not the
 // load being stopped.
 bool IsServerUnreachable(long status);
-// An address of a server (http or https), the only kind retrying can bring back.
-bool IsServerAddress(const std::string& address);
 
 }  // namespace kestrune::platform::win32

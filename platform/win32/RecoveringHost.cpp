@@ -2,8 +2,6 @@
 
 #include <cstdio>
 
-#include "platform/win32/BrowserEventSink.h"
-
 namespace kestrune::platform::win32 {
 
 std::function<void()> RecoveringHost::ShowLater(const std::string& address) {

@@ -62,3 +62,11 @@ TEST(UnreachableRecovery, RetriesTheFailedAddressWithGrowingWaitsUntilTheServerA
     EXPECT_EQ(recovery.Failed("http://127.0.0.1:1/other.html"), 30s);
     EXPECT_EQ(recovery.Address(), "http://127.0.0.1:1/other.html");
 }
+
+TEST(UnreachableRecovery, OnlyAServersAddressIsOneToRetry) {
+    for (const char* server : {"http://127.0.0.1:1/login.html", "HTTPS://game.example/play?client=1"})
+        EXPECT_TRUE(IsServerAddress(server)) << server;
+    for (const char* other : {"about:blank", "file:///C:/x.html", "res://ieframe.dll/navcancl.htm", "httpx://a/", "http:/a",
+                              ""})
+        EXPECT_FALSE(IsServerAddress(other)) << other;
+}
