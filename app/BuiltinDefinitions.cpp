@@ -92,6 +92,7 @@ forms::WindowDefinition LoginWindowDefinition() {
     d.formId = kLoginWindow;
 
     UnitDefinition window = Unit(kLoginWindowUnit, kClassWindow, "", 0, 0, 1250, 870, kFlagVisible);
+    window.accessibleName = "Kestrune";  // the window shows no title
     ui::WindowProperties wp = CommonWindowProperties();
     wp.backPicture = Copy(resources::LoginBackgroundPicture());
     window.propertyBlock = ui::EncodeWindowProperties(wp);
@@ -99,11 +100,13 @@ forms::WindowDefinition LoginWindowDefinition() {
 
     UnitDefinition minimise = Unit(kMinimizeButton, kClassPicBtn, "最小化按钮", 1063, 335, 24, 23, kFlagVisible);
     minimise.mousePointer = PointerCode(kPointerHand);
+    minimise.accessibleName = "最小化";
     minimise.propertyBlock = PictureButtonBlock(resources::MinimizePicture());
     minimise.events = {{ui::kPicBtnClickEvent, &MinimizeLoginWindow}};
 
     UnitDefinition close = Unit(kCloseButton, kClassPicBtn, "关闭按钮", 1034, 312, 23, 23, kFlagVisible);
     close.mousePointer = PointerCode(kPointerHand);
+    close.accessibleName = "关闭";
     close.propertyBlock = PictureButtonBlock(resources::ClosePicture());
     close.events = {{ui::kPicBtnClickEvent, &CloseLoginWindow}};
 

@@ -148,12 +148,49 @@ void HtmlViewer::FitView() {
     if (os.GetOuterRect(window) != wanted) view_->Place(wanted);
 }
 
-void HtmlViewer::Resized() { FitView(); }
+void HtmlViewer::Resized() {
+    if (fullScreen_) FillParent();
+    FitView();
+}
+
+void HtmlViewer::WindowResized() {
+    if (fullScreen_) FillParent();
+}
+
+void HtmlViewer::FillParent() {
+    platform::Platform& os = platform::Current();
+    const platform::WindowId parent = os.GetParent(box_);
+    if (box_ == 0 || parent == 0) return;
+    const platform::Size client = os.GetClientSize(parent);
+    const platform::Rect whole{0, 0, client.width, client.height};
+    if (os.GetOuterRect(box_) == whole) return;
+    os.Move(box_, {0, 0});
+    os.Resize(box_, {client.width, client.height});
+}
+
+void HtmlViewer::ReturnToProperties() {
+    if (box_ == 0) return;
+    auto read = [this](int index) { return forms::AsInt(forms::ReadProperty(formId_, unitId_, index)); };
+    platform::Platform& os = platform::Current();
+    os.Move(box_, {read(forms::kPropLeft), read(forms::kPropTop)});
+    os.Resize(box_, {std::max(0, read(forms::kPropWidth)), std::max(0, read(forms::kPropHeight))});
+    FitView();
+}
+
+void HtmlViewer::FullScreenChanged(bool fullScreen) {
+    if (fullScreen == fullScreen_ || box_ == 0) return;
+    fullScreen_ = fullScreen;
+    if (fullScreen) {
+        platform::Current().PlaceFront(box_);  // above the window's other controls
+        FillParent();
+        FitView();
+    } else {
+        ReturnToProperties();
+    }
+}
 
 void HtmlViewer::FocusIn() {
-    if (!view_) return;
-    const platform::WindowId window = view_->Window();
-    if (platform::Current().Exists(window)) platform::Current().SetFocus(window);
+    if (view_ && platform::Current().Exists(view_->Window())) view_->Focus();
 }
 
 // The view goes while its windows still exist, as an embedded object expects to be closed.

@@ -103,6 +103,10 @@ private:
     void TitleChange(const std::string& title) override;
     void CommandStateChange(int command, bool enabled) override;
     bool NewWindow(const std::string& url) override;
+    void FullScreenChanged(bool fullScreen) override;
+
+    // ---- forms::UnitObject
+    void WindowResized() override;
 
     // Raises an event without arguments (or with the given ones); returns whether the handler's
     // result cancels the action (RaiseEvent true, a result, and that result 0).
@@ -110,6 +114,10 @@ private:
     // Raises one of the address events with `url` readable through property 11; returns the cancel flag.
     bool RaiseAddressEvent(std::int32_t event, const std::string& url);
     void FitView();
+    // While the page is full screen the box covers its parent's client area, whatever its
+    // properties say; after, it goes back to them.
+    void FillParent();
+    void ReturnToProperties();
 
     platform::WindowId box_ = 0;
     HtmlViewerData data_;           // fontSize, offline, silent and address as last stored
@@ -121,6 +129,7 @@ private:
     std::string title_;
     std::string statusText_;
     std::unique_ptr<platform::WebView> view_;
+    bool fullScreen_ = false;
     bool created_ = false;          // the box reports its destruction only once fully created
     // Set while the decision on the navigation to the stored address, started during Create, has
     // not come yet.

@@ -40,6 +40,9 @@ struct UnitDefinition {
     std::vector<std::uint32_t> children;
     Bytes mousePointer;                     // pointer data (a 4-byte code in these definitions)
     std::string tag;
+    // What assistive technology calls the unit (a button's spoken name, a window's name where its
+    // title is empty); empty: nothing of its own.
+    std::string accessibleName;
     std::uint32_t flags = 0;
     std::vector<EventBinding> events;
     Bytes propertyBlock;                    // the class's own properties; empty: class defaults

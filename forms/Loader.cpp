@@ -38,6 +38,7 @@ std::unique_ptr<UnitObject> CreateUnit(const UnitDefinition& unit, CreateArgs ar
     args.width = unit.width;
     args.height = unit.height;
     args.unitId = unit.unitId;
+    args.accessibleName = unit.accessibleName;
     args.designMode = false;
     return cls->Create(args);
 }

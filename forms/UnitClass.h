@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <string_view>
 
 #include "forms/Value.h"
 #include "platform/Platform.h"
@@ -25,6 +26,7 @@ struct CreateArgs {
     std::int32_t left = 0, top = 0, width = 0, height = 0;
     std::uint32_t formId = 0;
     std::uint32_t unitId = 0;
+    std::string_view accessibleName;    // UnitDefinition::accessibleName
     bool designMode = false;
     bool dialogMode = false;            // window unit only: loaded in dialog mode
 };
@@ -41,6 +43,8 @@ public:
     virtual void DefinitionLoaded() {}                                   // loader step 9
     virtual void UnitsLoaded() {}                                        // loader step 9, window unit
     virtual void WindowShown() {}                                        // loader step 15
+    // The window holding the unit changed size, after its resize event ran.
+    virtual void WindowResized() {}
     // Common property 6 has just enabled or disabled the unit's window (only when that changed it).
     virtual void EnabledChanged(bool enabled) { (void)enabled; }
 };

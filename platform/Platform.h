@@ -50,6 +50,8 @@ public:
     virtual void Moved() {}
     virtual void Resized() {}          // any size change, minimise and maximise included
     virtual void FocusIn() {}
+    // An assistive technology invoked the window's default action (a push button's press).
+    virtual void AccessibleAction() {}
     virtual void Posted(std::uint32_t code) { (void)code; }
     // The native window is being destroyed and its child windows still exist (Windows: WM_DESTROY).
     // A host that holds an embedded object in the window lets it go here, while its windows are alive.
@@ -79,6 +81,15 @@ struct TopLevelParams {
     bool skipTaskbar = false;
     bool disabled = false;
     bool topmost = false;
+};
+
+// How assistive technology sees a window: a push button with a spoken name and a press action that
+// reaches WindowHost::AccessibleAction, a decoration that is no control at all, or the toolkit's
+// default (a pane; a top-level window with its title).
+enum class AccessibleRole { Default, PushButton, Decoration };
+struct Accessibility {
+    AccessibleRole role = AccessibleRole::Default;
+    std::string name;  // UTF-8; empty: the default (a top-level window's title)
 };
 
 enum class ShowCommand { Hide, Normal, NoActivate, Minimized, Maximized, Restore };
@@ -138,6 +149,7 @@ public:
     virtual WindowId GetFocus() const = 0;
 
     virtual void SetTitle(WindowId window, const std::string& title) = 0;
+    virtual void SetAccessibility(WindowId window, const Accessibility& accessibility) = 0;
     virtual void SetFrameStyle(WindowId window, const FrameStyle& style) = 0;
     virtual void SetTopmost(WindowId window, bool topmost) = 0;
     virtual void SetIcons(WindowId window, const Bitmap* big, const Bitmap* small) = 0;

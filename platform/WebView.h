@@ -25,6 +25,9 @@ public:
     virtual void CommandStateChange(int command, bool enabled) = 0;
     // A request for a new window; false cancels it. Not cancelled, the backend opens `url` itself.
     virtual bool NewWindow(const std::string& url) = 0;
+    // The page entered (true) or left (false) full screen; the backend has made the top-level
+    // window full screen, or taken that back, on its own.
+    virtual void FullScreenChanged(bool fullScreen) { (void)fullScreen; }
 };
 
 // Rendering modes chosen from the stored browser emulation level.
@@ -49,6 +52,8 @@ public:
     virtual bool Silent() const = 0;
     virtual void SetTextZoom(int level) = 0;  // 0 smallest .. 4 largest, 2 normal
     virtual void SetMode(const WebViewMode& mode) = 0;
+    // Gives the page the keyboard focus: its focused element, or the document.
+    virtual void Focus() { Current().SetFocus(Window()); }
     // Puts the view's window at `rect` (its parent's client coordinates). A backend whose view is an
     // embedded object with its own idea of its rectangle tells it there too.
     virtual void Place(const Rect& rect) {

@@ -9,7 +9,7 @@ shift
 # Lower-case names of the system DLLs a program may import.
 allowed=" kernel32.dll user32.dll gdi32.dll advapi32.dll shell32.dll shlwapi.dll ole32.dll oleaut32.dll
  windowscodecs.dll comctl32.dll comdlg32.dll msimg32.dll msvcrt.dll uxtheme.dll version.dll imm32.dll
- ws2_32.dll winmm.dll urlmon.dll "
+ ws2_32.dll winmm.dll urlmon.dll oleacc.dll "
 # One line, one space between names: a name at the end of a line above is matched like the others.
 allowed=" $(echo $allowed) "
 failed=0

@@ -128,6 +128,7 @@ public:
     void SetFocus(WindowId window) override;
     WindowId GetFocus() const override;
     void SetTitle(WindowId window, const std::string& title) override;
+    void SetAccessibility(WindowId window, const Accessibility& accessibility) override;
     void SetFrameStyle(WindowId window, const FrameStyle& style) override;
     void SetTopmost(WindowId window, bool topmost) override;
     void SetIcons(WindowId window, const Bitmap* big, const Bitmap* small) override;

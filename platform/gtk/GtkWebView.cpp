@@ -193,6 +193,8 @@ private:
     static void OnLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer self);
     static void OnProgress(GObject*, GParamSpec*, gpointer self);
     static void OnTitle(GObject*, GParamSpec*, gpointer self);
+    static gboolean OnEnterFullScreen(WebKitWebView*, gpointer self);
+    static gboolean OnLeaveFullScreen(WebKitWebView*, gpointer self);
     static void OnMouseTarget(WebKitWebView*, WebKitHitTestResult* hit, guint, gpointer self);
     static gboolean OnButton(GtkWidget*, GdkEventButton* event, gpointer self);
     static gboolean OnKey(GtkWidget*, GdkEventKey* event, gpointer self);
@@ -319,6 +321,8 @@ bool GtkWebView::Attach(WindowId parent, const Rect& rect) {
         g_signal_connect(g_network_monitor_get_default(), "network-changed", G_CALLBACK(OnNetworkChanged), this);
     g_signal_connect(view_, "notify::estimated-load-progress", G_CALLBACK(OnProgress), this);
     g_signal_connect(view_, "notify::title", G_CALLBACK(OnTitle), this);
+    g_signal_connect(view_, "enter-fullscreen", G_CALLBACK(OnEnterFullScreen), this);
+    g_signal_connect(view_, "leave-fullscreen", G_CALLBACK(OnLeaveFullScreen), this);
     g_signal_connect(view_, "mouse-target-changed", G_CALLBACK(OnMouseTarget), this);
     g_signal_connect(view_, "button-press-event", G_CALLBACK(OnButton), this);
     g_signal_connect(view_, "button-release-event", G_CALLBACK(OnButton), this);
@@ -609,6 +613,18 @@ void GtkWebView::OnTitle(GObject*, GParamSpec*, gpointer data) {
     auto* self = static_cast<GtkWebView*>(data);
     if (self->ownLoad_ || self->recovery_.Showing()) return;  // the built-in page's title is not the page's
     self->host_->TitleChange(self->LocationName());
+}
+
+// The engine makes the top-level window full screen itself (and takes it back); the box learns of it
+// to cover the window meanwhile.
+gboolean GtkWebView::OnEnterFullScreen(WebKitWebView*, gpointer data) {
+    static_cast<GtkWebView*>(data)->host_->FullScreenChanged(true);
+    return FALSE;
+}
+
+gboolean GtkWebView::OnLeaveFullScreen(WebKitWebView*, gpointer data) {
+    static_cast<GtkWebView*>(data)->host_->FullScreenChanged(false);
+    return FALSE;
 }
 
 void GtkWebView::OnMouseTarget(WebKitWebView*, WebKitHitTestResult* hit, guint, gpointer data) {

@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "platform/gtk/GtkInternal.h"
+#include "platform/gtk/GtkWindowLayout.h"
 
 namespace kestrune::platform::gtk {
 
@@ -112,9 +113,7 @@ WindowId GtkPlatformImpl::CreateTopLevel(const TopLevelParams& params, WindowHos
     w->topmost = params.topmost;
 
     GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
-    GtkWidget* layout = gtk_layout_new(nullptr, nullptr);
-    gtk_layout_set_size(GTK_LAYOUT(layout), 1, 1);
-    gtk_widget_set_can_focus(layout, TRUE);
+    GtkWidget* layout = NewWindowLayout();
     gtk_container_add(GTK_CONTAINER(window), layout);
     gtk_widget_show(layout);
     w->widget = window;
@@ -187,9 +186,7 @@ WindowId GtkPlatformImpl::CreateChild(WindowId parent, const Rect& rect, WindowH
     w->rect = rect;
     w->rect.right = std::max(w->rect.right, w->rect.left);
     w->rect.bottom = std::max(w->rect.bottom, w->rect.top);
-    GtkWidget* layout = gtk_layout_new(nullptr, nullptr);
-    gtk_layout_set_size(GTK_LAYOUT(layout), 1, 1);
-    gtk_widget_set_can_focus(layout, TRUE);
+    GtkWidget* layout = NewWindowLayout();
     w->widget = layout;
     w->layout = layout;
     Window* raw = w.get();
@@ -618,6 +615,18 @@ void GtkPlatformImpl::SetFocus(WindowId window) {
     gtk_widget_set_can_focus(target, TRUE);
     gtk_widget_grab_focus(target);
     OnFocusIn(window);
+}
+
+void GtkPlatformImpl::SetAccessibility(WindowId window, const Accessibility& accessibility) {
+    Window* w = Find(window);
+    if (w == nullptr || w->kind == Kind::Pseudo || w->kind == Kind::Owner || w->kind == Kind::Widget) return;
+    if (w->kind == Kind::Child) {
+        SetLayoutAccessibility(w->widget, accessibility);
+        return;
+    }
+    // A top-level window's name; its title stays as it is.
+    if (AtkObject* object = gtk_widget_get_accessible(w->widget); object != nullptr && !accessibility.name.empty())
+        atk_object_set_name(object, accessibility.name.c_str());
 }
 
 WindowId GtkPlatformImpl::GetFocus() const { return Exists(focus_) ? focus_ : 0; }

@@ -102,6 +102,7 @@ public:
         parts_.browser->ExecWB(OLECMDID_ZOOM, OLECMDEXECOPT_DONTPROMPTUSER, &in.value, nullptr);
     }
     void SetMode(const WebViewMode&) override {}
+    void Focus() override { FocusPage(); }
 
     ComPtr<IUnknown> Object() const { return parts_.object ? parts_.object.As<IUnknown>() : ComPtr<IUnknown>(); }
 
@@ -362,15 +363,6 @@ void FrameWindowActivated(HWND topLevel, bool active) {
         if (control->NativeWindow() != nullptr && ::GetAncestor(control->NativeWindow(), GA_ROOT) == topLevel)
             if (auto object = control->ActiveObject()) objects.push_back(object);
     for (auto& object : objects) object->OnFrameWindowActivate(active ? TRUE : FALSE);
-}
-
-bool FocusBrowserPageIn(HWND topLevel) {
-    for (BrowserControl* control : LiveControls()) {
-        HWND window = control->NativeWindow();
-        if (window != nullptr && ::IsWindowVisible(window) && ::GetAncestor(window, GA_ROOT) == topLevel)
-            return control->FocusPage();
-    }
-    return false;
 }
 
 std::unique_ptr<WebView> CreateBrowserControl(HWND parent, const Rect& rect, WebViewHost* host) {

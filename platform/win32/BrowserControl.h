@@ -38,8 +38,5 @@ bool TranslateBrowserAccelerator(MSG& message);
 bool IsRefusedBrowserHistoryButton(const MSG& message);
 // `topLevel` was activated or deactivated: the active objects of the controls in it are told.
 void FrameWindowActivated(HWND topLevel, bool active);
-// Gives the keyboard focus to the page of the first visible control in `topLevel`; false when there
-// is none.
-bool FocusBrowserPageIn(HWND topLevel);
 
 }  // namespace kestrune::platform::win32

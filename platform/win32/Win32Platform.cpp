@@ -2,6 +2,7 @@
 // screen and the error box. Windows, painting, input and the loop are in the other Win32*.cpp files.
 #include "platform/win32/Win32Platform.h"
 
+#include "platform/win32/AccessibleWindow.h"
 #include "platform/win32/BrowserControl.h"
 #include "platform/win32/Win32PlatformImpl.h"
 #include "platform/win32/WideText.h"
@@ -128,6 +129,12 @@ LRESULT Win32PlatformImpl::Procedure(HWND hwnd, UINT message, WPARAM wParam, LPA
     case kPostedMessage:
         if (w->host != nullptr) w->host->Posted(static_cast<std::uint32_t>(wParam));
         return 0;
+    case kAccessibleActionMessage:
+        if (w->host != nullptr && !w->creating && ::IsWindowEnabled(hwnd)) w->host->AccessibleAction();
+        return 0;
+    case WM_GETOBJECT:
+        if (const std::optional<LRESULT> answer = AnswerGetObject(hwnd, w->accessibility, wParam, lParam)) return *answer;
+        break;
     case WM_ACTIVATE:
         if (w->kind == Kind::TopLevel && OnActivate(*w, wParam)) return 0;
         break;
@@ -155,9 +162,9 @@ LRESULT Win32PlatformImpl::Procedure(HWND hwnd, UINT message, WPARAM wParam, LPA
     return ::DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
-// Deactivated, a window remembers where its focus was; activated again, the focus goes back there,
-// or, the first time, to the page of the window's browser box. The system's default would put it on
-// the top-level window itself, where no key reaches the page.
+// Deactivated, a window remembers where its focus was; activated again, the focus goes back there.
+// The first time, the system's default puts it on the top-level window itself, whose host passes it
+// on to the window's first tab stop (the page of its browser box).
 bool Win32PlatformImpl::OnActivate(Window& w, WPARAM wParam) {
     const bool active = LOWORD(wParam) != WA_INACTIVE;
     FrameWindowActivated(w.hwnd, active);
@@ -172,7 +179,7 @@ bool Win32PlatformImpl::OnActivate(Window& w, WPARAM wParam) {
         return true;
     }
     w.lastFocus = nullptr;
-    return FocusBrowserPageIn(w.hwnd);
+    return false;
 }
 
 // ---- screen and system

@@ -39,7 +39,8 @@ struct Window {
     IconHandle bigIcon, smallIcon;
     DibSection backing;            // the client area as last painted
     Rect invalid;                  // part of the backing store the host still has to paint
-    HWND lastFocus = nullptr;      // a top-level window's focused descendant when it was deactivated
+    HWND lastFocus = nullptr;
+    Accessibility accessibility;   // what assistive technology is told beyond the system's defaults      // a top-level window's focused descendant when it was deactivated
     // What the host was last told, to report real changes only.
     Rect lastRect;
     Size lastClient;
@@ -86,6 +87,7 @@ public:
     void SetFocus(WindowId window) override;
     WindowId GetFocus() const override;
     void SetTitle(WindowId window, const std::string& title) override;
+    void SetAccessibility(WindowId window, const Accessibility& accessibility) override;
     void SetFrameStyle(WindowId window, const FrameStyle& style) override;
     void SetTopmost(WindowId window, bool topmost) override;
     void SetIcons(WindowId window, const Bitmap* big, const Bitmap* small) override;

@@ -224,6 +224,15 @@ void Win32PlatformImpl::SetTopmost(WindowId window, bool topmost) {
                    SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
+void Win32PlatformImpl::SetAccessibility(WindowId window, const Accessibility& accessibility) {
+    HWND hwnd = HwndOf(window);
+    if (Window* w = Find(hwnd); w != nullptr && w->kind != Kind::Owner) {
+        w->accessibility = accessibility;
+        // Clients holding the old object learn that the name changed.
+        ::NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, hwnd, OBJID_CLIENT, CHILDID_SELF);
+    }
+}
+
 void Win32PlatformImpl::SetTitle(WindowId window, const std::string& title) {
     Window* w = Find(HwndOf(window));
     if (w == nullptr || w->kind == Kind::Child) return;

@@ -329,6 +329,10 @@ void FakePlatform::SetFocus(WindowId window) {
 
 WindowId FakePlatform::GetFocus() const { return focus_; }
 
+void FakePlatform::SetAccessibility(WindowId window, const platform::Accessibility& accessibility) {
+    if (FakeWindow* w = Get(window)) w->accessibility = accessibility;
+}
+
 void FakePlatform::SetTitle(WindowId window, const std::string& title) {
     if (FakeWindow* w = Get(window)) w->title = title;
 }

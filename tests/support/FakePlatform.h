@@ -56,6 +56,7 @@ struct FakeWindow {
     platform::Rect restoreRect;          // outer rectangle before maximising
     platform::FrameStyle style;
     std::string title;
+    platform::Accessibility accessibility;
     bool visible = false;
     bool enabled = true;
     bool minimized = false;
@@ -128,6 +129,7 @@ public:
     platform::WindowId GetFocus() const override;
 
     void SetTitle(platform::WindowId window, const std::string& title) override;
+    void SetAccessibility(platform::WindowId window, const platform::Accessibility& accessibility) override;
     void SetFrameStyle(platform::WindowId window, const platform::FrameStyle& style) override;
     void SetTopmost(platform::WindowId window, bool topmost) override;
     void SetIcons(platform::WindowId window, const platform::Bitmap* big, const platform::Bitmap* small) override;

@@ -159,6 +159,7 @@ std::unique_ptr<PicBtn> PicBtn::Create(const forms::CreateArgs& args) {
     button->window_ = p.CreateChild(args.parent, rect, button.get());
     if (button->window_ == 0) return nullptr;
     if (args.styleBits & forms::kStyleDisabled) p.Enable(button->window_, false);
+    p.SetAccessibility(button->window_, {platform::AccessibleRole::PushButton, std::string(args.accessibleName)});
 
     button->machine_ = PicBtnStateMachine(button->props_.buttonType == 1, button->props_.selected);
     for (int slot = 0; slot < 4; ++slot) button->Decode(slot);
@@ -318,15 +319,22 @@ void PicBtn::Mouse(const platform::MouseEvent& event) {
     if (reaction.release) p.ReleaseCapture();
     if (reaction.capture) p.SetCapture(window_);
     if (reaction.stateChanged) RefreshAndRepaint();
-    if (reaction.click) {
-        // The handler may destroy the window holding this button: nothing of this object is used after it.
-        forms::EventNotice notice;
-        notice.formId = formId_;
-        notice.unitId = unitId_;
-        notice.eventIndex = kPicBtnClickEvent;
-        notice.argCount = 0;
-        forms::RaiseEvent(notice);
-    }
+    if (reaction.click) RaiseClick();  // last: the handler may destroy this object
+}
+
+// Assistive technology's press does what a click does, on an enabled button.
+void PicBtn::AccessibleAction() {
+    if (window_ != 0 && platform::Current().IsEnabled(window_)) RaiseClick();
+}
+
+void PicBtn::RaiseClick() {
+    // The handler may destroy the window holding this button: nothing of this object is used after it.
+    forms::EventNotice notice;
+    notice.formId = formId_;
+    notice.unitId = unitId_;
+    notice.eventIndex = kPicBtnClickEvent;
+    notice.argCount = 0;
+    forms::RaiseEvent(notice);
 }
 
 void PicBtn::Destroyed() {

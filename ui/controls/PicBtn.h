@@ -130,6 +130,7 @@ public:
 
     void Paint(const platform::PixelView& target, const platform::Rect& dirty) override;
     void Mouse(const platform::MouseEvent& event) override;
+    void AccessibleAction() override;
     void Destroyed() override;
 
     int VisualState() const { return machine_.VisualState(); }
@@ -141,6 +142,7 @@ public:
 
 private:
     PicBtn() = default;
+    void RaiseClick();
     void Decode(int slot);
     void RefreshOutline();
     void RefreshAndRepaint();

@@ -31,6 +31,8 @@ std::unique_ptr<ShapeBox> ShapeBox::Create(const forms::CreateArgs& args) {
                                  box.get());
     if (box->window_ == 0) return nullptr;
     if (args.styleBits & forms::kStyleDisabled) p.Enable(box->window_, false);
+    // A frame around other controls, not one itself.
+    p.SetAccessibility(box->window_, {platform::AccessibleRole::Decoration, {}});
     return box;
 }
 

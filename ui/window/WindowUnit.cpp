@@ -6,6 +6,7 @@
 #include "forms/Events.h"
 #include "forms/Loader.h"
 #include "forms/Runtime.h"
+#include "forms/TabStops.h"
 #include "ui/picture/Picture.h"
 
 namespace kestrune::ui {
@@ -123,6 +124,8 @@ std::unique_ptr<WindowUnit> WindowUnit::Create(const forms::CreateArgs& args) {
         pf.Resize(w->window_, {width, height});
     }
     w->ApplyIcons();
+    if (!args.accessibleName.empty())
+        pf.SetAccessibility(w->window_, {platform::AccessibleRole::Default, std::string(args.accessibleName)});
     w->created_ = true;
     return w;
 }
@@ -376,7 +379,27 @@ void WindowUnit::Moved() {
 }
 
 void WindowUnit::Resized() {
-    if (created_ && !nativeGone_) RaisePlain(kWindowEventResized);
+    if (!created_ || nativeGone_) return;
+    const WindowId self = window_;
+    RaisePlain(kWindowEventResized);
+    // The handler may have closed the window, or changed its units.
+    const forms::WindowDefinition* definition = forms::FindDefinition(formId_);
+    if (!Current().Exists(self) || definition == nullptr) return;
+    std::vector<std::uint32_t> units;
+    for (std::size_t i = 1; i < definition->units.size(); ++i) units.push_back(definition->units[i].unitId);
+    for (std::uint32_t unit : units) {
+        if (!Current().Exists(self)) return;
+        if (forms::UnitObject* object = forms::FindUnitObject(formId_, unit)) object->WindowResized();
+    }
+}
+
+// The window itself has the keyboard focus (shown, or activated with no place inside it to go back
+// to): it passes it on to its first tab stop, a browser box's page in these windows, as a dialog
+// gives it to its first control. Where the focus was inside the window is the system's to restore.
+void WindowUnit::FocusIn() {
+    platform::Platform& pf = Current();
+    if (!created_ || nativeGone_ || pf.GetFocus() != window_) return;
+    if (const WindowId stop = forms::FirstTabStop(formId_); stop != 0) pf.SetFocus(stop);
 }
 
 void WindowUnit::CloseRequested() {

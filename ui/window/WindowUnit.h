@@ -71,6 +71,7 @@ public:
     bool PreTranslateMouse(platform::WindowId target, const platform::MouseEvent& event) override;
     void CloseRequested() override;
     void Moved() override;
+    void FocusIn() override;
     void Resized() override;
     void Posted(std::uint32_t code) override;
     void Destroyed() override;

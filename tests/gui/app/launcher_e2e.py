@@ -171,7 +171,8 @@ class DemoServer:
             end(self.proc)
 
 
-class LauncherTest(unittest.TestCase):
+class LauncherSession(unittest.TestCase):
+    """A fresh launcher with its own home for every test, against the demo server of the class."""
     @classmethod
     def setUpClass(cls):
         run("xsetroot", "-solid", "#%02x%02x%02x" % ROOT_COLOUR)
@@ -227,6 +228,12 @@ class LauncherTest(unittest.TestCase):
                     return ox + x, oy + y
         self.fail("no opaque skin left of the login frame")
 
+    def close_game(self, game):
+        run("wmctrl", "-i", "-c", hex(game))
+        wait_for(lambda: game not in self.visible_windows(), 5, "the game window to close")
+
+
+class LauncherTest(LauncherSession):
     def test_login_window_starts_centred_shaped_framed_and_prepares_the_machine(self):
         sw, sh = screen_size()
         x, y, w, h = geometry(self.login)
@@ -362,10 +369,6 @@ class LauncherTest(unittest.TestCase):
         xdotool("key", "Return")
         self.server.wait("game-ready")
         return wait_for(lambda: [w for w in self.visible_windows() if w != self.login], 10, "the game window")[0]
-
-    def close_game(self, game):
-        run("wmctrl", "-i", "-c", hex(game))
-        wait_for(lambda: game not in self.visible_windows(), 5, "the game window to close")
 
     def test_game_page_sees_its_box_size_from_its_first_script(self):
         for _ in range(10):

@@ -172,6 +172,66 @@ TEST_F(ProgramTest, LoginWindowDefinitionCarriesTheTableValues) {
     EXPECT_EQ(forms::AsInt(forms::ReadProperty(kGameWindow, kGameBrowser, forms::kPropWidth)), 864);
 }
 
+TEST_F(ProgramTest, LoginWindowIsNamedForAssistiveTechnologyAndHandsItsKeyboardToThePage) {
+    ASSERT_TRUE(forms::LoadWindow(kLoginWindow, 0, false));
+    const platform::WindowId win = Handle(kLoginWindowUnit);
+    // Named without a title; its buttons are push buttons named by the definition, the frame around
+    // the page is no control.
+    EXPECT_EQ(fake_->Find(win)->title, "");
+    EXPECT_EQ(fake_->Find(win)->accessibility.name, "Kestrune");
+    const platform::Accessibility close = fake_->Find(Handle(kCloseButton))->accessibility;
+    const platform::Accessibility minimise = fake_->Find(Handle(kMinimizeButton))->accessibility;
+    EXPECT_EQ(std::tie(close.role, close.name), std::make_tuple(platform::AccessibleRole::PushButton, std::string("关闭")));
+    EXPECT_EQ(std::tie(minimise.role, minimise.name),
+              std::make_tuple(platform::AccessibleRole::PushButton, std::string("最小化")));
+    EXPECT_EQ(fake_->Find(Handle(kLoginShapeBox))->accessibility.role, platform::AccessibleRole::Decoration);
+
+    // The window itself getting the keyboard hands it to its page (the box is inside the shape box).
+    ASSERT_EQ(fake_->WebViews().size(), 1u);
+    fake_->SetFocus(win);
+    EXPECT_EQ(fake_->GetFocus(), fake_->WebViews()[0]->Window());
+    // Not while the box is hidden: then the window keeps it.
+    forms::WriteProperty(kLoginWindow, kLoginBrowser, forms::kPropVisible, forms::Logical{false});
+    fake_->SetFocus(win);
+    EXPECT_EQ(fake_->GetFocus(), win);
+
+    // A screen reader's press is a click, on an enabled button only.
+    fake_->Find(Handle(kMinimizeButton))->host->AccessibleAction();
+    EXPECT_TRUE(fake_->IsMinimized(win));
+    fake_->Show(win, platform::ShowCommand::Restore);
+    fake_->Enable(Handle(kMinimizeButton), false);
+    fake_->Find(Handle(kMinimizeButton))->host->AccessibleAction();
+    EXPECT_FALSE(fake_->IsMinimized(win));
+}
+
+TEST_F(ProgramTest, FullScreenGamePageCoversTheWindowAndGivesTheLayoutBackAfter) {
+    ASSERT_TRUE(forms::LoadWindow(kGameWindow, 0, false));
+    const platform::WindowId win = Handle(kGameWindowUnit, kGameWindow);
+    const platform::WindowId box = Handle(kGameBrowser, kGameWindow);
+    ASSERT_EQ(fake_->WebViews().size(), 1u);
+    platform::WebViewHost* page = fake_->WebViews()[0]->Host();
+    auto laidOut = [&] {
+        const platform::Rect outer = fake_->GetOuterRect(win);
+        return platform::Rect::FromXYWH(0, 0, outer.Width(), outer.Height() - 32);
+    };
+    fake_->Resize(win, {1000, 700});
+    EXPECT_EQ(fake_->GetOuterRect(box), laidOut());
+
+    page->FullScreenChanged(true);
+    const platform::Size client = fake_->GetClientSize(win);
+    EXPECT_EQ(fake_->GetOuterRect(box), platform::Rect::FromXYWH(0, 0, client.width, client.height));
+    // The window grows to the screen: the box follows it, whatever the layout handler writes.
+    fake_->Resize(win, {1920, 1080});
+    const platform::Size full = fake_->GetClientSize(win);
+    EXPECT_EQ(fake_->GetOuterRect(box), platform::Rect::FromXYWH(0, 0, full.width, full.height));
+    EXPECT_EQ(fake_->GetOuterRect(fake_->WebViews()[0]->Window()), platform::Rect::FromXYWH(0, 0, full.width, full.height));
+
+    page->FullScreenChanged(false);
+    fake_->Resize(win, {1000, 700});
+    EXPECT_EQ(fake_->GetOuterRect(box), laidOut());
+    EXPECT_EQ(fake_->GetOuterRect(fake_->WebViews()[0]->Window()).Width(), 1000);
+}
+
 TEST_F(ProgramTest, MissingStartupWindowIsFatalWithExitCodeMinusOneAndNoExitRoutine) {
     EXPECT_THAT(
         [] {

@@ -1,0 +1,166 @@
+#!/usr/bin/env python3
+"""Keyboard and assistive technology in the launcher, under a real X session with a session bus and
+the accessibility bus (run through tests/gui/with-x-session.sh and dbus-run-session).
+
+The login site is the test's own (keyboard_site/): three focusable elements on the login page, a
+full-screen button on the game page, and beacons telling which element has the focus and which
+keys it gets. Input is real (XTEST through xdotool); the buttons are found and pressed through
+AT-SPI as a screen reader would.
+"""
+import argparse
+import os
+import signal
+import sys
+import time
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import launcher_e2e as e2e  # noqa: E402
+from launcher_e2e import frame_extents, geometry, net_wm_state, run, screen_size, wait_for, xdotool  # noqa: E402
+
+
+SITE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "keyboard_site")
+
+
+class KeyboardTest(e2e.LauncherSession):
+    def beacons(self, prefix, count, timeout=10):
+        """The next `count` beacons starting with `prefix`, in order."""
+        got = wait_for(lambda: len([b for b in self.server.drain() if b.startswith(prefix)]) >= count and
+                       [b for b in self.server.seen if b.startswith(prefix)], timeout, "%d x %s" % (count, prefix))
+        return got[:count]
+
+    def press(self, key):
+        self.server.forget()
+        xdotool("key", key)
+
+    def test_typing_and_tab_stay_in_the_page_from_the_start(self):
+        # No click: the page of the login window has the keyboard, at its autofocus field.
+        self.server.forget()
+        xdotool("type", "a")
+        self.server.wait("login-key-first-a")
+        # Tab goes round the page's three elements and back to the first, never out of the page.
+        seen = []
+        for _ in range(3):
+            self.press("Tab")
+            seen += self.beacons("login-focus-", 1)
+        self.assertEqual(seen, ["login-focus-second", "login-focus-third", "login-focus-first"])
+        seen = []
+        for _ in range(3):
+            self.press("shift+Tab")
+            seen += self.beacons("login-focus-", 1)
+        self.assertEqual(seen, ["login-focus-third", "login-focus-second", "login-focus-first"])
+        self.server.forget()
+        xdotool("type", "b")
+        self.server.wait("login-key-first-b")
+
+    def test_keyboard_comes_back_to_the_login_page_after_the_game_window(self):
+        self.press("Return")
+        self.server.wait("game-ready")
+        game = wait_for(lambda: [w for w in self.visible_windows() if w != self.login], 10, "the game window")[0]
+        # The game page has the keyboard without a click.
+        self.server.forget()
+        xdotool("type", "g")
+        self.server.wait("game-key-full-g")
+        self.close_game(game)
+        time.sleep(0.3)
+        self.server.forget()
+        xdotool("type", "c")
+        self.server.wait("login-key-first-c")
+
+    def test_full_screen_page_fills_the_screen_and_gives_the_layout_back(self):
+        self.press("Return")
+        self.server.wait("game-ready")
+        game = wait_for(lambda: [w for w in self.visible_windows() if w != self.login], 10, "the game window")[0]
+        wait_for(lambda: "MAXIMIZED_VERT" in net_wm_state(game), 5, "maximised")
+        time.sleep(0.3)
+        self.press("Return")  # the focused button asks for full screen
+        self.server.wait("game-fullscreen-1")
+        sw, sh = screen_size()
+        wait_for(lambda: "game-viewport-%dx%d" % (sw, sh) in self.server.drain(), 10, "a full-screen viewport")
+        self.press("x")  # the page leaves full screen
+        self.server.wait("game-fullscreen-0")
+        wait_for(lambda: "FULLSCREEN" not in net_wm_state(game), 5, "the window to leave full screen")
+
+        def layout_size():
+            _, _, gw, gh = geometry(game)
+            left, right, top, bottom = frame_extents(game)
+            return "game-viewport-%dx%d" % (gw + left + right, gh + top + bottom - 32)
+        time.sleep(0.5)
+        self.server.forget()
+        run("wmctrl", "-i", "-r", hex(game), "-b", "remove,maximized_vert,maximized_horz")
+        xdotool("windowsize", game, 900, 600)
+        wait_for(lambda: geometry(game)[2:] == (900, 600), 5, "the game window to shrink")
+        wait_for(lambda: layout_size() in self.server.drain(), 10, "the window's layout again")
+
+    def application(self):
+        import pyatspi
+        desktop = pyatspi.Registry.getDesktop(0)
+        for app in desktop:
+            if app is not None and app.get_process_id() == self.proc.pid:
+                return app
+        return None
+
+    def test_buttons_are_named_push_buttons_that_a_screen_reader_can_press(self):
+        import pyatspi
+        app = wait_for(self.application, 10, "the launcher on the accessibility bus")
+        frames = [f for f in app if f is not None and f.getRole() == pyatspi.ROLE_FRAME]
+        login = [f for f in frames if f.name == "Kestrune"]
+        self.assertEqual(len(login), 1, [f.name for f in frames])
+        # The window keeps its empty title.
+        title = run("xprop", "-id", str(self.login), "WM_NAME", check=False)
+        self.assertRegex(title, r'^WM_NAME\([A-Z0-9_]+\) = (""|)\s*$')
+
+        buttons = {}
+        pyatspi.findAllDescendants(login[0], lambda a: a.getRole() == pyatspi.ROLE_PUSH_BUTTON and
+                                   buttons.setdefault(a.name, a) is None)
+        self.assertIn("关闭", buttons)
+        self.assertIn("最小化", buttons)
+        # Neither they nor the frame around the page are keyboard stops; the frame is no control.
+        for name in ("关闭", "最小化"):
+            self.assertFalse(buttons[name].getState().contains(pyatspi.STATE_FOCUSABLE), name)
+        interactive = pyatspi.findAllDescendants(
+            login[0], lambda a: a.getRole() in (pyatspi.ROLE_PUSH_BUTTON,) and a.name not in ("关闭", "最小化")
+            and a.getRole() != pyatspi.ROLE_DOCUMENT_WEB and not self.inside_page(a))
+        self.assertEqual(interactive, [])
+
+        action = buttons["最小化"].queryAction()
+        self.assertEqual([action.getName(i) for i in range(action.nActions)], ["click"])
+        action.doAction(0)
+        wait_for(lambda: "HIDDEN" in net_wm_state(self.login), 5, "the window to be minimised")
+        self.assertIsNone(self.proc.poll())
+
+    @staticmethod
+    def inside_page(accessible):
+        import pyatspi
+        a = accessible
+        while a is not None:
+            if a.getRole() == pyatspi.ROLE_DOCUMENT_WEB:
+                return True
+            a = a.parent
+        return False
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--launcher", required=True)
+    parser.add_argument("--server", required=True)
+    parser.add_argument("--login-url", required=True)
+    args, rest = parser.parse_known_args()
+    args.site = SITE
+    e2e.ARGS = args
+    e2e.enter_private_network()
+    # A session bus of this run's own, inside the private network (its socket may be abstract), on
+    # which the accessibility bus starts when first asked for; the launcher's toolkit joins it.
+    if os.environ.get("KESTRUNE_KEYBOARD_BUS") != "1":
+        os.environ["KESTRUNE_KEYBOARD_BUS"] = "1"
+        os.execvp("dbus-run-session", ["dbus-run-session", "--", sys.executable] + sys.argv)
+    os.environ.pop("NO_AT_BRIDGE", None)
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))
+    try:
+        unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
+    finally:
+        e2e.end_all()
+
+
+if __name__ == "__main__":
+    main()
