@@ -10,6 +10,7 @@
 #include <ocidl.h>
 #include <exdisp.h>
 #include <exdispid.h>
+#include <oleacc.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -31,6 +32,7 @@
 #include "platform/win32/BrowserControl.h"
 #include "platform/win32/OleApartment.h"
 #include "platform/win32/Win32Platform.h"
+#include "platform/win32/WideText.h"
 #include "platform/win32/WindowHandle.h"
 
 namespace kestrune {
@@ -317,6 +319,80 @@ TEST_F(HandOffWin32Test, TheLoginWindowComesBackActiveWithTheFocusInItsPage) {
     EXPECT_TRUE(RunFor(3000, [&] { return ::GetForegroundWindow() == loginWindow && FocusInLoginPage(); }))
         << "focus " << ::GetFocus();
     ::DestroyWindow(other);
+}
+
+// What a screen reader reads from `window`'s object `objectId`: its name and role, and the
+// default action's name.
+struct ReadAloud {
+    std::wstring name;
+    LONG role = 0;
+    std::wstring action;
+};
+ComPtr<IAccessible> AccessibleOf(HWND window, LONG objectId) {
+    ComPtr<IAccessible> object;
+    if (FAILED(::AccessibleObjectFromWindow(window, static_cast<DWORD>(objectId), IID_IAccessible, object.PutVoid())))
+        object.Reset();
+    return object;
+}
+ReadAloud Read(IAccessible& object) {
+    VARIANT self;
+    ::VariantInit(&self);
+    V_VT(&self) = VT_I4;
+    V_I4(&self) = CHILDID_SELF;
+    ReadAloud read;
+    BSTR text = nullptr;
+    if (object.get_accName(self, &text) == S_OK && text != nullptr) read.name = text;
+    ::SysFreeString(text);
+    text = nullptr;
+    if (object.get_accDefaultAction(self, &text) == S_OK && text != nullptr) read.action = text;
+    ::SysFreeString(text);
+    VARIANT role;
+    ::VariantInit(&role);
+    if (object.get_accRole(self, &role) == S_OK && V_VT(&role) == VT_I4) read.role = V_I4(&role);
+    ::VariantClear(&role);
+    return read;
+}
+
+TEST_F(HandOffWin32Test, ThePictureButtonsArePushButtonsThatAScreenReaderFindsAndPresses) {
+    using platform::win32::Widen;
+    for (auto [unit, name] : {std::pair{app::kCloseButton, "关闭"}, std::pair{app::kMinimizeButton, "最小化"}}) {
+        ComPtr<IAccessible> object = AccessibleOf(HandleOf(app::kLoginWindow, unit), OBJID_CLIENT);
+        ASSERT_TRUE(object) << name;
+        const ReadAloud read = Read(*object.Get());
+        EXPECT_EQ(read.name, Widen(name));
+        EXPECT_EQ(read.role, ROLE_SYSTEM_PUSHBUTTON) << name;
+        EXPECT_EQ(read.action, L"Press") << name;
+        HWND window = nullptr;
+        EXPECT_EQ(::WindowFromAccessibleObject(object.Get(), &window), S_OK);
+        EXPECT_EQ(window, HandleOf(app::kLoginWindow, unit));
+    }
+    // The frame around the page is no button; the window is named though it shows no title.
+    ComPtr<IAccessible> frame = AccessibleOf(HandleOf(app::kLoginWindow, app::kLoginShapeBox), OBJID_CLIENT);
+    ASSERT_TRUE(frame);
+    EXPECT_NE(Read(*frame.Get()).role, ROLE_SYSTEM_PUSHBUTTON);
+    EXPECT_EQ(::GetWindowTextLengthW(loginWindow), 0);
+    for (LONG objectId : {OBJID_WINDOW, OBJID_CLIENT}) {
+        ComPtr<IAccessible> window = AccessibleOf(loginWindow, objectId);
+        ASSERT_TRUE(window);
+        EXPECT_EQ(Read(*window.Get()).name, L"Kestrune");
+    }
+
+    // Pressed, the minimise button does what its click does, once the client's call has returned.
+    ComPtr<IAccessible> minimise = AccessibleOf(HandleOf(app::kLoginWindow, app::kMinimizeButton), OBJID_CLIENT);
+    ASSERT_TRUE(minimise);
+    VARIANT self;
+    ::VariantInit(&self);
+    V_VT(&self) = VT_I4;
+    V_I4(&self) = CHILDID_SELF;
+    EXPECT_EQ(minimise->accDoDefaultAction(self), S_OK);
+    EXPECT_FALSE(::IsIconic(loginWindow));
+    EXPECT_TRUE(RunFor(3000, [&] { return ::IsIconic(loginWindow) != FALSE; }));
+    // A disabled button is not pressed.
+    ::ShowWindow(loginWindow, SW_RESTORE);
+    ::EnableWindow(HandleOf(app::kLoginWindow, app::kMinimizeButton), FALSE);
+    EXPECT_NE(minimise->accDoDefaultAction(self), S_OK);
+    RunFor(300, [] { return false; });
+    EXPECT_FALSE(::IsIconic(loginWindow));
 }
 
 // Every hand-off makes and ends a game window, its box and a browser control: a hundred of them leave
