@@ -692,6 +692,12 @@ gboolean GtkWebView::OnAuthenticate(WebKitWebView*, WebKitAuthenticationRequest*
 }
 
 gboolean GtkWebView::OnPermission(WebKitWebView*, WebKitPermissionRequest* request, gpointer data) {
+    // Mouse-look games lock the pointer; the engine asks only after the player's click or key, and
+    // Escape gives the pointer back, so there is nothing to ask the player.
+    if (WEBKIT_IS_POINTER_LOCK_PERMISSION_REQUEST(request)) {
+        webkit_permission_request_allow(request);
+        return TRUE;
+    }
     if (!static_cast<GtkWebView*>(data)->silent_) return FALSE;
     webkit_permission_request_deny(request);
     return TRUE;

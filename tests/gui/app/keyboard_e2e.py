@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Keyboard and assistive technology in the launcher, under a real X session with a session bus and
+"""Keyboard, pointer and assistive technology in the launcher, under a real X session with a session bus and
 the accessibility bus (run through tests/gui/with-x-session.sh and dbus-run-session).
 
 The login site is the test's own (keyboard_site/): three focusable elements on the login page, a
@@ -91,6 +91,20 @@ class KeyboardTest(e2e.LauncherSession):
         xdotool("windowsize", game, 900, 600)
         wait_for(lambda: geometry(game)[2:] == (900, 600), 5, "the game window to shrink")
         wait_for(lambda: layout_size() in self.server.drain(), 10, "the window's layout again")
+
+    def test_game_page_locks_the_pointer_after_a_click(self):
+        self.press("Return")
+        self.server.wait("game-ready")
+        game = wait_for(lambda: [w for w in self.visible_windows() if w != self.login], 10, "the game window")[0]
+        time.sleep(0.3)
+        gx, gy, gw, gh = geometry(game)
+        self.server.forget()
+        self.click(gx + gw // 2, gy + gh // 2)
+        self.server.wait("game-pointerlock-1")
+        self.assertNotIn("game-pointerlock-error", self.server.drain())
+        # Escape gives the pointer back.
+        self.press("Escape")
+        self.server.wait("game-pointerlock-0")
 
     def application(self):
         import pyatspi
