@@ -131,6 +131,17 @@ void OpenInUserBrowser(const std::string& uri, bool userGesture) {
     g_object_unref(task);
 }
 
+// A download a box starts (an attachment, a link with the download attribute, a type the view cannot
+// show) saves nothing into the player's folders: it is cancelled, and its address goes to the user's
+// own browser by the same rule as a new window.
+void OnDownloadStarted(WebKitWebContext*, WebKitDownload* download, gpointer) {
+    WebKitURIRequest* request = webkit_download_get_request(download);
+    const gchar* uri = request != nullptr ? webkit_uri_request_get_uri(request) : nullptr;
+    const std::string address = uri != nullptr ? uri : "";
+    webkit_download_cancel(download);
+    OpenInUserBrowser(address, true);
+}
+
 // Load failures that are not the server's absence: another load took over, or a download.
 bool IsUnreachable(const GError* error) {
     return error != nullptr && !g_error_matches(error, WEBKIT_NETWORK_ERROR, WEBKIT_NETWORK_ERROR_CANCELLED) &&
@@ -342,8 +353,15 @@ gboolean GtkWebView::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decisi
                                     gpointer data) {
     auto* self = static_cast<GtkWebView*>(data);
     if (type == WEBKIT_POLICY_DECISION_TYPE_RESPONSE) {
-        if (self->settled_ || self->settleSource_ == 0) return FALSE;  // nothing to wait for
         auto* response = WEBKIT_RESPONSE_POLICY_DECISION(decision);
+        // A page of a type the view cannot show becomes a download, which goes to the user's browser
+        // (OnDownloadStarted) rather than vanishing without a word.
+        if (webkit_response_policy_decision_is_main_frame_main_resource(response) &&
+            !webkit_response_policy_decision_is_mime_type_supported(response)) {
+            webkit_policy_decision_download(decision);
+            return TRUE;
+        }
+        if (self->settled_ || self->settleSource_ == 0) return FALSE;  // nothing to wait for
         // Only a document the view is going to show; anything else takes its usual course.
         if (!webkit_response_policy_decision_is_main_frame_main_resource(response) ||
             !webkit_response_policy_decision_is_mime_type_supported(response))
@@ -748,6 +766,11 @@ double TextZoomFactor(int level) {
 
 std::unique_ptr<WebView> CreateGtkWebView(WindowId parent, const Rect& rect, WebViewHost* host) {
     if (host == nullptr) return nullptr;
+    static const bool downloadsWatched = [] {
+        g_signal_connect(LauncherWebContext(), "download-started", G_CALLBACK(OnDownloadStarted), nullptr);
+        return true;
+    }();
+    (void)downloadsWatched;
     WebKitUserContentManager* content = webkit_user_content_manager_new();
     // A later view shares the web process of a live one: the game window then needs no new
     // process. Its own content manager and settings are kept. Every view is of the launcher's

@@ -16,6 +16,13 @@ HRESULT CopyText(const std::wstring& text, BSTR* out) {
 
 }  // namespace
 
+bool TakesInput(HWND window) {
+    if (!::IsWindow(window)) return false;
+    for (HWND w = window; w != nullptr; w = (::GetWindowLongPtrW(w, GWL_STYLE) & WS_CHILD) != 0 ? ::GetParent(w) : nullptr)
+        if (!::IsWindowVisible(w) || !::IsWindowEnabled(w)) return false;
+    return true;
+}
+
 std::optional<LRESULT> AnswerGetObject(HWND window, const Accessibility& accessibility, WPARAM wParam, LPARAM lParam) {
     // The object id travels as a 32-bit value in lParam; OBJID_CLIENT is negative.
     const auto objectId = static_cast<LONG>(static_cast<DWORD>(lParam));
@@ -43,7 +50,9 @@ std::optional<LRESULT> AnswerGetObject(HWND window, const Accessibility& accessi
 AccessibleWindow::AccessibleWindow(HWND window, ComPtr<IAccessible> standard, std::wstring name, LONG role,
                                    std::wstring defaultAction)
     : window_(window), standard_(std::move(standard)), name_(std::move(name)), role_(role),
-      defaultAction_(std::move(defaultAction)) {}
+      defaultAction_(std::move(defaultAction)) {
+    children_ = standard_.As<IEnumVARIANT>();
+}
 
 HRESULT AccessibleWindow::QueryInterface(REFIID riid, void** object) {
     if (object == nullptr) return E_POINTER;
@@ -51,6 +60,8 @@ HRESULT AccessibleWindow::QueryInterface(REFIID riid, void** object) {
         *object = static_cast<IAccessible*>(this);
     else if (riid == IID_IOleWindow)
         *object = static_cast<IOleWindow*>(this);
+    else if (riid == IID_IEnumVARIANT && children_)
+        *object = static_cast<IEnumVARIANT*>(this);
     else {
         *object = nullptr;
         return E_NOINTERFACE;
@@ -104,7 +115,7 @@ HRESULT AccessibleWindow::get_accDefaultAction(VARIANT child, BSTR* action) {
 
 HRESULT AccessibleWindow::accDoDefaultAction(VARIANT child) {
     if (!IsSelf(child) || defaultAction_.empty()) return standard_->accDoDefaultAction(child);
-    if (!::IsWindow(window_) || !::IsWindowEnabled(window_)) return E_FAIL;
+    if (!TakesInput(window_)) return E_FAIL;
     // The press happens from the loop: the client's call returns first, whatever the click does.
     return ::PostMessageW(window_, kAccessibleActionMessage, 0, 0) ? S_OK : E_FAIL;
 }
@@ -116,6 +127,11 @@ HRESULT AccessibleWindow::GetWindow(HWND* window) {
 }
 
 // ---- the standard object's
+
+HRESULT AccessibleWindow::Next(ULONG count, VARIANT* items, ULONG* fetched) { return children_->Next(count, items, fetched); }
+HRESULT AccessibleWindow::Skip(ULONG count) { return children_->Skip(count); }
+HRESULT AccessibleWindow::Reset() { return children_->Reset(); }
+HRESULT AccessibleWindow::Clone(IEnumVARIANT** copy) { return children_->Clone(copy); }
 
 HRESULT AccessibleWindow::get_accParent(IDispatch** parent) { return standard_->get_accParent(parent); }
 HRESULT AccessibleWindow::get_accChildCount(LONG* count) { return standard_->get_accChildCount(count); }

@@ -20,6 +20,10 @@ namespace kestrune::platform::win32 {
 // AccessibleAction from the loop, never inside the client's call.
 inline constexpr UINT kAccessibleActionMessage = WM_APP + 0x102;
 
+// True when a click could reach `window`: it and every window up to its top-level are visible and
+// enabled (a modal window elsewhere disables the top-level).
+bool TakesInput(HWND window);
+
 // The answer to WM_GETOBJECT for a window with `accessibility`, or nothing (the system's default)
 // when there is nothing of our own to say for the object asked for.
 std::optional<LRESULT> AnswerGetObject(HWND window, const Accessibility& accessibility, WPARAM wParam, LPARAM lParam);
@@ -27,7 +31,7 @@ std::optional<LRESULT> AnswerGetObject(HWND window, const Accessibility& accessi
 // COM interfaces have no virtual destructor; the object deletes itself in Release, as its own class.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
-class AccessibleWindow final : public IAccessible, public IOleWindow {
+class AccessibleWindow final : public IAccessible, public IOleWindow, public IEnumVARIANT {
 public:
     // `standard` is the system's object for `window`; `role` 0 keeps the standard role, an empty
     // `defaultAction` the standard action.
@@ -67,6 +71,12 @@ public:
     // IOleWindow: the window, as the standard object answers it.
     HRESULT STDMETHODCALLTYPE GetWindow(HWND* window) override;
     HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
+    // IEnumVARIANT: the children as the standard object lists them (clients list a window's child
+    // windows this way); offered only when the standard object offers it.
+    HRESULT STDMETHODCALLTYPE Next(ULONG count, VARIANT* items, ULONG* fetched) override;
+    HRESULT STDMETHODCALLTYPE Skip(ULONG count) override;
+    HRESULT STDMETHODCALLTYPE Reset() override;
+    HRESULT STDMETHODCALLTYPE Clone(IEnumVARIANT** copy) override;
 
 private:
     virtual ~AccessibleWindow() = default;
@@ -75,6 +85,7 @@ private:
     LONG references_ = 1;
     HWND window_;
     ComPtr<IAccessible> standard_;
+    ComPtr<IEnumVARIANT> children_;
     std::wstring name_;
     LONG role_;
     std::wstring defaultAction_;

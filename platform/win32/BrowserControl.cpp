@@ -127,17 +127,38 @@ public:
     bool FocusPage() {
         if (!parts_.object || !parts_.site || parts_.window == nullptr) return false;
         RECT position = parts_.site->Position();
-        HWND parent = ::GetParent(parts_.window);
-        parts_.object->DoVerb(OLEIVERB_UIACTIVATE, nullptr, static_cast<IOleClientSite*>(parts_.site.Get()), 0, parent, &position);
+        HWND window = parts_.window;
+        // Held for the call: the page's focus handlers run inside it and may close the box.
+        const ComPtr<IOleObject> object = parts_.object;
+        const ComPtr<BrowserControlSite> site = parts_.site;
+        object->DoVerb(OLEIVERB_UIACTIVATE, nullptr, static_cast<IOleClientSite*>(site.Get()), 0, ::GetParent(window),
+                       &position);
+        if (!IsLive(this) || !::IsWindow(window)) return false;
         // UI activation need not move the focus (an object that is UI-active already keeps it where it
-        // is, and one without a document has nothing to focus): the innermost window the control has
-        // then takes it, which the control passes on to its document when there is one.
+        // is, and one without a document has nothing to focus): the document's own window takes it
+        // then, or, with no document yet, the innermost window the control has.
         if (!Holds(::GetFocus())) {
-            HWND innermost = parts_.window;
-            while (HWND child = ::GetWindow(innermost, GW_CHILD)) innermost = child;
-            ::SetFocus(innermost);
+            HWND target = DocumentWindow();
+            if (target == nullptr) {
+                target = window;
+                while (HWND child = ::GetWindow(target, GW_CHILD)) target = child;
+            }
+            ::SetFocus(target);
         }
-        return Holds(::GetFocus());
+        return IsLive(this) && Holds(::GetFocus());
+    }
+    // The window of the current document (its IOleWindow), or nullptr.
+    HWND DocumentWindow() const {
+        if (!parts_.browser) return nullptr;
+        ComPtr<IDispatch> document;
+        if (FAILED(parts_.browser->get_Document(document.Put())) || !document) return nullptr;
+        HWND window = nullptr;
+        ComPtr<IOleWindow> ole = document.As<IOleWindow>();
+        return ole && SUCCEEDED(ole->GetWindow(&window)) && Holds(window) ? window : nullptr;
+    }
+    static bool IsLive(const BrowserControl* control) {
+        const auto& live = LiveControls();
+        return std::find(live.begin(), live.end(), control) != live.end();
     }
     bool FocusInEditableField() const;
 
@@ -339,7 +360,21 @@ bool TranslateBrowserAccelerator(MSG& message) {
     if (control == nullptr) return false;
     // Held for the call: the key may reload the page or close the box meanwhile.
     const ComPtr<IOleInPlaceActiveObject> active = control->ActiveObject();
-    return active && active->TranslateAccelerator(&message) == S_OK;
+    if (!active) return false;
+    if (active->TranslateAccelerator(&message) == S_OK) return true;
+    // A Tab the control hands back has left the page's last element (Shift+Tab: its first). The
+    // launcher has nothing else a key could reach, so the page gets it once more and, with no
+    // element focused, starts again from its first (last). Either way the key is not dispatched: a
+    // stray tab character would reach the page.
+    if (!IsPlainTab(message)) return false;
+    MSG again = message;
+    active->TranslateAccelerator(&again);
+    return true;
+}
+
+bool IsPlainTab(const MSG& message, SHORT(WINAPI* keyState)(int)) {
+    return message.message == WM_KEYDOWN && message.wParam == VK_TAB && (keyState(VK_CONTROL) & 0x8000) == 0 &&
+           (keyState(VK_MENU) & 0x8000) == 0;
 }
 
 bool IsRefusedBrowserHistoryButton(const MSG& message) {

@@ -33,6 +33,9 @@ ComPtr<IUnknown> BrowserControlObject(const WebView& view);
 // is offered to the control's active object first. True when the object took it; the loop then
 // neither translates nor dispatches it.
 bool TranslateBrowserAccelerator(MSG& message);
+// A Tab or Shift+Tab press with neither Control nor Alt held (the keys that move between a page's
+// elements); `keyState` is GetKeyState or a test's stand-in.
+bool IsPlainTab(const MSG& message, SHORT(WINAPI* keyState)(int) = &::GetKeyState);
 // The mouse's back and forward buttons over a control's windows: the control would move through its
 // history, which the launcher's pages never do. True for such a message; the loop drops it.
 bool IsRefusedBrowserHistoryButton(const MSG& message);

@@ -113,6 +113,13 @@ LRESULT Win32PlatformImpl::Procedure(HWND hwnd, UINT message, WPARAM wParam, LPA
         return result;
     }
     case WM_SETFOCUS:
+        // A top-level window restored from the taskbar gets the focus itself, after its activation
+        // (while minimised) could not place it: it goes back where it was.
+        if (w->kind == Kind::TopLevel && w->lastFocus != nullptr && ::IsWindow(w->lastFocus) &&
+            ::IsChild(hwnd, w->lastFocus) && !::IsIconic(hwnd)) {
+            ::SetFocus(w->lastFocus);
+            return 0;
+        }
         if (w->host != nullptr && !w->creating) w->host->FocusIn();
         return 0;
     case WM_SETCURSOR:
@@ -130,7 +137,7 @@ LRESULT Win32PlatformImpl::Procedure(HWND hwnd, UINT message, WPARAM wParam, LPA
         if (w->host != nullptr) w->host->Posted(static_cast<std::uint32_t>(wParam));
         return 0;
     case kAccessibleActionMessage:
-        if (w->host != nullptr && !w->creating && ::IsWindowEnabled(hwnd)) w->host->AccessibleAction();
+        if (w->host != nullptr && !w->creating && TakesInput(hwnd)) w->host->AccessibleAction();
         return 0;
     case WM_GETOBJECT:
         if (const std::optional<LRESULT> answer = AnswerGetObject(hwnd, w->accessibility, wParam, lParam)) return *answer;

@@ -39,8 +39,8 @@ struct Window {
     IconHandle bigIcon, smallIcon;
     DibSection backing;            // the client area as last painted
     Rect invalid;                  // part of the backing store the host still has to paint
-    HWND lastFocus = nullptr;
-    Accessibility accessibility;   // what assistive technology is told beyond the system's defaults      // a top-level window's focused descendant when it was deactivated
+    HWND lastFocus = nullptr;      // a top-level window's focused descendant when it was deactivated
+    Accessibility accessibility;   // what assistive technology is told beyond the system's defaults
     // What the host was last told, to report real changes only.
     Rect lastRect;
     Size lastClient;

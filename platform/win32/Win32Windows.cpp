@@ -226,11 +226,14 @@ void Win32PlatformImpl::SetTopmost(WindowId window, bool topmost) {
 
 void Win32PlatformImpl::SetAccessibility(WindowId window, const Accessibility& accessibility) {
     HWND hwnd = HwndOf(window);
-    if (Window* w = Find(hwnd); w != nullptr && w->kind != Kind::Owner) {
-        w->accessibility = accessibility;
-        // Clients holding the old object learn that the name changed.
-        ::NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, hwnd, OBJID_CLIENT, CHILDID_SELF);
-    }
+    Window* w = OnOurThread(hwnd) ? Find(hwnd) : nullptr;
+    if (w == nullptr || w->kind == Kind::Owner) return;
+    const bool renamed = w->accessibility.name != accessibility.name;
+    w->accessibility = accessibility;
+    if (!renamed) return;
+    // Clients holding the old objects learn that the name changed.
+    ::NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, hwnd, OBJID_CLIENT, CHILDID_SELF);
+    if (w->kind == Kind::TopLevel) ::NotifyWinEvent(EVENT_OBJECT_NAMECHANGE, hwnd, OBJID_WINDOW, CHILDID_SELF);
 }
 
 void Win32PlatformImpl::SetTitle(WindowId window, const std::string& title) {

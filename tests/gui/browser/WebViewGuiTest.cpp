@@ -197,6 +197,9 @@ protected:
             types.erase(0, end == std::string::npos ? types.size() : end + 1);
         }
         WriteFile(home_ / "config/mimeapps.list", defaults);
+        // Where a download would land, inside the test's own folder.
+        std::filesystem::create_directories(home_ / "Downloads");
+        WriteFile(home_ / "config/user-dirs.dirs", "XDG_DOWNLOAD_DIR=\"" + (home_ / "Downloads").string() + "\"\n");
         // The user's own data folder stays: the web processes keep writing there after the suite.
         const char* dataDirs = std::getenv("XDG_DATA_DIRS");
         const std::string systemDirs = dataDirs != nullptr && *dataDirs != '\0' ? dataDirs : "/usr/local/share:/usr/share";
@@ -561,6 +564,33 @@ TEST_F(WebViewGuiTest, OnlyWebAddressesGoToTheDefaultBrowser) {
     for (const char* reached : {"smb://127.0.0.1/share", "x-test-scheme:run"})
         EXPECT_NE(std::find(host_.newWindows.begin(), host_.newWindows.end(), reached), host_.newWindows.end())
             << reached;
+    EXPECT_EQ(view_->LocationUrl(), page);
+}
+
+// Every file under `folder` whose name is `name`.
+std::vector<std::filesystem::path> FilesNamed(const std::filesystem::path& folder, const std::string& name) {
+    std::vector<std::filesystem::path> found;
+    std::error_code error;
+    for (auto it = std::filesystem::recursive_directory_iterator(folder, error);
+         !error && it != std::filesystem::recursive_directory_iterator(); it.increment(error))
+        if (it->path().filename() == name) found.push_back(it->path());
+    return found;
+}
+
+TEST_F(WebViewGuiTest, DownloadsSaveNothingAndGoToTheDefaultBrowser) {
+    AwaitLaunchWindow();
+    const std::string page = g_testBase + "downloads.html";
+    view_->Navigate(page);
+    ASSERT_TRUE(RunUntil([&] { return Ready(page); }));
+    Click({300, 75});    // the download attribute
+    ASSERT_TRUE(RunUntil([&] { return Opened().size() >= 1; })) << "the first download was not handed over";
+    Click({300, 225});   // a type the view cannot show
+    ASSERT_TRUE(RunUntil([&] { return Opened().size() >= 2; })) << "the second download was not handed over";
+    RunUntil([] { return false; }, 1000);  // time for a wrongly started download to write its file
+    NoteLaunches();
+    EXPECT_EQ(Opened(), (std::vector<std::string>{g_testBase + "opened.html?via=download", g_testBase + "payload.bin"}));
+    for (const char* name : {"saved.html", "payload.bin", "opened.html"})
+        EXPECT_EQ(FilesNamed(home_, name), std::vector<std::filesystem::path>{}) << name;
     EXPECT_EQ(view_->LocationUrl(), page);
 }
 

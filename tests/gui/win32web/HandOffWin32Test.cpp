@@ -18,6 +18,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/BuiltinDefinitions.h"
 #include "app/FormIds.h"
@@ -377,6 +378,28 @@ TEST_F(HandOffWin32Test, ThePictureButtonsArePushButtonsThatAScreenReaderFindsAn
         EXPECT_EQ(Read(*window.Get()).name, L"Kestrune");
     }
 
+    // Listed among the window's children, as a client walking the tree finds them.
+    ComPtr<IAccessible> client = AccessibleOf(loginWindow, OBJID_CLIENT);
+    ASSERT_TRUE(client);
+    LONG count = 0;
+    ASSERT_EQ(client->get_accChildCount(&count), S_OK);
+    ASSERT_GT(count, 0);
+    std::vector<VARIANT> children(static_cast<std::size_t>(count));
+    LONG got = 0;
+    ASSERT_TRUE(SUCCEEDED(::AccessibleChildren(client.Get(), 0, count, children.data(), &got)));
+    bool closeListed = false;
+    for (LONG i = 0; i < got; ++i) {
+        if (V_VT(&children[i]) == VT_DISPATCH && V_DISPATCH(&children[i]) != nullptr) {
+            ComPtr<IAccessible> child = ComPtr<IDispatch>::Retain(V_DISPATCH(&children[i])).As<IAccessible>();
+            HWND window = nullptr;
+            if (child && ::WindowFromAccessibleObject(child.Get(), &window) == S_OK &&
+                window == HandleOf(app::kLoginWindow, app::kCloseButton))
+                closeListed = true;
+        }
+        ::VariantClear(&children[i]);
+    }
+    EXPECT_TRUE(closeListed) << got << " children listed";
+
     // Pressed, the minimise button does what its click does, once the client's call has returned.
     ComPtr<IAccessible> minimise = AccessibleOf(HandleOf(app::kLoginWindow, app::kMinimizeButton), OBJID_CLIENT);
     ASSERT_TRUE(minimise);
@@ -387,12 +410,15 @@ TEST_F(HandOffWin32Test, ThePictureButtonsArePushButtonsThatAScreenReaderFindsAn
     EXPECT_EQ(minimise->accDoDefaultAction(self), S_OK);
     EXPECT_FALSE(::IsIconic(loginWindow));
     EXPECT_TRUE(RunFor(3000, [&] { return ::IsIconic(loginWindow) != FALSE; }));
-    // A disabled button is not pressed.
+    // Not pressed while its window is disabled (a modal window is open), nor when it is itself.
     ::ShowWindow(loginWindow, SW_RESTORE);
-    ::EnableWindow(HandleOf(app::kLoginWindow, app::kMinimizeButton), FALSE);
-    EXPECT_NE(minimise->accDoDefaultAction(self), S_OK);
-    RunFor(300, [] { return false; });
-    EXPECT_FALSE(::IsIconic(loginWindow));
+    for (HWND disabled : {loginWindow, HandleOf(app::kLoginWindow, app::kMinimizeButton)}) {
+        ::EnableWindow(disabled, FALSE);
+        EXPECT_NE(minimise->accDoDefaultAction(self), S_OK);
+        RunFor(300, [] { return false; });
+        EXPECT_FALSE(::IsIconic(loginWindow));
+        ::EnableWindow(disabled, TRUE);
+    }
 }
 
 // Every hand-off makes and ends a game window, its box and a browser control: a hundred of them leave

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "platform/win32/BrowserControl.h"
 #include "platform/win32/BrowserControlSite.h"
 
 namespace kestrune::platform::win32 {
@@ -23,6 +24,23 @@ bool Refused(WPARAM key, std::initializer_list<int> held = {}, bool inField = fa
     for (SHORT& state : g_down) state = 0;
     for (int vk : held) g_down[vk] = static_cast<SHORT>(0x8000);
     return IsRefusedBrowserShortcut(Key(key, message), inField, &FakeKeyState);
+}
+
+bool PlainTab(WPARAM key, std::initializer_list<int> held = {}, UINT message = WM_KEYDOWN) {
+    for (SHORT& state : g_down) state = 0;
+    for (int vk : held) g_down[vk] = static_cast<SHORT>(0x8000);
+    return IsPlainTab(Key(key, message), &FakeKeyState);
+}
+
+// The presses the loop gives back to the page when they have left its last (or first) element.
+TEST(BrowserShortcuts, OnlyTabAndShiftTabPressesMoveBetweenThePagesElements) {
+    EXPECT_TRUE(PlainTab(VK_TAB));
+    EXPECT_TRUE(PlainTab(VK_TAB, {VK_SHIFT}));
+    EXPECT_FALSE(PlainTab(VK_TAB, {VK_CONTROL}));  // Ctrl+Tab, Alt+Tab belong to others
+    EXPECT_FALSE(PlainTab(VK_TAB, {VK_MENU}));
+    EXPECT_FALSE(PlainTab(VK_TAB, {}, WM_KEYUP));
+    EXPECT_FALSE(PlainTab(VK_TAB, {}, WM_CHAR));
+    EXPECT_FALSE(PlainTab(VK_RETURN));
 }
 
 TEST(BrowserShortcuts, ThoseThatLeaveTheLauncherOrThePageAreRefusedAndEditingKeysAreNot) {
