@@ -188,6 +188,8 @@ bool BrowserControl::Open(HWND parent, const Rect& rect, WebViewHost* host) {
     if (FAILED(parts_.object->SetClientSite(static_cast<IOleClientSite*>(parts_.site.Get())))) return false;
     parts_.browser = parts_.object.As<IWebBrowser2>();
     if (!parts_.browser) return false;
+    // A file dropped on the box never becomes its page (a page's own drop zone is the page's).
+    parts_.browser->put_RegisterAsDropTarget(VARIANT_FALSE);
 
     // Subscribed before the control is shown, so nothing it reports from then on is missed.
     recovering_ = std::make_shared<RecoveringHost>(host, static_cast<RecoveringHost::Page*>(this), &retryTimer_);

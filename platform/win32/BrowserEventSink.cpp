@@ -154,8 +154,13 @@ void BrowserEventSink::Dispatch(DISPID id, const DISPPARAMS& params) {
         const bool allowed = host_ != nullptr && host_->BeforeNavigate(url);
         // A view that went while its host decided has nobody left to show the page to.
         SetCancel(cancel, !allowed || host_ == nullptr);
+        // A download names no address of its own: it is the navigation that went ahead last.
+        lastNavigation_ = allowed && host_ != nullptr ? url : std::string();
         return;
     }
+    case DISPID_FILEDOWNLOAD:  // (the control will show it itself, cancel)
+        FileDownload(params);
+        return;
     case DISPID_NAVIGATECOMPLETE2:  // (frame, address)
         if (params.cArgs == 2 && host_ != nullptr) host_->NavigateComplete(TextOf(Argument(params, 1, 2)));
         return;
@@ -200,6 +205,19 @@ void BrowserEventSink::Dispatch(DISPID id, const DISPPARAMS& params) {
     default:
         return;  // property change, quit, visibility and the rest: nothing to tell
     }
+}
+
+// A file the control would save (an attachment, a type it cannot show): the launcher saves nothing
+// into the player's folders, so it is cancelled and its address goes to the user's own browser, by
+// the same rule as a new window. A document the control shows itself goes ahead.
+void BrowserEventSink::FileDownload(const DISPPARAMS& params) {
+    VARIANT_BOOL* cancel = CancelOf(Argument(params, 1, 2));
+    if (cancel == nullptr) return;
+    std::string address = std::move(lastNavigation_);
+    lastNavigation_.clear();
+    if (params.cArgs == 2 && BoolOf(Argument(params, 0, 2))) return;
+    SetCancel(cancel, true);
+    if (host_ != nullptr && !address.empty() && openNewWindow_) openNewWindow_(address, true);
 }
 
 void BrowserEventSink::WatchTopFrameErrors(IUnknown* topFrame, Unreachable unreachable) {

@@ -65,6 +65,7 @@ private:
 
     bool IsTopFrame(const VARIANT* frame) const;
     void NavigateError(const DISPPARAMS& params);
+    void FileDownload(const DISPPARAMS& params);
 
     ULONG references_ = 1;
     int depth_ = 0;
@@ -77,6 +78,7 @@ private:
     // it (NewWindow3): the host's answer to the first is kept for the second.
     bool newWindowAnswered_ = false;
     bool newWindowAllowed_ = false;
+    std::string lastNavigation_;  // the address of the last navigation the host let go ahead
 };
 #pragma GCC diagnostic pop
 

@@ -150,6 +150,29 @@ TEST_F(BrowserEventSinkTest, NewWindowsGoThroughTheSharedRuleAndNoneIsLeftToTheC
     EXPECT_EQ(launched.size(), 1u);
 }
 
+TEST_F(BrowserEventSinkTest, AFileDownloadIsCancelledAndItsAddressHandedToTheUsersBrowserOnce) {
+    auto fileDownload = [&](bool shownByTheControl) {
+        VARIANT_BOOL cancel = VARIANT_FALSE;
+        Arguments args({Bool(shownByTheControl), BoolRef(&cancel)});
+        EXPECT_EQ(Invoke(DISPID_FILEDOWNLOAD, args), S_OK);
+        return cancel;
+    };
+    BeforeNavigate("http://127.0.0.1/report.pdf");
+    EXPECT_EQ(fileDownload(false), VARIANT_TRUE);
+    EXPECT_EQ(opened, std::vector<std::string>{"http://127.0.0.1/report.pdf"});
+    EXPECT_EQ(openedByUser, std::vector<bool>{true});
+    // A second announcement hands nothing over again; a document the control shows goes ahead.
+    EXPECT_EQ(fileDownload(false), VARIANT_TRUE);
+    BeforeNavigate("http://127.0.0.1/page.html");
+    EXPECT_EQ(fileDownload(true), VARIANT_FALSE);
+    EXPECT_EQ(fileDownload(false), VARIANT_TRUE);
+    // A navigation the host cancelled is not the download's address either.
+    host.allowNavigation = false;
+    BeforeNavigate("http://127.0.0.1/refused.zip");
+    EXPECT_EQ(fileDownload(false), VARIANT_TRUE);
+    EXPECT_EQ(opened, std::vector<std::string>{"http://127.0.0.1/report.pdf"});
+}
+
 TEST_F(BrowserEventSinkTest, APagesWindowCloseNeverEndsTheBox) {
     VARIANT_BOOL cancel = VARIANT_FALSE;
     Arguments args({Bool(false), BoolRef(&cancel)});
