@@ -205,6 +205,8 @@ private:
     static void OnProgress(GObject*, GParamSpec*, gpointer self);
     static void OnTitle(GObject*, GParamSpec*, gpointer self);
     static gboolean OnEnterFullScreen(WebKitWebView*, gpointer self);
+    static void OnDragDataReceived(GtkWidget*, GdkDragContext*, gint, gint, GtkSelectionData* data, guint, guint,
+                                   gpointer self);
     static gboolean OnLeaveFullScreen(WebKitWebView*, gpointer self);
     static void OnMouseTarget(WebKitWebView*, WebKitHitTestResult* hit, guint, gpointer self);
     static gboolean OnButton(GtkWidget*, GdkEventButton* event, gpointer self);
@@ -235,6 +237,7 @@ private:
         return result != 0 && !reachedDefault;
     }
     void ReplacePageWindow();
+    bool FromDrop(const std::string& uri) const;
     void NewWindowRequested(const std::string& uri, bool userGesture);
     void ReportCommandStates();
     // True once the view is on screen at the size of its window, its top-level window mapped and, if
@@ -263,6 +266,10 @@ private:
     WindowId page_ = 0;
     bool offline_ = false;
     bool silent_ = false;
+    // What was last dropped on the view (its addresses, and when): the engine's navigation to it is
+    // refused.
+    std::vector<std::string> dropped_;
+    gint64 droppedAt_ = 0;
     bool canGoBack_ = false;
     bool canGoForward_ = false;
     std::string statusText_;
@@ -333,6 +340,7 @@ bool GtkWebView::Attach(WindowId parent, const Rect& rect) {
     g_signal_connect(view_, "notify::estimated-load-progress", G_CALLBACK(OnProgress), this);
     g_signal_connect(view_, "notify::title", G_CALLBACK(OnTitle), this);
     g_signal_connect(view_, "enter-fullscreen", G_CALLBACK(OnEnterFullScreen), this);
+    g_signal_connect(view_, "drag-data-received", G_CALLBACK(OnDragDataReceived), this);
     g_signal_connect(view_, "leave-fullscreen", G_CALLBACK(OnLeaveFullScreen), this);
     g_signal_connect(view_, "mouse-target-changed", G_CALLBACK(OnMouseTarget), this);
     g_signal_connect(view_, "button-press-event", G_CALLBACK(OnButton), this);
@@ -378,7 +386,9 @@ gboolean GtkWebView::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decisi
     // The handler may run a nested loop (a modal window) or destroy this view: keep the decision.
     g_object_ref(decision);
     const std::shared_ptr<bool> alive = self->alive_;
-    if (type == WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION) {
+    if (type == WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION && self->FromDrop(uri)) {
+        webkit_policy_decision_ignore(decision);
+    } else if (type == WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION) {
         const bool allow = self->host_->BeforeNavigate(uri);
         if (allow && *alive) webkit_policy_decision_use(decision);
         else webkit_policy_decision_ignore(decision);
@@ -638,6 +648,31 @@ void GtkWebView::OnTitle(GObject*, GParamSpec*, gpointer data) {
 gboolean GtkWebView::OnEnterFullScreen(WebKitWebView*, gpointer data) {
     static_cast<GtkWebView*>(data)->host_->FullScreenChanged(true);
     return FALSE;
+}
+
+// A file or link dropped on the page, outside any drop zone of the page's own, would become the box's
+// page (with no way back but a restart). The page still sees the drop first; only the engine's own
+// navigation to what was dropped is refused.
+void GtkWebView::OnDragDataReceived(GtkWidget*, GdkDragContext*, gint, gint, GtkSelectionData* data, guint, guint,
+                                    gpointer self) {
+    auto* view = static_cast<GtkWebView*>(self);
+    view->dropped_.clear();
+    view->droppedAt_ = g_get_monotonic_time();
+    if (gchar** uris = gtk_selection_data_get_uris(data)) {
+        for (gchar** uri = uris; *uri != nullptr; ++uri) view->dropped_.emplace_back(*uri);
+        g_strfreev(uris);
+    }
+    if (guchar* text = gtk_selection_data_get_text(data)) {
+        gchar* trimmed = g_strstrip(reinterpret_cast<gchar*>(text));
+        if (*trimmed != '\0') view->dropped_.emplace_back(trimmed);
+        g_free(text);
+    }
+}
+
+bool GtkWebView::FromDrop(const std::string& uri) const {
+    constexpr gint64 kDropNavigationUs = 5 * 1000 * 1000;  // the engine asks well within this
+    if (droppedAt_ == 0 || g_get_monotonic_time() - droppedAt_ > kDropNavigationUs) return false;
+    return std::find(dropped_.begin(), dropped_.end(), uri) != dropped_.end();
 }
 
 gboolean GtkWebView::OnLeaveFullScreen(WebKitWebView*, gpointer data) {

@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Keyboard, pointer and assistive technology in the launcher, under a real X session with a session bus and
+"""Keyboard, pointer, drops and assistive technology in the launcher, under a real X session with a session bus and
 the accessibility bus (run through tests/gui/with-x-session.sh and dbus-run-session).
 
 The login site is the test's own (keyboard_site/): three focusable elements on the login page, a
@@ -10,6 +10,7 @@ AT-SPI as a screen reader would.
 import argparse
 import os
 import signal
+import subprocess
 import sys
 import time
 import unittest
@@ -105,6 +106,39 @@ class KeyboardTest(e2e.LauncherSession):
         # Escape gives the pointer back.
         self.press("Escape")
         self.server.wait("game-pointerlock-0")
+
+    def test_a_file_dropped_on_the_page_leaves_the_box_on_its_page(self):
+        dropped = os.path.join(self.home, "dropped.html")
+        with open(dropped, "w") as f:
+            f.write("<img src='http://127.0.0.1:%d/beacon?dropped-shown'>" % e2e.login_port())
+        source = e2e.start([sys.executable, os.path.join(os.path.dirname(os.path.abspath(__file__)), "drag_source.py"),
+                            dropped], stdout=subprocess.PIPE, text=True)
+        self.addCleanup(lambda: e2e.end(source))
+        self.assertEqual(source.stdout.readline().strip(), "ready")
+        time.sleep(0.5)
+        ox, oy = self.login_origin()
+        target = (ox + 456 + 300, oy + 370 + 200)
+        # The drag is real input between two programs (XDND); one the page never saw is tried again.
+        for _ in range(3):
+            self.server.forget()
+            xdotool("mousemove", 100, 60)
+            xdotool("mousedown", 1)
+            for step in range(1, 21):
+                xdotool("mousemove", 100 + (target[0] - 100) * step // 20, 60 + (target[1] - 60) * step // 20)
+                time.sleep(0.05)
+            time.sleep(0.3)
+            xdotool("mouseup", 1)
+            time.sleep(2)
+            if "login-dragenter" in self.server.drain():
+                break
+        self.assertIn("login-dragenter", self.server.seen, "the drag never reached the page")
+        self.assertNotIn("dropped-shown", self.server.drain())
+        # Still the login page, with the keyboard where it was.
+        xdotool("windowactivate", self.login, check=False)
+        time.sleep(0.3)
+        self.server.forget()
+        xdotool("type", "d")
+        self.server.wait("login-key-first-d")
 
     def application(self):
         import pyatspi

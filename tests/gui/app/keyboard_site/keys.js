@@ -10,4 +10,7 @@ function watch(page, ids) {
     });
   });
   window.addEventListener('load', function () { beacon(page + '-ready'); });
+  ['dragenter', 'drop'].forEach(function (kind) {
+    document.addEventListener(kind, function () { beacon(page + '-' + kind); });
+  });
 }
