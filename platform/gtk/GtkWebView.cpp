@@ -740,7 +740,9 @@ gboolean GtkWebView::OnScriptDialog(WebKitWebView*, WebKitScriptDialog* dialog, 
 
 gboolean GtkWebView::OnAuthenticate(WebKitWebView*, WebKitAuthenticationRequest* request, gpointer data) {
     if (!static_cast<GtkWebView*>(data)->silent_) return FALSE;
-    webkit_authentication_request_cancel(request);
+    // A silent box asks nobody for a name and password; it goes on without them, so the server's
+    // own answer (its 401 page) is shown. Cancelled, the request would leave the box blank.
+    webkit_authentication_request_authenticate(request, nullptr);
     return TRUE;
 }
 

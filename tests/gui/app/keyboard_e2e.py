@@ -1,39 +1,21 @@
 #!/usr/bin/env python3
-"""Keyboard, pointer, drops and assistive technology in the launcher, under a real X session with a session bus and
-the accessibility bus (run through tests/gui/with-x-session.sh and dbus-run-session).
+"""Keyboard and assistive technology in the launcher, under a real X session with a session bus and
+the accessibility bus (run through tests/gui/with-x-session.sh, which this script leaves for a
+dbus-run-session of its own).
 
-The login site is the test's own (keyboard_site/): three focusable elements on the login page, a
-full-screen button on the game page, and beacons telling which element has the focus and which
-keys it gets. Input is real (XTEST through xdotool); the buttons are found and pressed through
-AT-SPI as a screen reader would.
+Input is real (XTEST through xdotool); the buttons are found and pressed through AT-SPI as a screen
+reader would. The site is the tests' own (see site_session.py).
 """
-import argparse
 import os
-import signal
-import subprocess
 import sys
 import time
-import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-import launcher_e2e as e2e  # noqa: E402
+import site_session  # noqa: E402
 from launcher_e2e import frame_extents, geometry, net_wm_state, run, screen_size, wait_for, xdotool  # noqa: E402
 
 
-SITE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "keyboard_site")
-
-
-class KeyboardTest(e2e.LauncherSession):
-    def beacons(self, prefix, count, timeout=10):
-        """The next `count` beacons starting with `prefix`, in order."""
-        got = wait_for(lambda: len([b for b in self.server.drain() if b.startswith(prefix)]) >= count and
-                       [b for b in self.server.seen if b.startswith(prefix)], timeout, "%d x %s" % (count, prefix))
-        return got[:count]
-
-    def press(self, key):
-        self.server.forget()
-        xdotool("key", key)
-
+class KeyboardTest(site_session.SiteSession):
     def test_typing_and_tab_stay_in_the_page_from_the_start(self):
         # No click: the page of the login window has the keyboard, at its autofocus field.
         self.server.forget()
@@ -55,9 +37,7 @@ class KeyboardTest(e2e.LauncherSession):
         self.server.wait("login-key-first-b")
 
     def test_keyboard_comes_back_to_the_login_page_after_the_game_window(self):
-        self.press("Return")
-        self.server.wait("game-ready")
-        game = wait_for(lambda: [w for w in self.visible_windows() if w != self.login], 10, "the game window")[0]
+        game = self.log_in()
         # The game page has the keyboard without a click.
         self.server.forget()
         xdotool("type", "g")
@@ -69,9 +49,7 @@ class KeyboardTest(e2e.LauncherSession):
         self.server.wait("login-key-first-c")
 
     def test_full_screen_page_fills_the_screen_and_gives_the_layout_back(self):
-        self.press("Return")
-        self.server.wait("game-ready")
-        game = wait_for(lambda: [w for w in self.visible_windows() if w != self.login], 10, "the game window")[0]
+        game = self.log_in()
         wait_for(lambda: "MAXIMIZED_VERT" in net_wm_state(game), 5, "maximised")
         time.sleep(0.3)
         self.press("Return")  # the focused button asks for full screen
@@ -92,53 +70,6 @@ class KeyboardTest(e2e.LauncherSession):
         xdotool("windowsize", game, 900, 600)
         wait_for(lambda: geometry(game)[2:] == (900, 600), 5, "the game window to shrink")
         wait_for(lambda: layout_size() in self.server.drain(), 10, "the window's layout again")
-
-    def test_game_page_locks_the_pointer_after_a_click(self):
-        self.press("Return")
-        self.server.wait("game-ready")
-        game = wait_for(lambda: [w for w in self.visible_windows() if w != self.login], 10, "the game window")[0]
-        time.sleep(0.3)
-        gx, gy, gw, gh = geometry(game)
-        self.server.forget()
-        self.click(gx + gw // 2, gy + gh // 2)
-        self.server.wait("game-pointerlock-1")
-        self.assertNotIn("game-pointerlock-error", self.server.drain())
-        # Escape gives the pointer back.
-        self.press("Escape")
-        self.server.wait("game-pointerlock-0")
-
-    def test_a_file_dropped_on_the_page_leaves_the_box_on_its_page(self):
-        dropped = os.path.join(self.home, "dropped.html")
-        with open(dropped, "w") as f:
-            f.write("<img src='http://127.0.0.1:%d/beacon?dropped-shown'>" % e2e.login_port())
-        source = e2e.start([sys.executable, os.path.join(os.path.dirname(os.path.abspath(__file__)), "drag_source.py"),
-                            dropped], stdout=subprocess.PIPE, text=True)
-        self.addCleanup(lambda: e2e.end(source))
-        self.assertEqual(source.stdout.readline().strip(), "ready")
-        time.sleep(0.5)
-        ox, oy = self.login_origin()
-        target = (ox + 456 + 300, oy + 370 + 200)
-        # The drag is real input between two programs (XDND); one the page never saw is tried again.
-        for _ in range(3):
-            self.server.forget()
-            xdotool("mousemove", 100, 60)
-            xdotool("mousedown", 1)
-            for step in range(1, 21):
-                xdotool("mousemove", 100 + (target[0] - 100) * step // 20, 60 + (target[1] - 60) * step // 20)
-                time.sleep(0.05)
-            time.sleep(0.3)
-            xdotool("mouseup", 1)
-            time.sleep(2)
-            if "login-dragenter" in self.server.drain():
-                break
-        self.assertIn("login-dragenter", self.server.seen, "the drag never reached the page")
-        self.assertNotIn("dropped-shown", self.server.drain())
-        # Still the login page, with the keyboard where it was.
-        xdotool("windowactivate", self.login, check=False)
-        time.sleep(0.3)
-        self.server.forget()
-        xdotool("type", "d")
-        self.server.wait("login-key-first-d")
 
     def application(self):
         import pyatspi
@@ -188,27 +119,5 @@ class KeyboardTest(e2e.LauncherSession):
         return False
 
 
-def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--launcher", required=True)
-    parser.add_argument("--server", required=True)
-    parser.add_argument("--login-url", required=True)
-    args, rest = parser.parse_known_args()
-    args.site = SITE
-    e2e.ARGS = args
-    e2e.enter_private_network()
-    # A session bus of this run's own, inside the private network (its socket may be abstract), on
-    # which the accessibility bus starts when first asked for; the launcher's toolkit joins it.
-    if os.environ.get("KESTRUNE_KEYBOARD_BUS") != "1":
-        os.environ["KESTRUNE_KEYBOARD_BUS"] = "1"
-        os.execvp("dbus-run-session", ["dbus-run-session", "--", sys.executable] + sys.argv)
-    os.environ.pop("NO_AT_BRIDGE", None)
-    signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))
-    try:
-        unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
-    finally:
-        e2e.end_all()
-
-
 if __name__ == "__main__":
-    main()
+    site_session.main(with_accessibility_bus=True)

@@ -1,0 +1,107 @@
+#!/usr/bin/env python3
+"""Everyday web features in the launcher's boxes, under a real X session (run through
+tests/gui/with-x-session.sh): pointer lock for a game page, a file dropped from another program,
+a page behind HTTP authentication. Input is real (XTEST through xdotool); the site is the tests' own
+(see site_session.py).
+"""
+import http.server
+import os
+import subprocess
+import threading
+import sys
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import launcher_e2e as e2e  # noqa: E402
+import site_session  # noqa: E402
+from launcher_e2e import geometry, xdotool  # noqa: E402
+
+
+class AuthenticationServer(http.server.ThreadingHTTPServer):
+    """Answers every request with 401 and a Basic challenge; the body tells the login site's server
+    (a beacon) that it was shown, numbered by request."""
+    def __init__(self, port, beacon_port):
+        self.requests = 0
+        self.beacon_port = beacon_port
+        super().__init__(("127.0.0.1", port), self.Handler)
+        threading.Thread(target=self.serve_forever, daemon=True).start()
+
+    class Handler(http.server.BaseHTTPRequestHandler):
+        def do_GET(self):
+            self.server.requests += 1
+            body = ("<!DOCTYPE html><title>denied</title><h1>401</h1>"
+                    "<img src='http://127.0.0.1:%d/beacon?auth-body-%d'>" % (self.server.beacon_port,
+                                                                          self.server.requests)).encode()
+            self.send_response(401)
+            self.send_header("WWW-Authenticate", 'Basic realm="kestrune test"')
+            self.send_header("Content-Type", "text/html; charset=utf-8")
+            self.send_header("Content-Length", str(len(body)))
+            self.end_headers()
+            self.wfile.write(body)
+
+        def log_message(self, *args):
+            pass
+
+
+class WebFeaturesTest(site_session.SiteSession):
+    def test_a_page_behind_authentication_shows_its_answer_and_f5_asks_again(self):
+        port = e2e.login_port()
+        server = AuthenticationServer(port + 1, port)
+        self.addCleanup(server.server_close)
+        self.addCleanup(server.shutdown)
+        self.press("F2")
+        self.server.wait("auth-body-1")
+        time.sleep(0.3)
+        self.press("F5")
+        self.server.wait("auth-body-2")
+        self.assertEqual(server.requests, 2)
+
+    def test_game_page_locks_the_pointer_after_a_click(self):
+        game = self.log_in()
+        time.sleep(0.3)
+        gx, gy, gw, gh = geometry(game)
+        self.server.forget()
+        self.click(gx + gw // 2, gy + gh // 2)
+        self.server.wait("game-pointerlock-1")
+        self.assertNotIn("game-pointerlock-error", self.server.drain())
+        # Escape gives the pointer back.
+        self.press("Escape")
+        self.server.wait("game-pointerlock-0")
+
+    def test_a_file_dropped_on_the_page_leaves_the_box_on_its_page(self):
+        dropped = os.path.join(self.home, "dropped.html")
+        with open(dropped, "w") as f:
+            f.write("<img src='http://127.0.0.1:%d/beacon?dropped-shown'>" % e2e.login_port())
+        source = e2e.start([sys.executable, os.path.join(os.path.dirname(os.path.abspath(__file__)), "drag_source.py"),
+                            dropped], stdout=subprocess.PIPE, text=True)
+        self.addCleanup(lambda: e2e.end(source))
+        self.assertEqual(source.stdout.readline().strip(), "ready")
+        time.sleep(0.5)
+        ox, oy = self.login_origin()
+        target = (ox + 456 + 300, oy + 370 + 200)
+        # The drag is real input between two programs (XDND); one the page never saw is tried again.
+        for _ in range(3):
+            self.server.forget()
+            xdotool("mousemove", 100, 60)
+            xdotool("mousedown", 1)
+            for step in range(1, 21):
+                xdotool("mousemove", 100 + (target[0] - 100) * step // 20, 60 + (target[1] - 60) * step // 20)
+                time.sleep(0.05)
+            time.sleep(0.3)
+            xdotool("mouseup", 1)
+            time.sleep(2)
+            if "login-dragenter" in self.server.drain():
+                break
+        self.assertIn("login-dragenter", self.server.seen, "the drag never reached the page")
+        self.assertNotIn("dropped-shown", self.server.drain())
+        # Still the login page, with the keyboard where it was.
+        xdotool("windowactivate", self.login, check=False)
+        time.sleep(0.3)
+        self.server.forget()
+        xdotool("type", "d")
+        self.server.wait("login-key-first-d")
+
+
+
+if __name__ == "__main__":
+    site_session.main()
