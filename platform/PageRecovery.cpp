@@ -12,6 +12,23 @@ bool ReloadBudget::Take(Clock::time_point now) {
     return true;
 }
 
+std::optional<UnresponsiveWatch::Clock::duration> UnresponsiveWatch::Report(bool responsive, Clock::time_point now) {
+    if (responsive) {
+        silentSince_.reset();
+        ended_ = false;
+        return std::nullopt;
+    }
+    if (silentSince_) return std::nullopt;  // the same silence
+    silentSince_ = now;
+    return Clock::duration{kLimit};
+}
+
+bool UnresponsiveWatch::Due(Clock::time_point now) {
+    if (!silentSince_ || ended_ || now - *silentSince_ < kLimit) return false;
+    ended_ = true;
+    return true;
+}
+
 std::chrono::seconds RetryBackoff::Next() {
     const std::chrono::seconds wait = next_;
     next_ = std::min(next_ * 2, kLongest);

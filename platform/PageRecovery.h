@@ -25,6 +25,24 @@ private:
     std::deque<Clock::time_point> recent_;
 };
 
+// A content process that stops answering (a page's script that never ends): once it has not answered
+// for kLimit it is ended, and the boxes it served reload as after a crash, within their ReloadBudget.
+class UnresponsiveWatch {
+public:
+    using Clock = ReloadBudget::Clock;
+    static constexpr std::chrono::seconds kLimit{10};
+
+    // The engine's word on the process. When it has just stopped answering: how long until Due is to
+    // be asked; otherwise nothing (an answer ends the silence).
+    std::optional<Clock::duration> Report(bool responsive, Clock::time_point now);
+    // True, once per silence, when the process has not answered for kLimit by `now`: end it.
+    bool Due(Clock::time_point now);
+
+private:
+    std::optional<Clock::time_point> silentSince_;
+    bool ended_ = false;
+};
+
 // The waits between retries of an address that could not be reached: 15 s, doubling up to 2 min.
 class RetryBackoff {
 public:

@@ -205,6 +205,8 @@ private:
     static void OnProgress(GObject*, GParamSpec*, gpointer self);
     static void OnTitle(GObject*, GParamSpec*, gpointer self);
     static gboolean OnEnterFullScreen(WebKitWebView*, gpointer self);
+    static void OnResponsiveness(GObject*, GParamSpec*, gpointer self);
+    static gboolean OnSilenceTimer(gpointer self);
     static void OnDragDataReceived(GtkWidget*, GdkDragContext*, gint, gint, GtkSelectionData* data, guint, guint,
                                    gpointer self);
     static gboolean OnLeaveFullScreen(WebKitWebView*, gpointer self);
@@ -285,6 +287,8 @@ private:
     bool ownLoad_ = false;           // the built-in page is loading
     UnreachableRecovery recovery_;
     guint retrySource_ = 0;
+    UnresponsiveWatch unresponsive_;
+    guint silenceSource_ = 0;
     gulong networkHandler_ = 0;
     ReloadBudget reloads_;
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
@@ -298,8 +302,12 @@ GtkWebView::~GtkWebView() {
     if (content_ != nullptr) g_signal_handlers_disconnect_by_data(content_, this);
     if (networkHandler_ != 0) g_signal_handler_disconnect(g_network_monitor_get_default(), networkHandler_);
     if (settleSource_ != 0) g_source_remove(settleSource_);
+    if (silenceSource_ != 0) g_source_remove(silenceSource_);
     DropHeldResponse();
     StopRetryTimer();
+    // The last view ends its content process with it: a page still running (a script that never
+    // ends, say) would otherwise keep it busy after the launcher is gone.
+    if (live.empty()) webkit_web_view_terminate_web_process(view_);
     if (window_ != 0 && Current().Exists(window_)) Current().Destroy(window_);
     g_object_unref(view_);
 }
@@ -341,6 +349,7 @@ bool GtkWebView::Attach(WindowId parent, const Rect& rect) {
     g_signal_connect(view_, "notify::title", G_CALLBACK(OnTitle), this);
     g_signal_connect(view_, "enter-fullscreen", G_CALLBACK(OnEnterFullScreen), this);
     g_signal_connect(view_, "drag-data-received", G_CALLBACK(OnDragDataReceived), this);
+    g_signal_connect(view_, "notify::is-web-process-responsive", G_CALLBACK(OnResponsiveness), this);
     g_signal_connect(view_, "leave-fullscreen", G_CALLBACK(OnLeaveFullScreen), this);
     g_signal_connect(view_, "mouse-target-changed", G_CALLBACK(OnMouseTarget), this);
     g_signal_connect(view_, "button-press-event", G_CALLBACK(OnButton), this);
@@ -569,6 +578,34 @@ void GtkWebView::OnProcessTerminated(WebKitWebView*, WebKitWebProcessTermination
         self->failedLoadEnding_ = false;
         self->ShowUnreachable(address);
     }
+}
+
+// The engine says whether the content process answers. Silent for UnresponsiveWatch::kLimit, it is
+// ended; every view it served then reloads its page as after a crash (OnProcessTerminated).
+void GtkWebView::OnResponsiveness(GObject*, GParamSpec*, gpointer data) {
+    auto* self = static_cast<GtkWebView*>(data);
+    const bool responsive = webkit_web_view_get_is_web_process_responsive(self->view_) != FALSE;
+    const auto wait = self->unresponsive_.Report(responsive, std::chrono::steady_clock::now());
+    if (responsive && self->silenceSource_ != 0) {
+        g_source_remove(self->silenceSource_);
+        self->silenceSource_ = 0;
+    }
+    if (!wait) return;
+    if (self->silenceSource_ != 0) g_source_remove(self->silenceSource_);
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(*wait).count();
+    self->silenceSource_ = g_timeout_add(static_cast<guint>(ms) + 1, &GtkWebView::OnSilenceTimer, self);
+}
+
+gboolean GtkWebView::OnSilenceTimer(gpointer data) {
+    auto* self = static_cast<GtkWebView*>(data);
+    self->silenceSource_ = 0;
+    if (webkit_web_view_get_is_web_process_responsive(self->view_) == FALSE &&
+        self->unresponsive_.Due(std::chrono::steady_clock::now())) {
+        g_printerr("kestrune: the web content process has not answered for %lld s; ending it\n",
+                   static_cast<long long>(UnresponsiveWatch::kLimit.count()));
+        webkit_web_view_terminate_web_process(self->view_);
+    }
+    return G_SOURCE_REMOVE;
 }
 
 void GtkWebView::ReplacePageWindow() {

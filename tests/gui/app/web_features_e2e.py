@@ -43,7 +43,44 @@ class AuthenticationServer(http.server.ThreadingHTTPServer):
             pass
 
 
+def web_processes(mark):
+    """The engine's content processes among the processes carrying a launcher's mark."""
+    found = []
+    for pid in e2e.marked(mark):
+        try:
+            with open("/proc/%d/comm" % pid) as f:
+                if f.read().strip() == "WebKitWebProces":
+                    found.append(pid)
+        except OSError:
+            pass
+    return found
+
+
 class WebFeaturesTest(site_session.SiteSession):
+    def test_a_page_that_never_ends_its_script_is_reloaded_and_answers_again(self):
+        self.press("F3")
+        time.sleep(1)
+        hung = time.monotonic()
+        xdotool("type", "h")  # input the page cannot answer
+        self.server.wait("login-ready", timeout=25)
+        self.assertLess(time.monotonic() - hung, 16)
+        time.sleep(0.5)
+        self.server.forget()
+        xdotool("type", "r")
+        self.server.wait("login-key-first-r")
+
+    def test_no_web_process_outlives_the_launcher(self):
+        self.assertTrue(web_processes(self.proc.mark))
+        self.press("F3")  # even one busy with a script that never ends
+        time.sleep(1)
+        ox, oy = self.login_origin()
+        self.click(ox + 1034 + 11, oy + 312 + 11)  # the close button
+        self.assertEqual(self.proc.wait(10), 0)
+        gone = time.monotonic()
+        while web_processes(self.proc.mark) and time.monotonic() - gone < 1.0:
+            time.sleep(0.05)
+        self.assertEqual(web_processes(self.proc.mark), [])
+
     def test_a_page_behind_authentication_shows_its_answer_and_f5_asks_again(self):
         port = e2e.login_port()
         server = AuthenticationServer(port + 1, port)

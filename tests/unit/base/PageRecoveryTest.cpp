@@ -7,6 +7,25 @@
 using namespace kestrune::platform;
 using namespace std::chrono_literals;
 
+TEST(UnresponsiveWatch, EndsAProcessSilentForTenSecondsOncePerSilence) {
+    UnresponsiveWatch watch;
+    const auto t = UnresponsiveWatch::Clock::time_point{} + 1000s;
+    EXPECT_FALSE(watch.Report(true, t));
+    EXPECT_FALSE(watch.Due(t + 60s));  // never silent
+    EXPECT_EQ(watch.Report(false, t), std::optional<UnresponsiveWatch::Clock::duration>(10s));
+    EXPECT_FALSE(watch.Report(false, t + 4s));  // still the same silence: no second wait
+    EXPECT_FALSE(watch.Due(t + 9s));
+    EXPECT_TRUE(watch.Due(t + 10s));
+    EXPECT_FALSE(watch.Due(t + 11s));  // ended once
+    // It answers again, then falls silent anew: counted from the new silence.
+    EXPECT_FALSE(watch.Report(true, t + 12s));
+    EXPECT_FALSE(watch.Due(t + 30s));
+    EXPECT_TRUE(watch.Report(false, t + 40s));
+    EXPECT_FALSE(watch.Due(t + 45s));
+    EXPECT_TRUE(watch.Report(true, t + 46s) == std::nullopt);
+    EXPECT_FALSE(watch.Due(t + 60s));  // answered in time: nothing to end
+}
+
 TEST(ReloadBudget, ThreeReloadsInAnyMinute) {
     ReloadBudget budget;
     const auto t = ReloadBudget::Clock::time_point{} + 1000s;
