@@ -45,8 +45,10 @@ bool IsServerAddress(std::string_view address) {
     return startsWith("http://") || startsWith("https://");
 }
 
-std::chrono::seconds UnreachableRecovery::Failed(std::string address) {
+std::optional<std::chrono::seconds> UnreachableRecovery::Failed(std::string address, LoadFailure why) {
     address_ = std::move(address);
+    why_ = why;
+    if (why == LoadFailure::kInsecure) return std::nullopt;
     return backoff_.Next();
 }
 
@@ -89,14 +91,26 @@ std::string EscapeHtml(std::string_view text) {
 
 }  // namespace
 
-std::string UnreachablePageHtml(std::string_view address) {
+std::string HostOfAddress(std::string_view address) {
+    const std::size_t scheme = address.find("://");
+    if (scheme == std::string_view::npos) return {};
+    std::string_view rest = address.substr(scheme + 3);
+    rest = rest.substr(0, rest.find_first_of("/?#"));
+    if (const std::size_t at = rest.rfind('@'); at != std::string_view::npos) rest.remove_prefix(at + 1);
+    if (!rest.empty() && rest.front() == '[') return std::string(rest.substr(1, rest.find(']') - 1));
+    return std::string(rest.substr(0, rest.find(':')));
+}
+
+std::string FailurePageHtml(std::string_view address, LoadFailure why) {
+    const bool insecure = why == LoadFailure::kInsecure;
+    const char* title = insecure ? kInsecurePageTitle : kUnreachablePageTitle;
     // Also read by engines that lay pages out in an old mode unless asked otherwise, and that have
     // neither flexible boxes nor addEventListener there: the page asks for the newest mode and works
     // without both (centred as a table cell).
     std::string html =
         "<!DOCTYPE html><html><head><meta http-equiv=\"X-UA-Compatible\" content=\"IE=edge\">"
         "<meta charset=\"utf-8\"><title>";
-    html += kUnreachablePageTitle;
+    html += title;
     html +=
         "</title><style>"
         "html,body{margin:0;height:100%;background:#fff;color:#333;font:14px sans-serif}"
@@ -107,9 +121,17 @@ std::string UnreachablePageHtml(std::string_view address) {
         "#address{color:#777;word-break:break-all;margin:0 0 16px}"
         "button{font:inherit;padding:6px 24px}"
         "</style></head><body><div id=\"cell\"><div id=\"box\"><h1>";
-    html += kUnreachablePageTitle;
-    html +=
-        "</h1><p>请检查网络连接，网络恢复后将自动重试。</p><p id=\"address\">";
+    html += title;
+    html += "</h1><p>";
+    if (insecure) {
+        // Named, the host tells the player which server could not prove who it is.
+        html += "无法确认服务器 ";
+        html += EscapeHtml(HostOfAddress(address));
+        html += " 的身份，为保护你的账号，连接已被拒绝。";
+    } else {
+        html += "请检查网络连接，网络恢复后将自动重试。";
+    }
+    html += "</p><p id=\"address\">";
     html += EscapeHtml(address);
     html +=
         "</p><button id=\"retry\" type=\"button\">重试</button></div></div><script>"

@@ -60,14 +60,21 @@ private:
 // for, since retrying can bring it back.
 bool IsServerAddress(std::string_view address);
 
+// Why a box's page could not be loaded from its server.
+enum class LoadFailure {
+    kUnreachable,  // no answer: retried after a wait, when the user asks and when the network returns
+    kInsecure,     // its certificate was refused: retried only when the user asks or the network returns
+};
+
 // What a box does after a load that could not reach its server, without the timers and the page
 // engine, which the backend supplies: it shows the built-in page, waits (RetryBackoff), and loads the
 // address again, at once when the user asks or the network comes back.
 class UnreachableRecovery {
 public:
     // A load of `address` could not reach its server: the built-in page is to be shown for it. Returns
-    // the wait before the automatic retry.
-    std::chrono::seconds Failed(std::string address);
+    // the wait before the automatic retry; nothing when there is none (a refused certificate stays
+    // refused until the user or the network says otherwise).
+    std::optional<std::chrono::seconds> Failed(std::string address, LoadFailure why = LoadFailure::kUnreachable);
     // A retry is due: the address to load again, or nothing when the built-in page is not showing. One
     // the user asked for (the retry button, the reload key) starts the waits again.
     std::optional<std::string> Retry(bool byUser);
@@ -78,19 +85,25 @@ public:
 
     bool Showing() const { return address_.has_value(); }
     const std::string& Address() const;
+    LoadFailure Why() const { return why_; }
 
 private:
     std::optional<std::string> address_;
+    LoadFailure why_ = LoadFailure::kUnreachable;
     RetryBackoff backoff_;
 };
 
-// The page shown in a box whose address could not be reached: in the launcher's language, with the
-// address (escaped as HTML text) and a retry button that asks the launcher through
-// `kRetryBridgeName`: the script message handler of that name where the engine has them, otherwise
-// the method of that name on the host's external object.
-std::string UnreachablePageHtml(std::string_view address);
-// Its title, so that backends and tests can tell it from the server's pages.
+// The page shown in a box whose address could not be loaded: in the launcher's language, saying why
+// (no answer; or a certificate refused, naming the host), with the address (escaped as HTML text)
+// and a retry button that asks the launcher through `kRetryBridgeName`: the script message handler
+// of that name where the engine has them, otherwise the method of that name on the host's external
+// object.
+std::string FailurePageHtml(std::string_view address, LoadFailure why);
+// Their titles, so that backends and tests can tell them from the server's pages.
 inline constexpr const char* kUnreachablePageTitle = "无法连接游戏服务器";
+inline constexpr const char* kInsecurePageTitle = "与游戏服务器的连接不安全";
+// The host part of an absolute address (without user, port, brackets), or "" when it has none.
+std::string HostOfAddress(std::string_view address);
 inline constexpr const char* kRetryBridgeName = "kestruneRetry";
 
 }  // namespace kestrune::platform

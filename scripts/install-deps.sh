@@ -93,7 +93,7 @@ install_packages "the Linux build and its tests" \
     libgtest-dev libgmock-dev googletest libbenchmark-dev \
     lintian desktop-file-utils appstream dpkg-dev libglib2.0-bin \
     xvfb xauth openbox xdotool x11-utils x11-xserver-utils x11-apps wmctrl imagemagick \
-    dbus-x11 dbus-daemon at-spi2-core python3-pyatspi python3-gi fonts-dejavu-core fonts-noto-cjk \
+    dbus-x11 dbus-daemon at-spi2-core python3-pyatspi python3-gi openssl fonts-dejavu-core fonts-noto-cjk \
     python3 clang
 
 if [ "$windows" = 1 ]; then

@@ -4,6 +4,7 @@
 #include <webkit2/webkit2.h>
 
 #include <algorithm>
+#include <utility>
 #include <array>
 #include <chrono>
 #include <cstdlib>
@@ -206,6 +207,7 @@ private:
     static void OnTitle(GObject*, GParamSpec*, gpointer self);
     static gboolean OnEnterFullScreen(WebKitWebView*, gpointer self);
     static void OnResponsiveness(GObject*, GParamSpec*, gpointer self);
+    static gboolean OnTlsErrors(WebKitWebView*, gchar*, GTlsCertificate*, GTlsCertificateFlags, gpointer self);
     static gboolean OnSilenceTimer(gpointer self);
     static void OnDragDataReceived(GtkWidget*, GdkDragContext*, gint, gint, GtkSelectionData* data, guint, guint,
                                    gpointer self);
@@ -254,7 +256,7 @@ private:
     void DropHeldResponse();
     void StartLoad(const std::string& url);
     // Shows the built-in page for an address that could not be reached and plans the next retry.
-    void ShowUnreachable(const std::string& address);
+    void ShowUnreachable(const std::string& address, LoadFailure why = LoadFailure::kUnreachable);
     // Loads the unreachable address again; a retry the user asked for starts the waits afresh.
     void Retry(bool byUser);
     void Reload();  // F5 and Ctrl+R
@@ -289,6 +291,7 @@ private:
     guint retrySource_ = 0;
     UnresponsiveWatch unresponsive_;
     guint silenceSource_ = 0;
+    bool certificateRefused_ = false;  // the failing load's certificate was refused
     gulong networkHandler_ = 0;
     ReloadBudget reloads_;
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
@@ -350,6 +353,7 @@ bool GtkWebView::Attach(WindowId parent, const Rect& rect) {
     g_signal_connect(view_, "enter-fullscreen", G_CALLBACK(OnEnterFullScreen), this);
     g_signal_connect(view_, "drag-data-received", G_CALLBACK(OnDragDataReceived), this);
     g_signal_connect(view_, "notify::is-web-process-responsive", G_CALLBACK(OnResponsiveness), this);
+    g_signal_connect(view_, "load-failed-with-tls-errors", G_CALLBACK(OnTlsErrors), this);
     g_signal_connect(view_, "leave-fullscreen", G_CALLBACK(OnLeaveFullScreen), this);
     g_signal_connect(view_, "mouse-target-changed", G_CALLBACK(OnMouseTarget), this);
     g_signal_connect(view_, "button-press-event", G_CALLBACK(OnButton), this);
@@ -504,13 +508,13 @@ gboolean GtkWebView::OnSettleTimer(gpointer data) {
     return G_SOURCE_REMOVE;
 }
 
-void GtkWebView::ShowUnreachable(const std::string& address) {
+void GtkWebView::ShowUnreachable(const std::string& address, LoadFailure why) {
     StopRetryTimer();
     ownLoad_ = true;
-    const auto wait = recovery_.Failed(address);
-    const std::string html = UnreachablePageHtml(address);
+    const auto wait = recovery_.Failed(address, why);
+    const std::string html = FailurePageHtml(address, why);
     webkit_web_view_load_alternate_html(view_, html.c_str(), address.c_str(), nullptr);
-    retrySource_ = g_timeout_add_seconds(static_cast<guint>(wait.count()), &GtkWebView::OnRetryTimer, this);
+    if (wait) retrySource_ = g_timeout_add_seconds(static_cast<guint>(wait->count()), &GtkWebView::OnRetryTimer, this);
 }
 
 void GtkWebView::Retry(bool byUser) {
@@ -552,11 +556,20 @@ void GtkWebView::OnRetryMessage(WebKitUserContentManager*, WebKitJavascriptResul
 gboolean GtkWebView::OnLoadFailed(WebKitWebView*, WebKitLoadEvent stage, gchar* uri, GError* error, gpointer data) {
     auto* self = static_cast<GtkWebView*>(data);
     // Only a page that never arrived: one cut off after it began to show keeps what it has.
+    const bool certificateRefused = std::exchange(self->certificateRefused_, false);
     if (self->ownLoad_ || stage != WEBKIT_LOAD_STARTED || !IsUnreachable(error)) return FALSE;
     // The failed load still reports its end (DownloadComplete, DocumentComplete) as it always has.
     self->failedLoadEnding_ = true;
-    self->ShowUnreachable(uri != nullptr ? uri : self->LocationUrl());
+    self->ShowUnreachable(uri != nullptr ? uri : self->LocationUrl(),
+                          certificateRefused ? LoadFailure::kInsecure : LoadFailure::kUnreachable);
     return TRUE;
+}
+
+// The server's certificate was refused (the load then fails as any other): the box says so rather
+// than that the server cannot be reached, and does not retry by itself.
+gboolean GtkWebView::OnTlsErrors(WebKitWebView*, gchar*, GTlsCertificate*, GTlsCertificateFlags, gpointer data) {
+    static_cast<GtkWebView*>(data)->certificateRefused_ = true;
+    return FALSE;
 }
 
 // The content process died (killed, crashed, out of memory): the view shows nothing any more and

@@ -197,8 +197,8 @@ bool BrowserControl::Open(HWND parent, const Rect& rect, WebViewHost* host) {
         OpenInUserBrowser(url, userInitiated);
     });
     // Called only while the sink is attached, that is while this control lives.
-    parts_.sink->WatchTopFrameErrors(parts_.object.Get(), [this](const std::string& url) {
-        parts_.sink->WhenIdle(recovering_->ShowLater(url));
+    parts_.sink->WatchTopFrameErrors(parts_.object.Get(), [this](const std::string& url, LoadFailure why) {
+        parts_.sink->WhenIdle(recovering_->ShowLater(url, why));
     });
     parts_.site->SetRetry([this] { return recovering_->Retry(true); });
     if (auto container = parts_.object.As<IConnectionPointContainer>()) {

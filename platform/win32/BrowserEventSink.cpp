@@ -240,18 +240,23 @@ bool BrowserEventSink::IsTopFrame(const VARIANT* frame) const {
 void BrowserEventSink::NavigateError(const DISPPARAMS& params) {
     VARIANT_BOOL* cancel = CancelOf(Argument(params, 4, 5));
     if (cancel == nullptr || host_ == nullptr || !unreachable_) return;
-    if (!IsTopFrame(Argument(params, 0, 5)) || !IsServerUnreachable(LongOf(Argument(params, 3, 5)))) return;
+    if (!IsTopFrame(Argument(params, 0, 5))) return;
+    const std::optional<LoadFailure> failure = ServerFailureOf(LongOf(Argument(params, 3, 5)));
+    if (!failure) return;
     const std::string url = TextOf(Argument(params, 1, 5));
     if (!IsServerAddress(url)) return;  // nothing of the launcher's replaces the control's page for it
     SetCancel(cancel, true);  // no error page of the control's own
     const Unreachable unreachable = unreachable_;  // the handler may end the view
-    unreachable(url);
+    unreachable(url, *failure);
 }
 
-bool IsServerUnreachable(long status) {
+std::optional<LoadFailure> ServerFailureOf(long status) {
     // The failures of the connection and of its security. Not among them: an HTTP status (the server
     // answered, and its page stands), a stopped load, and content the control has no viewer for.
     switch (static_cast<HRESULT>(status)) {
+    case INET_E_SECURITY_PROBLEM:
+    case INET_E_INVALID_CERTIFICATE:
+        return LoadFailure::kInsecure;
     case INET_E_NO_SESSION:
     case INET_E_CANNOT_CONNECT:
     case INET_E_RESOURCE_NOT_FOUND:
@@ -259,12 +264,10 @@ bool IsServerUnreachable(long status) {
     case INET_E_DATA_NOT_AVAILABLE:
     case INET_E_DOWNLOAD_FAILURE:
     case INET_E_CONNECTION_TIMEOUT:
-    case INET_E_SECURITY_PROBLEM:
-    case INET_E_INVALID_CERTIFICATE:
     case INET_E_REDIRECT_FAILED:
-        return true;
+        return LoadFailure::kUnreachable;
     default:
-        return false;
+        return std::nullopt;
     }
 }
 

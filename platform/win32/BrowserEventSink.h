@@ -5,9 +5,11 @@
 #include <ole2.h>
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "platform/PageRecovery.h"
 #include "platform/WebView.h"
 #include "platform/win32/ComPtr.h"
 
@@ -28,7 +30,7 @@ public:
     // Takes the server address the top-level page could not reach (the control's own error page is
     // cancelled). Called inside the control's notification: anything that navigates waits for
     // WhenIdle.
-    using Unreachable = std::function<void(const std::string& url)>;
+    using Unreachable = std::function<void(const std::string& url, LoadFailure why)>;
     // `topFrame`: the control's object, compared by identity only (a frame's failure stays in it).
     void WatchTopFrameErrors(IUnknown* topFrame, Unreachable unreachable);
 
@@ -82,9 +84,9 @@ private:
 };
 #pragma GCC diagnostic pop
 
-// A navigation error's status code (an HRESULT, or the HTTP status the server answered with) that
-// means the server was not reached: a failure of the connection rather than an answer, and not the
-// load being stopped.
-bool IsServerUnreachable(long status);
+// What a navigation error's status code (an HRESULT, or the HTTP status the server answered with)
+// says of the server: not reached (a failure of the connection), or not trusted (its certificate);
+// nothing for an answer of the server's, a stopped load and the rest.
+std::optional<LoadFailure> ServerFailureOf(long status);
 
 }  // namespace kestrune::platform::win32

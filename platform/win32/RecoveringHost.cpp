@@ -4,20 +4,20 @@
 
 namespace kestrune::platform::win32 {
 
-std::function<void()> RecoveringHost::ShowLater(const std::string& address) {
-    return [self = weak_from_this(), address, generation = generation_] {
+std::function<void()> RecoveringHost::ShowLater(const std::string& address, LoadFailure why) {
+    return [self = weak_from_this(), address, why, generation = generation_] {
         const auto alive = self.lock();
         // Gone, or another address was asked for since: that navigation stands.
-        if (alive && alive->generation_ == generation) alive->Unreachable(address);
+        if (alive && alive->generation_ == generation) alive->Unreachable(address, why);
     };
 }
 
-void RecoveringHost::Unreachable(const std::string& address) {
+void RecoveringHost::Unreachable(const std::string& address, LoadFailure why) {
     // Only a server's address can come back by retrying; the blank document the built-in page is
     // shown in, for one, never fails for want of a server.
     if (!IsServerAddress(address)) return;
-    const auto wait = recovery_.Failed(address);
-    timer_->Start(wait, [this] { Retry(false); });
+    timer_->Stop();
+    if (const auto wait = recovery_.Failed(address, why)) timer_->Start(*wait, [this] { Retry(false); });
     page_->WatchNetwork();
     own_ = OwnLoad::kBlank;
     page_->Load(kBlankAddress);
@@ -64,7 +64,7 @@ void RecoveringHost::NavigateComplete(const std::string& url) {
 void RecoveringHost::DocumentComplete(const std::string& url) {
     if (own_ == OwnLoad::kBlank && url == kBlankAddress) {
         own_ = OwnLoad::kShown;
-        if (!page_->Write(UnreachablePageHtml(recovery_.Address())))
+        if (!page_->Write(FailurePageHtml(recovery_.Address(), recovery_.Why())))
             std::fprintf(stderr, "kestrune: the page for an unreachable server could not be shown\n");
         return;
     }

@@ -38,9 +38,9 @@ public:
     // The top-level page could not reach `address`: the work that shows the built-in page, to run once
     // the control's notification has returned. It does nothing if the box asked for another address
     // meanwhile or is gone. The host must be owned by a shared_ptr.
-    std::function<void()> ShowLater(const std::string& address);
+    std::function<void()> ShowLater(const std::string& address, LoadFailure why = LoadFailure::kUnreachable);
     // Shows the built-in page for `address` now (not from inside a notification of the control's).
-    void Unreachable(const std::string& address);
+    void Unreachable(const std::string& address, LoadFailure why = LoadFailure::kUnreachable);
     // The retry button, the reload key, the timer: loads the address again when the built-in page is
     // showing, and says whether it did.
     bool Retry(bool byUser);

@@ -71,14 +71,6 @@ class KeyboardTest(site_session.SiteSession):
         wait_for(lambda: geometry(game)[2:] == (900, 600), 5, "the game window to shrink")
         wait_for(lambda: layout_size() in self.server.drain(), 10, "the window's layout again")
 
-    def application(self):
-        import pyatspi
-        desktop = pyatspi.Registry.getDesktop(0)
-        for app in desktop:
-            if app is not None and app.get_process_id() == self.proc.pid:
-                return app
-        return None
-
     def test_buttons_are_named_push_buttons_that_a_screen_reader_can_press(self):
         import pyatspi
         app = wait_for(self.application, 10, "the launcher on the accessibility bus")

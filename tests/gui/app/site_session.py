@@ -27,6 +27,37 @@ class SiteSession(e2e.LauncherSession):
         self.server.forget()
         xdotool("key", key)
 
+    def application(self):
+        """The launcher as the accessibility bus shows it (through pyatspi), or None."""
+        import pyatspi
+        from gi.repository import GLib
+        for app in pyatspi.Registry.getDesktop(0):
+            try:
+                if app is not None and app.get_process_id() == self.proc.pid:
+                    return app
+            except GLib.Error:  # an earlier test's launcher, gone since
+                continue
+        return None
+
+    def page_texts(self):
+        """The names and texts of everything the launcher's windows show, through the accessibility bus."""
+        import pyatspi
+        from gi.repository import GLib
+        app = self.application()
+        texts = []
+        try:
+            found = pyatspi.findAllDescendants(app, lambda _: True) if app is not None else []
+        except GLib.Error:  # a page's process went while the tree was walked: none this time
+            return texts
+        for a in found:
+            try:
+                if a.name:
+                    texts.append(a.name)
+                texts.append(a.queryText().getText(0, -1))
+            except (NotImplementedError, GLib.Error):  # no text, or gone with its page's process
+                pass
+        return texts
+
     def log_in(self):
         """Return in the login page's first field; the game window once its page has loaded."""
         self.press("Return")

@@ -1,11 +1,14 @@
 #!/usr/bin/env python3
 """Everyday web features in the launcher's boxes, under a real X session (run through
-tests/gui/with-x-session.sh): pointer lock for a game page, a file dropped from another program,
-a page behind HTTP authentication. Input is real (XTEST through xdotool); the site is the tests' own
+tests/gui/with-x-session.sh, with a session and accessibility bus of its own, through which the
+built-in pages are read): pointer lock for a game page, a file dropped from another program, a page
+behind HTTP authentication, a script that never ends, a certificate nobody signed. Input is real (XTEST through xdotool); the site is the tests' own
 (see site_session.py).
 """
 import http.server
 import os
+import socketserver
+import ssl
 import subprocess
 import threading
 import sys
@@ -56,7 +59,52 @@ def web_processes(mark):
     return found
 
 
+class SelfSignedServer(socketserver.ThreadingTCPServer):
+    """An https server whose certificate nobody signed; counts the connections made to it."""
+    allow_reuse_address = True
+    daemon_threads = True
+
+    def __init__(self, port, folder):
+        self.connections = 0
+        key, cert = os.path.join(folder, "key.pem"), os.path.join(folder, "cert.pem")
+        subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "1", "-subj",
+                        "/CN=127.0.0.1", "-keyout", key, "-out", cert], check=True, capture_output=True)
+        self.context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
+        self.context.load_cert_chain(cert, key)
+        super().__init__(("127.0.0.1", port), self.Handler)
+        threading.Thread(target=self.serve_forever, daemon=True).start()
+
+    class Handler(socketserver.BaseRequestHandler):
+        def handle(self):
+            self.server.connections += 1
+            try:
+                with self.server.context.wrap_socket(self.request, server_side=True) as tls:
+                    tls.recv(65536)
+                    body = b"<!DOCTYPE html><title>trusted</title>"
+                    tls.sendall(b"HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: %d\r\n\r\n%s"
+                                % (len(body), body))
+            except (ssl.SSLError, OSError):
+                pass
+
+
 class WebFeaturesTest(site_session.SiteSession):
+    def test_a_refused_certificate_says_so_and_is_retried_only_when_the_player_asks(self):
+        server = SelfSignedServer(e2e.login_port() + 2, self.home)
+        self.addCleanup(server.server_close)
+        self.addCleanup(server.shutdown)
+        self.press("F4")
+        e2e.wait_for(lambda: any("与游戏服务器的连接不安全" in t for t in self.page_texts()), 15,
+                     "the page for a refused certificate")
+        self.assertTrue(any("127.0.0.1" in t and "身份" in t for t in self.page_texts()))
+        time.sleep(2)
+        tried = server.connections
+        self.assertGreater(tried, 0)
+        # Longer than the first wait of an unreachable server's retry: nothing is tried by itself.
+        time.sleep(20)
+        self.assertEqual(server.connections, tried)
+        self.press("F5")  # the player's retry
+        e2e.wait_for(lambda: server.connections > tried, 10, "the retry the player asked for")
+
     def test_a_page_that_never_ends_its_script_is_reloaded_and_answers_again(self):
         self.press("F3")
         time.sleep(1)
@@ -141,4 +189,4 @@ class WebFeaturesTest(site_session.SiteSession):
 
 
 if __name__ == "__main__":
-    site_session.main()
+    site_session.main(with_accessibility_bus=True)

@@ -46,7 +46,8 @@ TEST(RetryBackoff, FifteenSecondsDoublingToTwoMinutes) {
 }
 
 TEST(UnreachablePage, ShowsTheAddressAsTextAndOffersARetry) {
-    const std::string html = UnreachablePageHtml("http://127.0.0.1:1/a?x=<script>alert(\"1\")</script>&y='2'");
+    const std::string html =
+        FailurePageHtml("http://127.0.0.1:1/a?x=<script>alert(\"1\")</script>&y='2'", LoadFailure::kUnreachable);
     EXPECT_NE(html.find(kUnreachablePageTitle), std::string::npos);
     EXPECT_NE(html.find("http://127.0.0.1:1/a?x=&lt;script&gt;alert(&quot;1&quot;)&lt;/script&gt;&amp;y=&#39;2&#39;"),
               std::string::npos)
@@ -55,6 +56,31 @@ TEST(UnreachablePage, ShowsTheAddressAsTextAndOffersARetry) {
     EXPECT_NE(html.find("重试"), std::string::npos);
     EXPECT_NE(html.find(std::string("h.") + kRetryBridgeName + ".postMessage"), std::string::npos);
     EXPECT_NE(html.find(std::string("window.external.") + kRetryBridgeName + "()"), std::string::npos);
+}
+
+TEST(UnreachablePage, ARefusedCertificateSaysSoNamesTheHostAndPromisesNoRetryOfItsOwn) {
+    const std::string html = FailurePageHtml("https://user@game.example:8443/login.html", LoadFailure::kInsecure);
+    EXPECT_NE(html.find(kInsecurePageTitle), std::string::npos);
+    EXPECT_EQ(html.find(kUnreachablePageTitle), std::string::npos);
+    EXPECT_NE(html.find("无法确认服务器 game.example 的身份"), std::string::npos) << html;
+    EXPECT_EQ(html.find("自动重试"), std::string::npos);
+    EXPECT_NE(html.find("重试"), std::string::npos);  // the player's own retry stays
+    // A host that is not a name is still only text.
+    EXPECT_NE(FailurePageHtml("https://<b>x/", LoadFailure::kInsecure).find("&lt;b&gt;x"), std::string::npos);
+    for (auto [address, host] : {std::pair{"https://[::1]:443/a", "::1"}, std::pair{"http://a.b/c?d#e", "a.b"},
+                                 std::pair{"https://u:p@h:1", "h"}, std::pair{"about:blank", ""}})
+        EXPECT_EQ(HostOfAddress(address), host) << address;
+}
+
+TEST(UnreachableRecovery, ARefusedCertificateWaitsForThePlayerOrTheNetwork) {
+    UnreachableRecovery recovery;
+    EXPECT_EQ(recovery.Failed("https://game.example/login.html", LoadFailure::kInsecure), std::nullopt);
+    EXPECT_TRUE(recovery.Showing());
+    EXPECT_EQ(recovery.Why(), LoadFailure::kInsecure);
+    EXPECT_EQ(recovery.Retry(true), "https://game.example/login.html");
+    // Unreachable afterwards: the timer's waits, from the first.
+    EXPECT_EQ(recovery.Failed("https://game.example/login.html"), 15s);
+    EXPECT_EQ(recovery.Why(), LoadFailure::kUnreachable);
 }
 
 TEST(UnreachableRecovery, RetriesTheFailedAddressWithGrowingWaitsUntilTheServerAnswers) {

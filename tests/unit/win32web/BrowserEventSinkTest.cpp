@@ -199,11 +199,18 @@ TEST_F(BrowserEventSinkTest, WorkForAfterANotificationWaitsUntilTheOutermostOneH
 TEST_F(BrowserEventSinkTest, OnlyTheTopPagesFailureToReachItsServerReplacesTheControlsErrorPage) {
     StandInObject control, frame;
     std::vector<std::string> unreachable;
-    sink->WatchTopFrameErrors(&control, [&](const std::string& url) { unreachable.push_back(url); });
+    sink->WatchTopFrameErrors(&control, [&](const std::string& url, LoadFailure why) {
+        unreachable.push_back(url + (why == LoadFailure::kInsecure ? " insecure" : ""));
+    });
 
     EXPECT_EQ(NavigateError(&control, "http://127.0.0.1:1/login.html", static_cast<long>(0x800C0005)),  // INET_E_RESOURCE_NOT_FOUND
               VARIANT_TRUE);
     EXPECT_EQ(unreachable, std::vector<std::string>{"http://127.0.0.1:1/login.html"});
+    // A certificate refused: the same, said as such.
+    EXPECT_EQ(NavigateError(&control, "https://127.0.0.1:1/login.html", static_cast<long>(INET_E_INVALID_CERTIFICATE)),
+              VARIANT_TRUE);
+    EXPECT_EQ(unreachable.back(), "https://127.0.0.1:1/login.html insecure");
+    unreachable.pop_back();
 
     // A frame, an answer of the server's (HTTP 404), a stopped load: the control's own way stands.
     EXPECT_EQ(NavigateError(&frame, "http://127.0.0.1:1/ad.html", static_cast<long>(0x800C0005)), VARIANT_FALSE);

@@ -55,14 +55,16 @@ class RecoveringHostTest : public ::testing::Test, protected ControlEvents {
 protected:
     RecoveringHostTest() {
         // As the control wires it: the built-in page waits until the notification has returned.
-        sink->WatchTopFrameErrors(&control, [this](const std::string& url) { sink->WhenIdle(recovering->ShowLater(url)); });
+        sink->WatchTopFrameErrors(&control, [this](const std::string& url, LoadFailure why) {
+            sink->WhenIdle(recovering->ShowLater(url, why));
+        });
     }
     IDispatch* Target() override { return sink.Get(); }
 
     // The server cannot be reached: the control's error page is refused and the blank document is loaded.
-    void FailToReach(const std::string& address) {
+    void FailToReach(const std::string& address, long status = kCannotConnect) {
         const std::size_t loads = page.loads.size();
-        EXPECT_EQ(NavigateError(&control, address, kCannotConnect), VARIANT_TRUE);
+        EXPECT_EQ(NavigateError(&control, address, status), VARIANT_TRUE);
         ASSERT_TRUE(PumpUntil([&] { return page.loads.size() > loads; }));
         EXPECT_EQ(page.loads.back(), kBlankAddress);
     }
@@ -87,7 +89,7 @@ TEST_F(RecoveringHostTest, TheBuiltInPageReplacesTheErrorAndItsOwnLoadReachesNoH
     FailToReach(kLogin);
     ShowBlankDocument();
     ASSERT_EQ(page.written.size(), 1u);
-    EXPECT_EQ(page.written[0], UnreachablePageHtml(kLogin));
+    EXPECT_EQ(page.written[0], FailurePageHtml(kLogin, LoadFailure::kUnreachable));
     EXPECT_TRUE(host.log.empty());
     EXPECT_TRUE(recovering->ShowingBuiltInPage());
     EXPECT_EQ(page.watches, 1);
@@ -119,6 +121,26 @@ TEST_F(RecoveringHostTest, RetriesWaitFifteenSecondsDoublingAndTheUsersRetryStar
     EXPECT_EQ(page.loads.back(), kLogin);
     FailToReach(kLogin);
     EXPECT_EQ(timer.waits.back(), 15s);
+}
+
+TEST_F(RecoveringHostTest, ARefusedCertificateShowsItsOwnPageAndIsRetriedOnlyByThePlayerOrTheNetwork) {
+    const std::string secure = "https://game.example/login.html";
+    FailToReach(secure, static_cast<long>(INET_E_INVALID_CERTIFICATE));
+    ShowBlankDocument();
+    ASSERT_EQ(page.written.size(), 1u);
+    EXPECT_EQ(page.written[0], FailurePageHtml(secure, LoadFailure::kInsecure));
+    EXPECT_FALSE(timer.Running());
+    EXPECT_TRUE(timer.waits.empty());
+    recovering->NetworkAvailable();
+    EXPECT_EQ(page.loads.back(), secure);
+    FailToReach(secure, static_cast<long>(INET_E_SECURITY_PROBLEM));
+    ShowBlankDocument();
+    EXPECT_FALSE(timer.Running());
+    EXPECT_TRUE(recovering->Retry(true));
+    EXPECT_EQ(page.loads.back(), secure);
+    // Unreachable the next time: the timer retries as usual.
+    FailToReach(secure);
+    EXPECT_TRUE(timer.Running());
 }
 
 TEST_F(RecoveringHostTest, TheServersPageEndsTheRecoveryAndIsReportedAsAlways) {
