@@ -67,6 +67,62 @@ def status(pid):
     return values
 
 
+def read_trace(stream, out):
+    """The program's own steps ("TRACE <step> <monotonic microseconds>", with KESTRUNE_TRACE set)."""
+    for line in stream:
+        parts = line.split()
+        if len(parts) == 3 and parts[0] == "TRACE":
+            out.append((parts[1], int(parts[2]) / 1e6))
+
+
+def tree_pss_kb(root):
+    """PSS summed over `root` and every process below it (web, network and helper processes), in kB."""
+    parents = {}
+    for entry in os.listdir("/proc"):
+        if entry.isdigit():
+            try:
+                with open(f"/proc/{entry}/stat") as f:
+                    parents[int(entry)] = int(f.read().rsplit(")", 1)[1].split()[1])
+            except (OSError, IndexError, ValueError):
+                pass
+    tree, frontier = {root}, [root]
+    while frontier:
+        parent = frontier.pop()
+        for pid, ppid in parents.items():
+            if ppid == parent and pid not in tree:
+                tree.add(pid)
+                frontier.append(pid)
+    total = 0
+    for pid in tree:
+        try:
+            with open(f"/proc/{pid}/smaps_rollup") as f:
+                for line in f:
+                    if line.startswith("Pss:"):
+                        total += int(line.split()[1])
+                        break
+        except OSError:
+            pass
+    return total
+
+
+class PeakSampler:
+    """Samples the tree's PSS every 50 ms from start() until stop(); the highest value seen."""
+    def __init__(self, root):
+        self.root, self.peak, self._stop = root, 0, threading.Event()
+        self._thread = threading.Thread(target=self._run, daemon=True)
+        self._thread.start()
+
+    def _run(self):
+        while not self._stop.is_set():
+            self.peak = max(self.peak, tree_pss_kb(self.root))
+            self._stop.wait(0.05)
+
+    def stop(self):
+        self._stop.set()
+        self._thread.join()
+        return self.peak
+
+
 def cpu_ms(pid):
     """User and system time the process itself has used so far (its helper processes not counted)."""
     try:
@@ -137,22 +193,28 @@ def close_game_window(pid, timeout):
     return False
 
 
-def one_run(server, port, command, home, timeout, settle):
+def one_run(server, port, command, home, timeout, settle, in_place=False):
+    """One start, hand-off and close. `in_place`: the program hands off by navigating its one window
+    (a browser's app mode), so there is no game window to close."""
     env = dict(os.environ, HOME=home, XDG_CONFIG_HOME=os.path.join(home, ".config"),
-               XDG_DATA_HOME=os.path.join(home, ".local/share"), XDG_CACHE_HOME=os.path.join(home, ".cache"))
+               XDG_DATA_HOME=os.path.join(home, ".local/share"), XDG_CACHE_HOME=os.path.join(home, ".cache"),
+               KESTRUNE_TRACE="1")
     srv = subprocess.Popen([server, "--port", str(port), "--bench"], stdout=subprocess.PIPE, text=True)
     srv.stdout.readline()  # "serving ..."
     beacons = queue.Queue()
     threading.Thread(target=read_beacons, args=(srv, beacons), daemon=True).start()
     start = time.monotonic()
-    prog = subprocess.Popen(command, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, env=env,
+    prog = subprocess.Popen(command, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True, env=env,
                             start_new_session=True)
+    trace = []
+    threading.Thread(target=read_trace, args=(prog.stderr, trace), daemon=True).start()
     result = None
     try:
         ready = wait_for(beacons, "login-ready", timeout)
         if ready is None:
             return None
         at_ready = status(prog.pid)
+        tree_at_ready = tree_pss_kb(prog.pid)
         cpu_at_ready = cpu_ms(prog.pid)
         decided = wait_for(beacons, "handoff", timeout)
         if decided is None:
@@ -160,17 +222,31 @@ def one_run(server, port, command, home, timeout, settle):
         at_decision = status(prog.pid)
         before = at_decision["VmRSS"]
         reset_peak(prog.pid)
+        sampler = PeakSampler(prog.pid)
         passed = {}
         game = wait_for(beacons, "game-ready", timeout, passed)
         if game is None:
+            sampler.stop()
             return None
         time.sleep(settle)
         peak = status(prog.pid)["VmHWM"]
-        closed = closed_shm = -1
-        if close_game_window(prog.pid, timeout):
+        tree_peak = sampler.stop()
+        closed = closed_shm = tree_closed = -1
+        if not in_place and close_game_window(prog.pid, timeout):
             time.sleep(settle)
             after = status(prog.pid)
             closed, closed_shm = after["VmRSS"], after["RssShmem"]
+            tree_closed = tree_pss_kb(prog.pid)
+        # The program's own steps of the hand-off, from the decision on (ms).
+        steps = {}
+        for step, when in list(trace):
+            if when < decided - 0.001 or when > game:
+                continue
+            name, n = step, 1
+            while name in steps:  # a step taken again (the game view's own navigation) is numbered
+                n += 1
+                name = f"{step}#{n}"
+            steps[name] = (when - decided) * 1000.0
         result = {
             "start->ready ms": (ready - start) * 1000.0,
             "handoff ms": (game - decided) * 1000.0,
@@ -185,6 +261,10 @@ def one_run(server, port, command, home, timeout, settle):
             "closed shmem kB": closed_shm,
             "closed-before kB": closed - before if closed >= 0 else None,
             "closed-before no-shm kB": (closed - closed_shm) - (before - at_decision["RssShmem"]) if closed >= 0 else None,
+            "tree pss kB": tree_at_ready,
+            "tree peak pss kB": tree_peak,
+            "tree closed pss kB": tree_closed if tree_closed >= 0 else None,
+            "steps": steps,
         }
     finally:
         os.killpg(prog.pid, signal.SIGTERM)
@@ -226,6 +306,9 @@ def main():
     parser.add_argument("--final-size-baseline", action="store_true",
                         help="also run the baseline whose game page waits for the maximised size, as the "
                              "launcher's does, and give the ratios against it too")
+    parser.add_argument("--chromium", nargs="?", const="chromium", metavar="PROGRAM",
+                        help="also run a browser's app mode (Chromium's --app, a profile folder of its own) as "
+                             "the bare window a player might use instead; its hand-off is a navigation in place")
     parser.add_argument("--first-start", action="store_true",
                         help="every run starts from empty home, cache and data folders (a first start)")
     args = parser.parse_args()
@@ -240,29 +323,42 @@ def main():
         parser.error("needs an X session (tests/gui/with-x-session.sh)")
 
     url = f"http://127.0.0.1:{args.port}/login.html"
-    programs = [("baseline", [args.baseline, url])]
+    programs = [("baseline", [args.baseline, url], False)]
     if args.final_size_baseline:
-        programs.append(("baseline-final-size", [args.baseline, "--final-size", url]))
+        programs.append(("baseline-final-size", [args.baseline, "--final-size", url], False))
     if args.launcher:
-        programs.append(("launcher", [args.launcher]))
-    results = {name: [] for name, _ in programs}
+        programs.append(("launcher", [args.launcher], False))
+    if args.chromium:
+        chromium = shutil.which(args.chromium)
+        if chromium is None:
+            parser.error(f"--chromium: no program {args.chromium!r} on the PATH")
+        profile = tempfile.mkdtemp(prefix="kestrune-bench-chromium-profile-")
+        command = [chromium, f"--app={url}", f"--user-data-dir={profile}", "--no-first-run",
+                   "--no-default-browser-check", "--window-size=1250,870",
+                   # This machine's network is closed: the browser's own background traffic (updates,
+                   # sync, safe browsing) would only fail, again and again, during the measurement.
+                   "--disable-background-networking", "--disable-component-update", "--disable-sync"]
+        if os.geteuid() == 0:
+            command.append("--no-sandbox")  # Chromium refuses to run as root with its sandbox
+        programs.append(("chromium-app", command, True))
+    results = {name: [] for name, _, _ in programs}
     rounds = []
-    homes = {name: tempfile.mkdtemp(prefix=f"kestrune-bench-{name}-") for name, _ in programs}
+    homes = {name: tempfile.mkdtemp(prefix=f"kestrune-bench-{name}-") for name, _, _ in programs}
     print(f"load at start: {load_average()}", flush=True)
     # One uncounted run each first: what is measured is a start like every later one (the launcher's
     # registry values, desktop link and icon in place, the web engine's caches made), not the first.
-    for name, command in programs:
+    for name, command, in_place in programs:
         if args.first_start:
             break
-        one_run(args.server, args.port, command, homes[name], args.timeout, args.settle)
+        one_run(args.server, args.port, command, homes[name], args.timeout, args.settle, in_place)
     for i in range(args.runs):
         order = programs if i % 2 == 0 else list(reversed(programs))
         this_round = {}
-        for name, command in order:
+        for name, command, in_place in order:
             if args.first_start:
                 shutil.rmtree(homes[name], ignore_errors=True)
                 os.makedirs(homes[name])
-            r = one_run(args.server, args.port, command, homes[name], args.timeout, args.settle)
+            r = one_run(args.server, args.port, command, homes[name], args.timeout, args.settle, in_place)
             if r is None:
                 print(f"  {name}: run failed (no beacons)", file=sys.stderr)
                 continue
@@ -277,7 +373,8 @@ def main():
         shutil.rmtree(home, ignore_errors=True)
 
     keys = ["start->ready ms", "handoff ms", "to request ms", "cpu to ready ms", "rss kB", "anon kB", "shmem kB", "before kB", "peak kB", "closed kB",
-            "closed shmem kB", "closed-before kB", "closed-before no-shm kB"]
+            "closed shmem kB", "closed-before kB", "closed-before no-shm kB", "tree pss kB", "tree peak pss kB",
+            "tree closed pss kB"]
     for name, runs in results.items():
         if not runs:
             continue
@@ -286,7 +383,14 @@ def main():
             values = [r[key] for r in runs if r[key] is not None]
             if values:
                 print(f"  {key:17s} {spread(values)}")
-    for base in [name for name, _ in programs if name != "launcher"]:
+        # The program's own steps of the hand-off (KESTRUNE_TRACE), ms after the page's decision.
+        names = []
+        for r in runs:
+            names += [n for n in r["steps"] if n not in names]
+        for step in sorted(names, key=lambda n: statistics.median(r["steps"][n] for r in runs if n in r["steps"])):
+            values = [r["steps"][step] for r in runs if step in r["steps"]]
+            print(f"  step {step:22s} {spread(values)}")
+    for base in [name for name, _, _ in programs if name not in ("launcher", "chromium-app")]:
         if not results.get("launcher") or not results.get(base):
             continue
         both = [r for r in rounds if "launcher" in r and base in r]
@@ -306,6 +410,15 @@ def main():
             if diffs:
                 print(f"  {key:17s} launcher - {base}: median {statistics.median(diffs):+.1f} MiB "
                       f"min-max {min(diffs):+.1f}-{max(diffs):+.1f} MiB")
+    if results.get("launcher") and results.get("chromium-app"):
+        print("launcher / chromium-app (its hand-off is a navigation in its one window: given beside ours, not as a ratio)")
+        for key in ["start->ready ms", "tree pss kB"]:
+            lm = statistics.median(r[key] for r in results["launcher"])
+            cm = statistics.median(r[key] for r in results["chromium-app"])
+            print(f"  {key:17s} ratio of medians {lm / cm:.3f} ({lm:.0f} against {cm:.0f})")
+        hl = statistics.median(r["handoff ms"] for r in results["launcher"])
+        hc = statistics.median(r["handoff ms"] for r in results["chromium-app"])
+        print(f"  handoff ms        launcher {hl:.1f} (a new maximised window); chromium-app {hc:.1f} (in place)")
     return 0 if any(results.values()) else 1
 
 
