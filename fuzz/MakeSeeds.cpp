@@ -4,7 +4,8 @@
 #include <fstream>
 #include <string>
 
-#include "resources/Encoders.h"
+#include "resources/IconFile.h"
+#include "resources/writers/PictureWriters.h"
 #include "tests/unit/picture/JpegFiles.h"
 #include "tests/unit/picture/PictureFiles.h"
 
@@ -81,21 +82,21 @@ int main(int argc, char** argv) {
     namespace res = kestrune::resources;
     Bytes rgba;
     for (int i = 0; i < 6 * 5; ++i) rgba.insert(rgba.end(), {static_cast<std::uint8_t>(i * 8), 40, 200, static_cast<std::uint8_t>(i * 9)});
-    Write(dir, "small.png", res::EncodePngRgba(rgba, 6, 5, {{"Comment", "seed"}}, {{"Title", "seed"}}));
+    Write(dir, "small.png", res::WritePngRgba(rgba, 6, 5, {{"Comment", "seed"}}, {{"Title", "seed"}}));
     Bytes indices;
     for (int i = 0; i < 9 * 7; ++i) indices.push_back(static_cast<std::uint8_t>((i * 5) % 16));
     Bytes palette;
     for (int i = 0; i < 16; ++i) palette.insert(palette.end(), {static_cast<std::uint8_t>(i * 16), 0, static_cast<std::uint8_t>(255 - i)});
-    res::GifOptions options;
-    Write(dir, "plain.gif", res::EncodeGif(indices, 9, 7, palette, options));
-    options.interlaced = true;
-    options.transparentIndex = 3;
-    Write(dir, "interlaced.gif", res::EncodeGif(indices, 9, 7, palette, options));
-    options = {};
-    options.localTable = true;
-    options.screenWidth = 12;
-    options.screenHeight = 10;
-    Write(dir, "local.gif", res::EncodeGif(indices, 9, 7, palette, options));
+    Write(dir, "plain.gif", res::WriteGif(indices, 9, 7, palette));
+    Write(dir, "interlaced.gif", res::WriteGif(indices, 9, 7, palette, true, 3));
+    res::GifFrame local;
+    local.left = 1;
+    local.top = 2;
+    local.width = 9;
+    local.height = 7;
+    local.indices = indices;
+    local.localPalette = palette;
+    Write(dir, "local.gif", res::WriteGif(12, 10, {}, {local}));
     Write(dir, "rgb24.bmp", Bmp(5, 3, 24));
     Write(dir, "rgb32.bmp", Bmp(4, 2, 32));
     Write(dir, "indexed8.bmp", Bmp(5, 3, 8));

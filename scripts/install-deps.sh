@@ -89,7 +89,7 @@ update_indexes
 install_packages "the Linux build and its tests" \
     build-essential cmake ninja-build pkg-config git ca-certificates ccache \
     libgtk-3-dev libwebkit2gtk-4.1-dev libsoup-3.0-dev libsqlite3-dev \
-    libpng-dev libjpeg-dev zlib1g-dev \
+    libpng-dev libjpeg-dev zlib1g-dev libgif-dev \
     libgtest-dev libgmock-dev googletest libbenchmark-dev \
     lintian desktop-file-utils appstream dpkg-dev libglib2.0-bin \
     xvfb xauth openbox xdotool x11-utils x11-xserver-utils x11-apps wmctrl imagemagick \
@@ -99,11 +99,12 @@ install_packages "the Linux build and its tests" \
 if [ "$windows" = 1 ]; then
     # The -posix compilers (GCC with the POSIX thread model) for the shipped 32-bit program and for
     # the 64-bit test build of fallback mode, zlib for both targets, 64-bit Wine, NSIS for the
-    # installer. None of these needs an i386 package.
+    # installer, zip for the portable zip, osslsigncode (and openssl, unzip) to sign the files and
+    # check the signatures. None of these needs an i386 package.
     install_packages "the Windows cross build and its tests" \
         mingw-w64 g++-mingw-w64-i686-posix gcc-mingw-w64-i686-posix binutils-mingw-w64-i686 \
         g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 \
-        libz-mingw-w64-dev wine wine64 locales nsis
+        libz-mingw-w64-dev wine wine64 locales nsis zip osslsigncode openssl unzip
     if [ "$want_wine32" = 1 ]; then
         if $SUDO apt-get install -y --no-install-recommends wine32:i386; then
             say "the 32-bit Wine runtime is installed: the Windows suite runs the 32-bit build (normal mode)"

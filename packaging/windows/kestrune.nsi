@@ -13,7 +13,9 @@
 ; single question with /S.
 ;
 ; Defines: KESTRUNE_VERSION (x.y.z), KESTRUNE_EXE (the built kestrune.exe), KESTRUNE_ICON,
-; KESTRUNE_OUTFILE, KESTRUNE_PUBLISHER, KESTRUNE_URL.
+; KESTRUNE_OUTFILE, KESTRUNE_PUBLISHER, KESTRUNE_URL, KESTRUNE_SIGN_SCRIPT (signs a file in place,
+; or says it stays unsigned) and KESTRUNE_UNINSTALLER_COPY (where the uninstaller, as it goes into
+; the installer, is left for checking).
 
 Unicode true
 ManifestDPIAware true
@@ -34,6 +36,15 @@ RequestExecutionLevel admin
 !insertmacro KESTRUNE_REQUIRE KESTRUNE_OUTFILE
 !insertmacro KESTRUNE_REQUIRE KESTRUNE_PUBLISHER
 !insertmacro KESTRUNE_REQUIRE KESTRUNE_URL
+!insertmacro KESTRUNE_REQUIRE KESTRUNE_SIGN_SCRIPT
+!insertmacro KESTRUNE_REQUIRE KESTRUNE_UNINSTALLER_COPY
+
+; The uninstaller is made and signed now, while the installer is built, and goes into it as signed;
+; then the installer itself is signed.
+!uninstfinalize 'sh "${KESTRUNE_SIGN_SCRIPT}" --name uninstall.exe --copy-to "${KESTRUNE_UNINSTALLER_COPY}" "%1"' = 0
+!finalize 'sh "${KESTRUNE_SIGN_SCRIPT}" "%1"' = 0
+; Files carry no build-machine dates: two builds of one commit give the same installer.
+SetDateSave off
 
 !define PRODUCT "Kestrune"
 !define EXE_NAME "kestrune.exe"

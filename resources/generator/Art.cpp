@@ -4,7 +4,8 @@
 #include <cmath>
 #include <string>
 
-#include "resources/Encoders.h"
+#include "resources/IconFile.h"
+#include "resources/writers/PictureWriters.h"
 #include "resources/generator/Raster.h"
 
 namespace kestrune::artwork {
@@ -169,8 +170,8 @@ Bytes DrawLoginSkinPng() {
             std::uint8_t* p = rgba.data() + (static_cast<std::size_t>(y) * kSkinWidth + x) * 4;
             p[0] = p[1] = p[2] = p[3] = 255;
         }
-    return resources::EncodePngRgba(rgba, kSkinWidth, kSkinHeight, {{"Software", "Kestrune artwork generator"}},
-                                    {{"Title", "Kestrune login skin"}});
+    return resources::WritePngRgba(rgba, kSkinWidth, kSkinHeight, {{"Software", "Kestrune artwork generator"}},
+                                   {{"Title", "Kestrune login skin"}});
 }
 
 namespace {
@@ -198,7 +199,7 @@ Bytes DrawFace(int w, int h, const Rgb& plate, const Rgb& disc, GlyphDistance gl
             const int q2 = static_cast<int>(std::lround(Coverage(glyph(px, py)) * 15.0f));
             indices[static_cast<std::size_t>(y) * w + x] = static_cast<std::uint8_t>(q1 * 16 + q2);
         }
-    return resources::EncodeGif(indices, w, h, palette);
+    return resources::WriteGif(indices, w, h, palette);
 }
 
 }  // namespace
@@ -250,7 +251,7 @@ Canvas GameIconCanvas(int size) {
 
 Bytes DrawGameIcon() { return resources::EncodeIconFile(ToBgra(GameIconCanvas(64).Rgba(0)), 64, 64); }
 
-Bytes DrawProgramIconPng(int size) { return resources::EncodePngRgba(GameIconCanvas(size).Rgba(0), size, size); }
+Bytes DrawProgramIconPng(int size) { return resources::WritePngRgba(GameIconCanvas(size).Rgba(0), size, size); }
 
 Bytes DrawHandCursor() {
     Canvas c(32, 32);

@@ -8,7 +8,8 @@
 #include "forms/Fatal.h"
 #include "forms/Loader.h"
 #include "forms/Runtime.h"
-#include "resources/Encoders.h"
+#include "resources/IconFile.h"
+#include "tests/support/TestPng.h"
 #include "tests/support/FakePlatform.h"
 #include "ui/controls/PicBtn.h"
 #include "ui/window/WindowProperties.h"
@@ -47,7 +48,7 @@ Bytes SolidPng(int w, int h, Colour c, std::uint8_t alpha = 255) {
     Bytes rgba;
     for (int i = 0; i < w * h; ++i)
         rgba.insert(rgba.end(), {platform::RedOf(c), platform::GreenOf(c), platform::BlueOf(c), alpha});
-    return kestrune::resources::EncodePngRgba(rgba, w, h);
+    return test_support::WritePng(rgba, w, h);
 }
 
 // A 30 x 20 picture: columns [keyLeft, keyRight) in `key`, the rest in `rest`.
@@ -58,7 +59,7 @@ Bytes BandedPng(int keyLeft, int keyRight, Colour key, Colour rest) {
             const Colour c = x >= keyLeft && x < keyRight ? key : rest;
             rgba.insert(rgba.end(), {platform::RedOf(c), platform::GreenOf(c), platform::BlueOf(c), 255});
         }
-    return kestrune::resources::EncodePngRgba(rgba, 30, 20);
+    return test_support::WritePng(rgba, 30, 20);
 }
 
 // Normal red, hover green, pressed blue, disabled grey: which one shows is read off the paint.
@@ -495,7 +496,7 @@ TEST_F(PicBtnTest, TransparentColourCutsTheOutlineOfTheChosenPicture) {
             rgba.insert(rgba.end(), {platform::RedOf(c), platform::GreenOf(c), platform::BlueOf(c), 255});
         }
     PicBtnProperties p;
-    p.pictures[0] = kestrune::resources::EncodePngRgba(rgba, 30, 20);
+    p.pictures[0] = test_support::WritePng(rgba, 30, 20);
     ASSERT_TRUE(Load(p));
     EXPECT_FALSE(fake_->Find(handle_)->shape);  // no transparent colour: a rectangle
 

@@ -12,7 +12,7 @@
 #include "forms/Loader.h"
 #include "forms/PointerData.h"
 #include "forms/Runtime.h"
-#include "resources/Encoders.h"
+#include "resources/IconFile.h"
 #include "tests/support/FakePlatform.h"
 #include "ui/window/WindowProperties.h"
 #include "ui/window/WindowUnit.h"

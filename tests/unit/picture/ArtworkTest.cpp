@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,34 @@ TEST(Artwork, SkinIsAnRgbaPngWithTheExpectedChunks) {
         pos += 12 + length;
     }
     EXPECT_EQ(chunks, (std::vector<std::string>{"IHDR", "tEXt", "iTXt", "IDAT", "IEND"}));
+}
+
+// The drawn pictures decode to exactly the pixels they had before their files were written by libpng
+// and giflib (recorded from the files the project's own writers made): a new writer changes the
+// files' bytes, never the pictures.
+TEST(Artwork, DecodedPixelsAreUnchangedByTheWriters) {
+    struct Expected {
+        const char* name;
+        std::span<const std::uint8_t> file;
+        int width, height;
+        std::size_t size;
+        std::uint64_t hash;
+    };
+    const Expected pictures[] = {
+        {"login background", res::LoginBackgroundPicture(), 1242, 859, 4267512, 0x5eb5a734a7de0393ull},
+        {"minimise", res::MinimizePicture(), 24, 23, 1616, 0xc7b16c0dbf3bf028ull},
+        {"close", res::ClosePicture(), 23, 23, 1616, 0xaea5ab8fba92dfa0ull},
+        {"program icon", res::ProgramIconPng(), 64, 64, 16384, 0xa0a0c6169d48f409ull},
+        {"large program icon", res::FixtureLargeProgramIcon(), 256, 256, 262144, 0x26a27ca3e4dee5d8ull},
+    };
+    for (const Expected& e : pictures) {
+        const auto picture = DecodePicture(e.file);
+        ASSERT_TRUE(picture) << e.name;
+        EXPECT_EQ(picture->width, e.width) << e.name;
+        EXPECT_EQ(picture->height, e.height) << e.name;
+        EXPECT_EQ(picture->pixels.size(), e.size) << e.name;
+        EXPECT_EQ(picture_test::Fnv1a(picture->pixels), e.hash) << e.name;
+    }
 }
 
 TEST(Artwork, SkinLayoutKeepsTheFrameAndButtonsInsideAndCutsTheRest) {

@@ -5,6 +5,7 @@
 #include <random>
 
 #include "tests/unit/picture/PictureFiles.h"
+#include "tests/support/TestPng.h"
 #include "tests/unit/picture/PictureFixtures.h"
 #include "ui/picture/Decoders.h"
 #include "ui/picture/Picture.h"
@@ -28,28 +29,12 @@ Colour PatternColour(int x, int y) {
                       static_cast<std::uint8_t>((i * 37) % 256));
 }
 
-Bytes Png(const Bytes& rgba, int w, int h) { return res::EncodePngRgba(rgba, w, h); }
+Bytes Png(const Bytes& rgba, int w, int h) { return test_support::WritePng(rgba, w, h); }
 
 Bitmap Flatten(const Bytes& file, Colour matte) {
     auto bitmap = DecodePictureToBitmap(file, matte);
     EXPECT_TRUE(bitmap.has_value());
     return bitmap ? *bitmap : Bitmap();
-}
-
-Bytes RandomIndices(std::size_t n, int colours, unsigned seed) {
-    std::mt19937 rng(seed);
-    Bytes out(n);
-    for (auto& v : out) v = static_cast<std::uint8_t>(rng() % static_cast<unsigned>(colours));
-    return out;
-}
-
-Bytes GreyPalette(int entries) {
-    Bytes p;
-    for (int i = 0; i < entries; ++i) {
-        const auto v = static_cast<std::uint8_t>(i * 255 / (entries - 1));
-        p.insert(p.end(), {v, static_cast<std::uint8_t>(255 - v), static_cast<std::uint8_t>(i)});
-    }
-    return p;
 }
 
 TEST(PictureDetection, RecognisesEachSignatureAndNothingShorterThanEightBytes) {
@@ -278,86 +263,87 @@ TEST(GifDecoding, IndependentEncoderPlainAndInterlacedGiveThePattern) {
     }
 }
 
-TEST(GifDecoding, IndexedLayoutHeaderPaletteAndPaddedRows) {
-    const Bytes indices = {0, 1, 2, 3, 4, 3, 2, 1, 0, 1};  // 5 x 2
-    Bytes palette = GreyPalette(8);
-    const auto picture = DecodePicture(res::EncodeGif(indices, 5, 2, palette));
+// The first image as giflib's decoder reads it: the logical screen as the picture's size, the image's
+// indices in rows padded to four bytes, and the palette that image uses (its own, or the global one).
+void ExpectReadAsGiflibReads(const picture_test::Fixture& fixture) {
+    SCOPED_TRACE(fixture.name);
+    const auto reading = picture_test::ParseGifReading(fixture.decoded);
+    ASSERT_TRUE(reading);
+    const auto picture = DecodePicture(fixture.file);
     ASSERT_TRUE(picture);
     EXPECT_EQ(picture->kind, kPictureGif);
+    EXPECT_EQ(picture->width, reading->screenWidth);
+    EXPECT_EQ(picture->height, reading->screenHeight);
     const Bytes& px = picture->pixels;
-    ASSERT_EQ(px.size(), detail::kIndexedRowsOffset + 8 * 2);  // rows padded from 5 to 8
+    const std::size_t stride = detail::IndexedStride(reading->width);
+    ASSERT_EQ(px.size(), detail::kIndexedRowsOffset + stride * static_cast<std::size_t>(reading->height));
+    EXPECT_EQ(detail::ReadS32(px.data() + 4), reading->width);
+    EXPECT_EQ(detail::ReadS32(px.data() + 8), -reading->height);  // top-down
+    const std::uint8_t* pal = px.data() + detail::kIndexedHeaderSize;
+    for (std::size_t i = 0; i * 3 < reading->palette.size(); ++i) {
+        ASSERT_EQ(pal[i * 4], reading->palette[i * 3 + 2]) << "entry " << i;  // blue first
+        ASSERT_EQ(pal[i * 4 + 1], reading->palette[i * 3 + 1]) << "entry " << i;
+        ASSERT_EQ(pal[i * 4 + 2], reading->palette[i * 3]) << "entry " << i;
+    }
+    for (int y = 0; y < reading->height; ++y)
+        for (int x = 0; x < reading->width; ++x)
+            ASSERT_EQ(px[detail::kIndexedRowsOffset + y * stride + x], reading->indices[y * reading->width + x])
+                << x << "," << y;
+}
+
+TEST(GifDecoding, ReadsEveryFileGiflibWroteAsGiflibReadsIt) {
+    // Interlaced and plain at every height to 19, every smallest code size from 2 to 8 over noise that
+    // fills and clears the code table, a local palette, a transparent index, several images with
+    // their own palettes and places, and an image smaller than its screen.
+    const auto fixtures = picture_test::GifFixtures();
+    ASSERT_EQ(fixtures.size(), 51u);
+    for (const auto& fixture : fixtures) ExpectReadAsGiflibReads(fixture);
+}
+
+TEST(GifDecoding, IndexedLayoutHeader) {
+    const auto picture = DecodePicture(picture_test::GifFixture("GifPlainH2").file);  // 7 x 2, 16 colours
+    ASSERT_TRUE(picture);
+    const Bytes& px = picture->pixels;
+    ASSERT_EQ(px.size(), detail::kIndexedRowsOffset + 8 * 2);  // rows padded from 7 to 8
     EXPECT_EQ(detail::ReadU32(px.data()), 40u);
-    EXPECT_EQ(detail::ReadS32(px.data() + 4), 5);
-    EXPECT_EQ(detail::ReadS32(px.data() + 8), -2);  // top-down
     EXPECT_EQ(detail::ReadU16(px.data() + 12), 1);
     EXPECT_EQ(detail::ReadU16(px.data() + 14), 8);
     EXPECT_EQ(detail::ReadU32(px.data() + 16), 0u);
     EXPECT_EQ(detail::ReadU32(px.data() + 32), 256u);
     EXPECT_EQ(detail::ReadU32(px.data() + 36), 256u);
-    const std::uint8_t* pal = px.data() + detail::kIndexedHeaderSize;
-    for (int i = 0; i < 8; ++i) {
-        EXPECT_EQ(pal[i * 4], palette[i * 3 + 2]);  // blue first
-        EXPECT_EQ(pal[i * 4 + 1], palette[i * 3 + 1]);
-        EXPECT_EQ(pal[i * 4 + 2], palette[i * 3]);
-        EXPECT_EQ(pal[i * 4 + 3], 0);
-    }
-    const std::uint8_t* rows = px.data() + detail::kIndexedRowsOffset;
-    for (int x = 0; x < 5; ++x) {
-        EXPECT_EQ(rows[x], indices[x]);
-        EXPECT_EQ(rows[8 + x], indices[5 + x]);
-    }
+    for (int i = 0; i < 16; ++i) EXPECT_EQ(px[detail::kIndexedHeaderSize + i * 4 + 3], 0);
 }
 
 TEST(GifDecoding, InterlacedEqualsPlainForEveryHeight) {
     for (int h = 1; h <= 19; ++h) {
-        const int w = 7;
-        const Bytes indices = RandomIndices(static_cast<std::size_t>(w) * h, 16, static_cast<unsigned>(h));
-        const Bytes palette = GreyPalette(16);
-        res::GifOptions interlaced;
-        interlaced.interlaced = true;
-        const auto plain = DecodePicture(res::EncodeGif(indices, w, h, palette));
-        const auto woven = DecodePicture(res::EncodeGif(indices, w, h, palette, interlaced));
+        const auto plain = DecodePicture(picture_test::GifFixture("GifPlainH" + std::to_string(h)).file);
+        const auto woven = DecodePicture(picture_test::GifFixture("GifInterlacedH" + std::to_string(h)).file);
         ASSERT_TRUE(plain && woven) << "height " << h;
         EXPECT_EQ(plain->pixels, woven->pixels) << "height " << h;
     }
 }
 
-TEST(GifDecoding, LongCodeStreamsWithFullTablesAndClearCodes) {
-    // Noise over 256 colours fills the 4096-entry table several times; 2-colour data uses the
-    // smallest code size.
-    const int w = 311, h = 97;
-    for (int colours : {256, 2}) {
-        const Bytes indices = RandomIndices(static_cast<std::size_t>(w) * h, colours, 7);
-        res::GifOptions options;
-        options.minCodeSize = colours == 2 ? 2 : 8;
-        const auto picture = DecodePicture(res::EncodeGif(indices, w, h, GreyPalette(colours), options));
-        ASSERT_TRUE(picture);
-        const std::size_t stride = detail::IndexedStride(w);
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x)
-                ASSERT_EQ(picture->pixels[detail::kIndexedRowsOffset + y * stride + x], indices[y * w + x]);
+TEST(GifDecoding, TransparentIndexKeepsItsColourAndLocalTablesWin) {
+    // 3 x 2 of {0, 1, 1, 0, 2, 3}, index 1 (40, 50, 60) marked transparent.
+    const Bitmap bitmap = Flatten(picture_test::GifFixture("GifTransparent").file, 0xFFFFFF);
+    EXPECT_EQ(bitmap.View().ColourAt(1, 0), MakeColour(40, 50, 60));
+    EXPECT_EQ(bitmap.View().ColourAt(2, 1), MakeColour(200, 100, 50));
+
+    const auto fixture = picture_test::GifFixture("GifLocalPalette");
+    const auto reading = picture_test::ParseGifReading(fixture.decoded);
+    ASSERT_TRUE(reading);
+    ASSERT_EQ(reading->palette.size(), 8u * 3);  // the image's own 8 entries, not the global 4
+    const Bitmap local = Flatten(fixture.file, 0xFFFFFF);
+    for (int x = 0; x < 6; ++x) {
+        const std::size_t i = reading->indices[static_cast<std::size_t>(x)];
+        EXPECT_EQ(local.View().ColourAt(x, 0),
+                  MakeColour(reading->palette[i * 3], reading->palette[i * 3 + 1], reading->palette[i * 3 + 2]));
     }
 }
 
-TEST(GifDecoding, TransparentIndexKeepsItsColourAndLocalTablesWin) {
-    const Bytes indices = {0, 1, 1, 0};
-    res::GifOptions options;
-    options.transparentIndex = 1;
-    const Bitmap bitmap = Flatten(res::EncodeGif(indices, 2, 2, {10, 20, 30, 40, 50, 60}, options), 0xFFFFFF);
-    EXPECT_EQ(bitmap.View().ColourAt(1, 0), MakeColour(40, 50, 60));
-
-    options = {};
-    options.localTable = true;
-    const Bitmap local = Flatten(res::EncodeGif(indices, 2, 2, {1, 2, 3, 4, 5, 6}, options), 0xFFFFFF);
-    EXPECT_EQ(local.View().ColourAt(0, 0), MakeColour(1, 2, 3));
-    EXPECT_EQ(local.View().ColourAt(1, 0), MakeColour(4, 5, 6));
-}
-
 TEST(GifDecoding, ImageSmallerThanTheScreenSitsTopLeftOnBlack) {
-    res::GifOptions options;
-    options.screenWidth = 5;
-    options.screenHeight = 4;
-    const auto picture = DecodePicture(res::EncodeGif({1, 1, 1, 1}, 2, 2, {9, 9, 9, 200, 100, 50}, options));
+    // A 5 x 4 screen, and one 2 x 2 image of index 1 (200, 100, 50) placed at (2, 1).
+    const auto picture = DecodePicture(picture_test::GifFixture("GifSmallerThanScreen").file);
     ASSERT_TRUE(picture);
     EXPECT_EQ(picture->width, 5);  // the logical screen
     EXPECT_EQ(picture->height, 4);
@@ -376,7 +362,7 @@ Bytes GifWith(const Bytes& blocks) {
 
 TEST(GifDecoding, StructuralFaultsGiveNone) {
     Bytes image = {0x2C, 0, 0, 0, 0, 2, 0, 2, 0, 0, 2};  // a valid 2 x 2 image
-    const Bytes codes = res::LzwEncode({0, 1, 1, 0}, 2);
+    const Bytes codes = {0x44, 0x02, 0x05};  // clear, 0, 1, 1, 0, end: 3-bit codes, then 4-bit ones
     image.push_back(static_cast<std::uint8_t>(codes.size()));
     image.insert(image.end(), codes.begin(), codes.end());
     image.insert(image.end(), {0, 0x3B});
@@ -399,7 +385,8 @@ TEST(GifDecoding, StructuralFaultsGiveNone) {
     // A code above the next free code right after a clear code.
     EXPECT_FALSE(DecodePicture(GifWith({0x2C, 0, 0, 0, 0, 2, 0, 2, 0, 0, 2, 1, 0x7C, 0, 0x3B})));
     // Truncated anywhere inside the image data.
-    Bytes big = res::EncodeGif(RandomIndices(40 * 40, 256, 3), 40, 40, GreyPalette(256));
+    const Bytes big = picture_test::GifFixture("GifNoise40").file;  // 40 x 40 noise over 256 colours
+    ASSERT_TRUE(DecodePicture(big));
     for (std::size_t cut = 13 + 768; cut < big.size() - 2; cut += 97)
         EXPECT_FALSE(DecodePicture(std::span(big).first(cut))) << "cut at " << cut;
 }

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "resources/Encoders.h"
+#include "resources/IconFile.h"
 
 namespace picture_test {
 

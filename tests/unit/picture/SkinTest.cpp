@@ -2,7 +2,8 @@
 #include <gtest/gtest.h>
 
 #include "resources/Artwork.h"
-#include "resources/Encoders.h"
+#include "resources/IconFile.h"
+#include "tests/support/TestPng.h"
 #include "tests/support/FakePlatform.h"
 #include "ui/picture/Skin.h"
 
@@ -35,7 +36,7 @@ Bytes SolidPng(int w, int h, Colour c, std::uint8_t alpha = 255) {
     for (int i = 0; i < w * h; ++i)
         rgba.insert(rgba.end(), {kestrune::platform::RedOf(c), kestrune::platform::GreenOf(c),
                                  kestrune::platform::BlueOf(c), alpha});
-    return kestrune::resources::EncodePngRgba(rgba, w, h);
+    return test_support::WritePng(rgba, w, h);
 }
 
 // A PNG whose pixel (x, y) is red x * 10, green y * 10, opaque.
@@ -44,7 +45,7 @@ Bytes GradientPng(int w, int h) {
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
             rgba.insert(rgba.end(), {static_cast<std::uint8_t>(x * 10), static_cast<std::uint8_t>(y * 10), 7, 255});
-    return kestrune::resources::EncodePngRgba(rgba, w, h);
+    return test_support::WritePng(rgba, w, h);
 }
 
 TEST(RegionBuilder, OneRectanglePerRunOfNonKeyPixels) {
@@ -211,7 +212,7 @@ TEST(SetShapeFromPicture, CutsTheWindowAndKeepsTheOldOutlineOnFailure) {
     Bytes rgba;
     for (int y = 0; y < 3; ++y)
         for (int x = 0; x < 4; ++x) rgba.insert(rgba.end(), {0, 0, 0, static_cast<std::uint8_t>(x == 2 ? 0 : 255)});
-    ASSERT_TRUE(SetShapeFromPicture(window, kestrune::resources::EncodePngRgba(rgba, 4, 3)));
+    ASSERT_TRUE(SetShapeFromPicture(window, test_support::WritePng(rgba, 4, 3)));
     const auto* w = fake->Find(window);
     ASSERT_TRUE(w->shape);
     EXPECT_TRUE(w->shape->Contains({1, 1}));
@@ -235,7 +236,7 @@ TEST(SetShapeFromPicture, TheWindowsOwnBackgroundPictureIsDecodedOnceForOutlineA
     const auto window = fake->CreateTopLevel(params, nullptr);
     Bytes rgba;
     for (int i = 0; i < 4 * 3; ++i) rgba.insert(rgba.end(), {0, 0, 0, static_cast<std::uint8_t>(i == 5 ? 0 : 255)});
-    const Bytes own = kestrune::resources::EncodePngRgba(rgba, 4, 3);
+    const Bytes own = test_support::WritePng(rgba, 4, 3);
 
     Skin skin;
     skin.SetPicture(own);

@@ -1,9 +1,18 @@
-# Picture files that both builds' decoder tests share, written on the build machine with libpng and
-# libjpeg together with what the Linux decoders make of them, and embedded into the test program:
-# the Windows build, which decodes PNG and JPEG with WIC, must agree with them pixel for pixel.
+# Picture files that both builds' decoder tests share, written on the build machine with libpng,
+# libjpeg and giflib together with what the Linux decoders (for GIF, giflib's) make of them, and
+# embedded into the test program: the Windows build, which decodes PNG and JPEG with WIC, must agree
+# with them pixel for pixel, and the program's own GIF decoder with giflib on both builds.
 set(fixture_dir ${CMAKE_CURRENT_BINARY_DIR}/picture-fixtures)
 set(fixture_names JpegGreyBands JpegRed JpegNoise JpegSubsampled JpegProgressive JpegCmyk
   PngRgba PngPalette PngGrey PngGreyAlpha PngGrey2Bit PngRgb16 PngInterlaced)
+# GIF files from giflib, with what giflib's decoder reads from them (PictureFixtures.h).
+foreach(h RANGE 1 19)
+  list(APPEND fixture_names GifPlainH${h} GifInterlacedH${h})
+endforeach()
+foreach(bits RANGE 1 8)
+  list(APPEND fixture_names GifCodeSize${bits})
+endforeach()
+list(APPEND fixture_names GifLocalPalette GifTransparent GifSeveralImages GifSmallerThanScreen GifNoise40)
 if(CMAKE_CROSSCOMPILING)
   include(ExternalProject)
   set(host_dir ${CMAKE_CURRENT_BINARY_DIR}/host-picture-fixtures)
@@ -24,7 +33,7 @@ else()
   add_executable(kestrune_picture_fixtures ${area_dir}/fixtures/FixtureWriter.cpp)
   target_compile_options(kestrune_picture_fixtures PRIVATE ${KESTRUNE_WARNINGS})
   target_include_directories(kestrune_picture_fixtures PRIVATE ${PROJECT_SOURCE_DIR})
-  target_link_libraries(kestrune_picture_fixtures PRIVATE kestrune_picture kestrune_encoders PNG::PNG JPEG::JPEG)
+  target_link_libraries(kestrune_picture_fixtures PRIVATE kestrune_picture kestrune_picture_writers PNG::PNG JPEG::JPEG GIF::GIF)
   set(fixture_tool $<TARGET_FILE:kestrune_picture_fixtures>)
   set(fixture_tool_target kestrune_picture_fixtures)
 endif()
