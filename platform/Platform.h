@@ -1,6 +1,6 @@
 // The seam to the operating system's windowing: native windows and child windows, outlines,
 // painting, input, the message loop (nested loops, posted messages, thread timers) and the web view.
-// Nothing above platform/ includes a toolkit header; a backend (platform/gtk/, later Win32) implements this.
+// Nothing above platform/ includes a toolkit header; a backend (platform/gtk/ or platform/win32/) implements this.
 #pragma once
 
 #include <cstdint>

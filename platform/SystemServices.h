@@ -1,6 +1,6 @@
 // The seam to the operating system's non-window services: the executable's location, the current
 // directory, file existence, special folders, single registry values and link files.
-// A backend (platform/linux/, later Win32) implements it; until one is installed every operation
+// A backend (platform/linux/ or platform/win32/) implements it; until one is installed every operation
 // fails with its empty result, so code above the seam stays testable without an OS.
 #pragma once
 

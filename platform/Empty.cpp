@@ -1,1 +1,0 @@
-// Keeps an area library valid while it has no sources of its own yet.
