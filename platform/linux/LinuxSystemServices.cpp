@@ -5,7 +5,6 @@
 #include <fnmatch.h>
 #include <glib.h>
 #include <glib/gstdio.h>
-#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -15,6 +14,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/linux/XdgFolders.h"
 #include "services/Registry.h"
 
 namespace kestrune::platform {
@@ -52,34 +52,6 @@ public:
 private:
     int fd_;
 };
-
-std::string HomeDirectory() {
-    if (const char* home = std::getenv("HOME"); home != nullptr && home[0] == '/') return home;
-    std::vector<char> buffer(16384);
-    passwd entry{};
-    passwd* result = nullptr;
-    if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &result) == 0 && result != nullptr &&
-        result->pw_dir != nullptr && result->pw_dir[0] == '/') {
-        return result->pw_dir;
-    }
-    return {};
-}
-
-// XDG_CONFIG_HOME as the base directory specification reads it: only an absolute path counts.
-std::string ConfigHome() {
-    if (const char* config = std::getenv("XDG_CONFIG_HOME"); config != nullptr && config[0] == '/') return config;
-    std::string home = HomeDirectory();
-    if (home.empty()) return {};
-    return home + "/.config";
-}
-
-// XDG_DATA_HOME, read like XDG_CONFIG_HOME.
-std::string DataHome() {
-    if (const char* data = std::getenv("XDG_DATA_HOME"); data != nullptr && data[0] == '/') return data;
-    std::string home = HomeDirectory();
-    if (home.empty()) return {};
-    return home + "/.local/share";
-}
 
 std::string SystemRegistryDirectory() {
     if (const char* dir = std::getenv(kSystemRegistryDirVariable); dir != nullptr && dir[0] != '\0') return dir;

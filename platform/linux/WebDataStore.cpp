@@ -1,4 +1,5 @@
 #include "platform/linux/WebDataStore.h"
+#include "platform/linux/XdgFolders.h"
 
 #include <fcntl.h>
 #include <glib.h>
@@ -158,16 +159,10 @@ WebDataLocation WebDataLocationUnder(const std::string& dataHome) {
 }
 
 std::optional<WebDataLocation> UserWebDataLocation() {
-    if (const char* data = std::getenv("XDG_DATA_HOME"); data != nullptr && data[0] == '/')
-        return WebDataLocationUnder(data);
-    const char* home = std::getenv("HOME");
-    std::string base = home != nullptr && home[0] == '/' ? home : "";
-    if (base.empty()) {
-        const gchar* fallback = g_get_home_dir();
-        if (fallback != nullptr && fallback[0] == '/') base = fallback;
-    }
-    if (base.empty()) return std::nullopt;
-    return WebDataLocationUnder(base + "/.local/share");
+    // The same data folder the other Linux services use (the program icon sits beside the cookies).
+    const std::string data = DataHome();
+    if (data.empty()) return std::nullopt;
+    return WebDataLocationUnder(data);
 }
 
 WebDataPreparation PrepareWebData(const WebDataLocation& location, int busyWaitMs) {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/linux/WebDataStore.h"
+#include "platform/linux/XdgFolders.h"
 #include "tests/support/FileContents.h"
 
 namespace kestrune::platform {
@@ -120,6 +121,17 @@ TEST_F(WebDataStore, LocationFollowsTheDataHomeOrTheHomeFolder) {
     ::setenv("XDG_DATA_HOME", "relative", 1);  // not absolute: ignored
     ::setenv("HOME", "/x/home", 1);
     EXPECT_EQ(UserWebDataLocation()->folder, "/x/home/.local/share/kestrune");
+    // A home that is not an absolute path: the password database's home, for the cookie store as
+    // for every other file the Linux services keep (the program icon sits beside the cookies).
+    ::unsetenv("XDG_DATA_HOME");
+    ::setenv("HOME", "relative-home", 1);
+    const auto unusual = UserWebDataLocation();
+    ASSERT_TRUE(unusual);
+    EXPECT_EQ(unusual->folder, kestrune::platform::DataHome() + "/kestrune");
+    const std::string home = kestrune::platform::HomeDirectory();
+    ASSERT_FALSE(home.empty());
+    EXPECT_EQ(home.front(), '/');
+    EXPECT_EQ(unusual->folder, home + "/.local/share/kestrune");
     oldData ? ::setenv("XDG_DATA_HOME", savedData.c_str(), 1) : ::unsetenv("XDG_DATA_HOME");
     oldHome ? ::setenv("HOME", savedHome.c_str(), 1) : ::unsetenv("HOME");
 }
