@@ -8,6 +8,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "platform/RegistryData.h"
 
@@ -21,6 +22,10 @@ enum class RegistryRoot : int {
     LocalMachine = 4,
     Users = 5,
 };
+
+// The root's name as a key path starts with it and as hive files are named: "HKEY_CURRENT_USER", ...;
+// empty for a value outside the enumeration.
+std::string_view RegistryRootName(RegistryRoot root);
 
 enum class SpecialFolder : int {
     Documents = 1,

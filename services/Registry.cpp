@@ -17,14 +17,8 @@ RegistryRoot RootFromCode(int rootCode) {
 }
 
 std::string_view RootName(RegistryRoot root) {
-    switch (root) {
-        case RegistryRoot::ClassesRoot: return "HKEY_CLASSES_ROOT";
-        case RegistryRoot::CurrentConfig: return "HKEY_CURRENT_CONFIG";
-        case RegistryRoot::CurrentUser: return "HKEY_CURRENT_USER";
-        case RegistryRoot::LocalMachine: return "HKEY_LOCAL_MACHINE";
-        case RegistryRoot::Users: return "HKEY_USERS";
-    }
-    return "HKEY_CURRENT_USER";
+    const std::string_view name = platform::RegistryRootName(root);
+    return name.empty() ? platform::RegistryRootName(RegistryRoot::CurrentUser) : name;
 }
 
 RegistryValuePath SplitValuePath(std::string_view fullPath, CodePage codePage) {

@@ -62,17 +62,6 @@ bool IsUserRoot(RegistryRoot root) {
     return root == RegistryRoot::CurrentUser || root == RegistryRoot::CurrentConfig;
 }
 
-const char* RootFileStem(RegistryRoot root) {
-    switch (root) {
-        case RegistryRoot::ClassesRoot: return "HKEY_CLASSES_ROOT";
-        case RegistryRoot::CurrentConfig: return "HKEY_CURRENT_CONFIG";
-        case RegistryRoot::CurrentUser: return "HKEY_CURRENT_USER";
-        case RegistryRoot::LocalMachine: return "HKEY_LOCAL_MACHINE";
-        case RegistryRoot::Users: return "HKEY_USERS";
-    }
-    return nullptr;
-}
-
 std::string HiveDirectory(RegistryRoot root) {
     if (!IsUserRoot(root)) return SystemRegistryDirectory();
     std::string config = ConfigHome();
@@ -390,9 +379,9 @@ std::optional<std::string> ReadHiveFile(RegistryRoot root) {
 }
 
 bool UpdateHiveFile(RegistryRoot root, const HiveEdit& edit) {
-    const char* stem = RootFileStem(root);
+    const std::string_view stem = RegistryRootName(root);
     const std::string dir = HiveDirectory(root);
-    if (stem == nullptr || dir.empty() || !edit) return false;
+    if (stem.empty() || dir.empty() || !edit) return false;
     const bool user = IsUserRoot(root);
     if (!MakeDirectories(dir, user ? 0700 : 0755)) return false;
     const std::string fileName = std::string(stem) + ".reg";
@@ -424,10 +413,10 @@ bool UpdateHiveFile(RegistryRoot root, const HiveEdit& edit) {
 }
 
 std::string RegistryHiveFile(RegistryRoot root) {
-    const char* stem = RootFileStem(root);
+    const std::string_view stem = RegistryRootName(root);
     const std::string dir = HiveDirectory(root);
-    if (stem == nullptr || dir.empty()) return {};
-    return dir + "/" + stem + ".reg";
+    if (stem.empty() || dir.empty()) return {};
+    return dir + "/" + std::string(stem) + ".reg";
 }
 
 std::string QuoteExecArgument(std::string_view argument) {
