@@ -67,4 +67,10 @@ its own; closing it returns to the login page as it was.
 .
 Logins are remembered between starts where the game's site allows it: cookies
 and site data are kept in the player's own data folder.")
+# CPack dates the package's files and archives by SOURCE_DATE_EPOCH from its own environment: the
+# configured value goes there, so that any cpack run of this build gives the same package.
+set(KESTRUNE_CPACK_CONFIG ${PROJECT_BINARY_DIR}/packaging/CPackProjectConfig.cmake)
+file(CONFIGURE OUTPUT ${KESTRUNE_CPACK_CONFIG}
+  CONTENT "set(ENV{SOURCE_DATE_EPOCH} ${KESTRUNE_SOURCE_DATE_EPOCH})\n")
+set(CPACK_PROJECT_CONFIG_FILE ${KESTRUNE_CPACK_CONFIG})
 include(CPack)

@@ -27,18 +27,24 @@ endif()
 # Both packages hold the program stripped of its symbols (the build's copy keeps them for debugging).
 set(stage_dir ${PROJECT_BINARY_DIR}/packaging/windows)
 set(staged_exe ${stage_dir}/kestrune.exe)
-# The signing command: the cache's choice where it made one, else whatever the build's environment
-# names. A changed choice in the cache makes the files again (the file below changes with it).
+# The signing choice: the cache's where it made one, else the configuring environment's (each
+# configure reads it again; scripts/build-windows.sh configures on every run). A changed choice makes
+# every signed file again, the program included: the file below changes with it.
 set(sign_env ${CMAKE_COMMAND} -E env KESTRUNE_SIGN_URL=${KESTRUNE_HOMEPAGE_URL})
+set(sign_choice_text "")
 foreach(var KESTRUNE_SIGN_PKCS12 KESTRUNE_SIGN_PASSWORD_FILE KESTRUNE_SIGN_TIMESTAMP_URL)
-  if(${var})
-    list(APPEND sign_env ${var}=${${var}})
+  set(value "${${var}}")
+  if(NOT value)
+    set(value "$ENV{${var}}")
   endif()
+  # Empty values are passed as well, so that the build's own environment cannot sign behind the
+  # configured choice.
+  list(APPEND sign_env ${var}=${value})
+  string(APPEND sign_choice_text "${var}=${value}\n")
 endforeach()
 set(sign_script ${PROJECT_SOURCE_DIR}/scripts/sign-windows-file.sh)
 set(sign_choice ${stage_dir}/signing.txt)
-file(CONFIGURE OUTPUT ${sign_choice}
-  CONTENT "certificate=${KESTRUNE_SIGN_PKCS12}\npassword file=${KESTRUNE_SIGN_PASSWORD_FILE}\ntime stamps=${KESTRUNE_SIGN_TIMESTAMP_URL}\n")
+file(CONFIGURE OUTPUT ${sign_choice} CONTENT "${sign_choice_text}")
 add_custom_command(OUTPUT ${staged_exe}
   COMMAND ${CMAKE_COMMAND} -E make_directory ${stage_dir}
   COMMAND ${CMAKE_STRIP} -o ${staged_exe} $<TARGET_FILE:kestrune>
@@ -66,8 +72,8 @@ add_custom_command(OUTPUT ${KESTRUNE_WINDOWS_INSTALLER}
   COMMENT "Building the Windows installer"
   VERBATIM)
 
-# The zip holds the executable at its top, dated SOURCE_DATE_EPOCH (in UTC) and without the extra
-# time and owner fields, so equal programs give equal zips on any machine.
+# The zip holds the executable at its top, dated SOURCE_DATE_EPOCH (in UTC), with a fixed mode and
+# without the extra time and owner fields, so equal programs give equal zips on any machine.
 find_program(KESTRUNE_ZIP zip REQUIRED DOC "Info-ZIP's zip, for the portable Windows zip")
 set(zip_dir ${stage_dir}/zip)
 file(MAKE_DIRECTORY ${zip_dir})
@@ -75,6 +81,7 @@ add_custom_command(OUTPUT ${KESTRUNE_WINDOWS_PORTABLE}
   COMMAND ${CMAKE_COMMAND} -E make_directory ${KESTRUNE_WINDOWS_DIST_DIR}
   COMMAND ${CMAKE_COMMAND} -E rm -f ${KESTRUNE_WINDOWS_PORTABLE}
   COMMAND ${CMAKE_COMMAND} -E copy ${staged_exe} ${zip_dir}/kestrune.exe
+  COMMAND chmod 0755 ${zip_dir}/kestrune.exe
   COMMAND ${CMAKE_COMMAND} -E env TZ=UTC touch -d @${KESTRUNE_SOURCE_DATE_EPOCH} ${zip_dir}/kestrune.exe
   COMMAND ${CMAKE_COMMAND} -E env TZ=UTC ${KESTRUNE_ZIP} -q -X -D ${KESTRUNE_WINDOWS_PORTABLE} kestrune.exe
   WORKING_DIRECTORY ${zip_dir}

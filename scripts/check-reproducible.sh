@@ -1,12 +1,14 @@
 #!/bin/sh
-# Builds the files players download twice from this commit, in two folders of different names, and
-# checks that each pair is byte for byte the same:
+# Builds the files players download twice from this commit and checks that each pair is byte for
+# byte the same:
 #   the Debian package                                   always
 #   kestrune.exe, the portable zip and the installer     with --windows (the shipped 32-bit files,
 #                                                        unsigned: a signature is made anew each time)
 #   scripts/check-reproducible.sh [--windows] [work-dir]   default work-dir: a new temporary folder
-# Both builds take SOURCE_DATE_EPOCH from the commit (or from the environment). The compiler cache is
-# kept out, so that every object is compiled twice.
+# The two builds differ in everything that must not matter: the source folder (the second builds a
+# copy of the tree's files), the build folder, the umask, the time zone and the locale. The first
+# takes its date from the commit as any build does; the second, whose copy has no history, from
+# SOURCE_DATE_EPOCH. The compiler cache is kept out, so that every object is compiled twice.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 windows=0
@@ -14,11 +16,28 @@ if [ "${1:-}" = "--windows" ]; then windows=1; shift; fi
 work=${1:-$(mktemp -d "${TMPDIR:-/tmp}/kestrune-reproducible.XXXXXX")}
 mkdir -p "$work"
 work=$(cd "$work" && pwd)
-export SOURCE_DATE_EPOCH="${SOURCE_DATE_EPOCH:-$(git -C "$root" log -1 --format=%ct)}"
+epoch=$(git -C "$root" log -1 --format=%ct)
+unset SOURCE_DATE_EPOCH || true
 export CCACHE_DISABLE=1
 unset KESTRUNE_SIGN_PKCS12 KESTRUNE_SIGN_PASSWORD_FILE KESTRUNE_SIGN_TIMESTAMP_URL || true
 jobs=${KESTRUNE_JOBS:-$(nproc)}
 status=0
+
+# The second source folder: the files of the tree (tracked or new, not ignored) as they are now.
+copy="$work/source-copy"
+rm -rf "$copy"
+mkdir -p "$copy"
+(cd "$root" && git ls-files -z --cached --others --exclude-standard |
+    xargs -0 sh -c 'for f; do if [ -e "$f" ]; then cp -P --parents -t "$0" "$f"; fi; done' "$copy")
+
+# Runs "$@" as the second build: another umask, time zone and locale, the commit's date given.
+second() {
+    (
+        umask 002
+        export TZ=Asia/Tokyo LC_ALL=C.UTF-8 SOURCE_DATE_EPOCH="$epoch"
+        "$@"
+    )
+}
 
 same() {  # what, first file, second file
     if cmp -s "$2" "$3"; then
@@ -29,15 +48,15 @@ same() {  # what, first file, second file
     fi
 }
 
-linux_build() {  # folder
-    rm -rf "$1"
-    cmake -S "$root" -B "$1" -G Ninja -DKESTRUNE_BUILD_TESTS=OFF -DKESTRUNE_BUILD_BENCH=OFF >/dev/null
-    cmake --build "$1" -j"$jobs" --target kestrune kestrune_packaging_docs >/dev/null
-    rm -rf "$1/dist"
-    (cd "$1" && cpack -G DEB >/dev/null)
+linux_build() {  # source, folder
+    rm -rf "$2"
+    cmake -S "$1" -B "$2" -G Ninja -DKESTRUNE_BUILD_TESTS=OFF -DKESTRUNE_BUILD_BENCH=OFF >/dev/null
+    cmake --build "$2" -j"$jobs" --target kestrune kestrune_packaging_docs >/dev/null
+    rm -rf "$2/dist"
+    (cd "$2" && cpack -G DEB >/dev/null)
 }
-linux_build "$work/linux-first"
-linux_build "$work/linux-second-build"
+linux_build "$root" "$work/linux-first"
+second linux_build "$copy" "$work/linux-second-build"
 deb=$(cd "$work/linux-first/dist" && ls kestrune_*.deb)
 same "$deb" "$work/linux-first/dist/$deb" "$work/linux-second-build/dist/$deb"
 if [ "$status" -ne 0 ] && command -v dpkg-deb >/dev/null 2>&1; then
@@ -48,14 +67,14 @@ if [ "$status" -ne 0 ] && command -v dpkg-deb >/dev/null 2>&1; then
 fi
 
 if [ "$windows" = 1 ]; then
-    windows_build() {  # folder
-        rm -rf "$1"
-        KESTRUNE_SKIP_INSTALL=1 "$root/scripts/configure-windows.sh" --arch i686 "$1" \
+    windows_build() {  # source, folder
+        rm -rf "$2"
+        KESTRUNE_SKIP_INSTALL=1 "$1/scripts/configure-windows.sh" --arch i686 "$2" \
             -DCMAKE_BUILD_TYPE=Release -DKESTRUNE_BUILD_TESTS=OFF >/dev/null
-        cmake --build "$1" -j"$jobs" --target kestrune kestrune_windows_packages >/dev/null
+        cmake --build "$2" -j"$jobs" --target kestrune kestrune_windows_packages >/dev/null
     }
-    windows_build "$work/windows-first"
-    windows_build "$work/windows-second-build"
+    windows_build "$root" "$work/windows-first"
+    second windows_build "$copy" "$work/windows-second-build"
     for file in packaging/windows/kestrune.exe packaging/windows/uninstall.exe \
                 "dist/windows/$(cd "$work/windows-first/dist/windows" && ls kestrune-*-win32.zip)" \
                 "dist/windows/$(cd "$work/windows-first/dist/windows" && ls kestrune-*-setup.exe)"; do

@@ -39,6 +39,9 @@ RequestExecutionLevel admin
 !insertmacro KESTRUNE_REQUIRE KESTRUNE_SIGN_SCRIPT
 !insertmacro KESTRUNE_REQUIRE KESTRUNE_UNINSTALLER_COPY
 
+!if ${NSIS_PACKEDVERSION} < 0x3008000
+  !error "NSIS 3.08 or later is needed (!uninstfinalize signs the uninstaller)"
+!endif
 ; The uninstaller is made and signed now, while the installer is built, and goes into it as signed;
 ; then the installer itself is signed.
 !uninstfinalize 'sh "${KESTRUNE_SIGN_SCRIPT}" --name uninstall.exe --copy-to "${KESTRUNE_UNINSTALLER_COPY}" "%1"' = 0

@@ -47,18 +47,7 @@ Bytes WritePngRgba(const Bytes& rgba, int width, int height,
                    const std::vector<std::pair<std::string, std::string>>& intlText) {
     if (width <= 0 || height <= 0 || rgba.size() != static_cast<std::size_t>(width) * height * 4)
         throw std::invalid_argument("WritePngRgba: size mismatch");
-    Bytes out;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-    png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
-    if (info == nullptr || setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        throw std::runtime_error("WritePngRgba: libpng refused the picture");
-    }
-    png_set_write_fn(png, &out, AppendPng, nullptr);
-    // All the image data in one IDAT chunk, as readers that look at the chunk list expect.
-    png_set_compression_buffer_size(png, std::min<std::size_t>(rgba.size() + 4096, std::size_t{1} << 26));
-    png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
-                 PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    // Everything with a destructor is made before setjmp: a longjmp out of libpng must not skip one.
     std::vector<png_text> chunks;
     for (const auto& [key, value] : text) {
         png_text t{};
@@ -78,6 +67,19 @@ Bytes WritePngRgba(const Bytes& rgba, int width, int height,
         t.lang_key = const_cast<char*>("");
         chunks.push_back(t);
     }
+    Bytes out;
+    out.reserve(rgba.size() / 4 + 1024);
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
+    if (info == nullptr || setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        throw std::runtime_error("WritePngRgba: libpng refused the picture");
+    }
+    png_set_write_fn(png, &out, AppendPng, nullptr);
+    // All the image data in one IDAT chunk, as readers that look at the chunk list expect.
+    png_set_compression_buffer_size(png, std::min<std::size_t>(rgba.size() + 4096, std::size_t{1} << 26));
+    png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
+                 PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     if (!chunks.empty()) png_set_text(png, info, chunks.data(), static_cast<int>(chunks.size()));
     png_write_info(png, info);
     for (int y = 0; y < height; ++y)
@@ -124,9 +126,15 @@ Bytes WriteGif(int screenWidth, int screenHeight, const Bytes& globalPalette, co
         } else {
             for (int y = 0; y < frame.height; ++y) order.push_back(y);
         }
+        // giflib masks each row in place, and would quietly cut an index the palette has no entry for.
+        const std::size_t entries = (frame.localPalette.empty() ? globalPalette.size() : frame.localPalette.size()) / 3;
+        std::vector<GifPixelType> row(static_cast<std::size_t>(frame.width));
         for (int y : order) {
-            auto* row = const_cast<GifPixelType*>(frame.indices.data() + static_cast<std::size_t>(y) * frame.width);
-            if (EGifPutLine(gif.get(), row, frame.width) != GIF_OK)
+            const auto first = frame.indices.begin() + static_cast<std::ptrdiff_t>(y) * frame.width;
+            std::copy(first, first + frame.width, row.begin());
+            if (entries != 0 && std::any_of(row.begin(), row.end(), [&](GifPixelType i) { return i >= entries; }))
+                throw std::invalid_argument("WriteGif: an index beyond the palette");
+            if (EGifPutLine(gif.get(), row.data(), frame.width) != GIF_OK)
                 throw std::runtime_error("WriteGif: giflib refused the image data");
         }
     }
