@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "platform/gtk/GtkInternal.h"
+#include "platform/gtk/GtkPlatformImpl.h"
 
 namespace kestrune::platform::gtk {
 

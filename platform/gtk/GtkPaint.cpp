@@ -11,7 +11,7 @@
 
 #include <algorithm>
 
-#include "platform/gtk/GtkInternal.h"
+#include "platform/gtk/GtkPlatformImpl.h"
 
 namespace kestrune::platform::gtk {
 

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "platform/gtk/GtkInternal.h"
+#include "platform/gtk/GtkPlatformImpl.h"
 
 namespace kestrune::platform::gtk {
 

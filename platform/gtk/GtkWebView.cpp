@@ -14,7 +14,7 @@
 #include "platform/ExternalBrowser.h"
 #include "platform/PageRecovery.h"
 #include "services/Trace.h"
-#include "platform/gtk/GtkBackend.h"
+#include "platform/gtk/GtkWindowTable.h"
 #include "platform/gtk/GtkWebContext.h"
 
 namespace kestrune::platform::gtk {

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "platform/gtk/GtkInternal.h"
+#include "platform/gtk/GtkPlatformImpl.h"
 
 namespace kestrune::platform::gtk {
 

@@ -2,7 +2,7 @@
 // and destruction of whole subtrees.
 #include <algorithm>
 
-#include "platform/gtk/GtkInternal.h"
+#include "platform/gtk/GtkPlatformImpl.h"
 
 namespace kestrune::platform::gtk {
 
@@ -267,7 +267,7 @@ std::intptr_t GtkPlatformImpl::CallWindowProc(WindowProc previous, WindowId wind
     return previous(window, message, wParam, lParam);
 }
 
-// ---- GtkBackend.h
+// ---- GtkWindowTable.h
 
 WindowId RegisterWidgetWindow(GtkWidget* widget, WindowId parent, const Rect& rect, WindowHost* host) {
     return Impl().RegisterWidget(widget, parent, rect, host);

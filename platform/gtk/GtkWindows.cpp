@@ -7,7 +7,7 @@
 // can be read before the window is mapped and survives hiding.
 #include <algorithm>
 
-#include "platform/gtk/GtkInternal.h"
+#include "platform/gtk/GtkPlatformImpl.h"
 #include "platform/gtk/GtkWindowLayout.h"
 #include "services/Trace.h"
 

@@ -1,7 +1,7 @@
 // The few things GDK does not offer: the window manager's frame of a window that is not mapped yet,
 // the pixel size of the screen's depth and the stacking order of all clients. Kept in its own file
 // because the Xlib headers define macros (None, Status, Bool...) that break other code.
-#include "platform/gtk/GtkInternal.h"  // before Xlib, whose macros would break the seam's names
+#include "platform/gtk/GtkPlatformImpl.h"  // before Xlib, whose macros would break the seam's names
 
 #include <cairo-xlib.h>
 #include <gdk/gdkx.h>

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "platform/Platform.h"
-#include "platform/gtk/GtkBackend.h"
+#include "platform/gtk/GtkWindowTable.h"
 
 namespace kestrune::platform::gtk {
 
@@ -159,7 +159,7 @@ public:
     void ShowErrorBox(const std::string& caption, const std::string& text) override;
     std::unique_ptr<WebView> CreateWebView(WindowId parent, const Rect& rect, WebViewHost* host) override;
 
-    // ---- backend-internal (GtkBackend.h and the other files of this backend)
+    // ---- backend-internal (GtkWindowTable.h and the other files of this backend)
     Window* Find(WindowId id);
     const Window* Find(WindowId id) const;
     WindowId IdOf(GtkWidget* widget) const;
