@@ -11,7 +11,7 @@
 #include "services/Path.h"
 #include "services/Shortcut.h"
 #include "services/SpecialFolder.h"
-#include "ui/picture/Skin.h"
+#include "picture/Skin.h"
 #include "ui/window/WindowProperties.h"
 
 namespace kestrune::app {

@@ -3,7 +3,7 @@
 #include <array>
 #include <map>
 
-#include "ui/picture/Picture.h"
+#include "picture/Picture.h"
 
 namespace kestrune::forms {
 namespace {

@@ -1,7 +1,7 @@
 // The program's commands on windows: loading (with the nested loop of dialog mode) and destroying.
 #include "forms/Loader.h"
 #include "forms/Runtime.h"
-#include "ui/window/WindowUnit.h"
+#include "forms/WindowObject.h"
 
 namespace kestrune::forms {
 
@@ -35,10 +35,7 @@ void DestroyUnit(std::uint32_t formId, std::uint32_t unitId, bool immediately) {
     const bool isWindowUnit =
         definition != nullptr && !definition->units.empty() && definition->units.front().unitId == unitId;
     if (isWindowUnit) {
-        if (auto* unit = dynamic_cast<ui::WindowUnit*>(window))
-            unit->RequestDestroy(immediately);
-        else
-            window->DestroyNow();
+        window->RequestDestroy(immediately);
         return;
     }
     // A control: its window goes now, and the control reports itself gone.

@@ -13,6 +13,8 @@ public:
     virtual bool DestroyPending() const = 0;
     // Ends dialog mode and destroys the native window now (its controls go with it).
     virtual void DestroyNow() = 0;
+    // Destruction as DestroyUnit asks for it: deferred to the window's own message unless `immediately`.
+    virtual void RequestDestroy(bool immediately) = 0;
     // Loader step 1 for an open instance: restore it if minimised, else activate it.
     virtual void BringForward() = 0;
     // Shows the window as its Position asks (loader step 13).

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <span>
 
-#include "ui/picture/Picture.h"
-#include "ui/picture/Skin.h"
+#include "picture/Picture.h"
+#include "picture/Skin.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::span<const std::uint8_t> bytes(data, size);

@@ -6,7 +6,7 @@
 #include <optional>
 #include <span>
 
-#include "ui/picture/Picture.h"
+#include "picture/Picture.h"
 
 namespace kestrune::ui::detail {
 

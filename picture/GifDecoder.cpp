@@ -2,7 +2,7 @@
 #include <array>
 #include <cstring>
 
-#include "ui/picture/Decoders.h"
+#include "picture/Decoders.h"
 
 namespace kestrune::ui::detail {
 

@@ -5,7 +5,7 @@
 #include <jpeglib.h>
 #include <jerror.h>
 
-#include "ui/picture/Decoders.h"
+#include "picture/Decoders.h"
 
 namespace kestrune::ui::detail {
 

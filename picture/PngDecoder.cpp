@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "ui/picture/Decoders.h"
+#include "picture/Decoders.h"
 
 namespace kestrune::ui::detail {
 

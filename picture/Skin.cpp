@@ -1,4 +1,4 @@
-#include "ui/picture/Skin.h"
+#include "picture/Skin.h"
 
 #include <algorithm>
 #include <cmath>

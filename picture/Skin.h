@@ -10,7 +10,7 @@
 #include "platform/Bitmap.h"
 #include "platform/Platform.h"
 #include "platform/Region.h"
-#include "ui/picture/Picture.h"
+#include "picture/Picture.h"
 
 namespace kestrune::ui {
 

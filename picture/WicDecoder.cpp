@@ -10,7 +10,7 @@
 
 #include "platform/win32/ComApartment.h"
 #include "platform/win32/ComPtr.h"
-#include "ui/picture/Decoders.h"
+#include "picture/Decoders.h"
 
 namespace kestrune::ui::detail {
 

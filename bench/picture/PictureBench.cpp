@@ -8,8 +8,8 @@
 #include <cstring>
 
 #include "resources/Artwork.h"
-#include "ui/picture/Picture.h"
-#include "ui/picture/Skin.h"
+#include "picture/Picture.h"
+#include "picture/Skin.h"
 
 namespace {
 

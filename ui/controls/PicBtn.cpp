@@ -7,8 +7,8 @@
 #include "forms/Events.h"
 #include "forms/Runtime.h"
 #include "ui/controls/PropertyBlock.h"
-#include "ui/picture/Picture.h"
-#include "ui/picture/Skin.h"
+#include "picture/Picture.h"
+#include "picture/Skin.h"
 
 namespace kestrune::ui {
 

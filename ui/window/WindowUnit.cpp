@@ -7,7 +7,7 @@
 #include "forms/Loader.h"
 #include "forms/Runtime.h"
 #include "forms/TabStops.h"
-#include "ui/picture/Picture.h"
+#include "picture/Picture.h"
 
 namespace kestrune::ui {
 

@@ -15,7 +15,7 @@
 #include "forms/UnitClass.h"
 #include "forms/WindowObject.h"
 #include "platform/Platform.h"
-#include "ui/picture/Skin.h"
+#include "picture/Skin.h"
 #include "ui/window/WindowProperties.h"
 
 namespace kestrune::ui {
@@ -77,7 +77,7 @@ public:
     void Destroyed() override;
 
     // Destruction as DestroyUnit asks for it: deferred through the private message unless `immediately`.
-    void RequestDestroy(bool immediately);
+    void RequestDestroy(bool immediately) override;
 
     const WindowProperties& Properties() const { return props_; }
     std::uint32_t FormId() const { return formId_; }

@@ -40,7 +40,7 @@
 #include "platform/PageRecovery.h"
 #include "platform/Platform.h"
 #include "platform/WebView.h"
-#include "platform/gtk/GtkBackend.h"
+#include "platform/gtk/GtkWindowTable.h"
 #include "platform/gtk/GtkPlatform.h"
 #include "platform/gtk/GtkWebView.h"
 #include "tests/gui/DemoServerProcess.h"

@@ -9,9 +9,9 @@
 
 #include "resources/Artwork.h"
 #include "tests/unit/picture/PictureFixtures.h"
-#include "ui/picture/Decoders.h"
-#include "ui/picture/Picture.h"
-#include "ui/picture/Skin.h"
+#include "picture/Decoders.h"
+#include "picture/Picture.h"
+#include "picture/Skin.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include "tests/unit/picture/PictureFiles.h"
 #include "tests/support/TestPng.h"
 #include "tests/unit/picture/PictureFixtures.h"
-#include "ui/picture/Decoders.h"
-#include "ui/picture/Picture.h"
+#include "picture/Decoders.h"
+#include "picture/Picture.h"
 
 namespace {
 

@@ -17,7 +17,7 @@
 
 #include "resources/Artwork.h"
 #include "tests/unit/picture/PictureFixtures.h"
-#include "ui/picture/Picture.h"
+#include "picture/Picture.h"
 
 namespace {
 

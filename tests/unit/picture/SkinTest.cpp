@@ -5,7 +5,7 @@
 #include "resources/IconFile.h"
 #include "tests/support/TestPng.h"
 #include "tests/support/FakePlatform.h"
-#include "ui/picture/Skin.h"
+#include "picture/Skin.h"
 
 namespace {
 
