@@ -47,7 +47,9 @@ set(sign_choice ${stage_dir}/signing.txt)
 file(CONFIGURE OUTPUT ${sign_choice} CONTENT "${sign_choice_text}")
 add_custom_command(OUTPUT ${staged_exe}
   COMMAND ${CMAKE_COMMAND} -E make_directory ${stage_dir}
-  COMMAND ${CMAKE_STRIP} -o ${staged_exe} $<TARGET_FILE:kestrune>
+  # strip writes a new time stamp into the PE header: SOURCE_DATE_EPOCH's, not the clock's.
+  COMMAND ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=${KESTRUNE_SOURCE_DATE_EPOCH} ${CMAKE_STRIP} -o ${staged_exe}
+          $<TARGET_FILE:kestrune>
   COMMAND ${sign_env} sh ${sign_script} ${staged_exe}
   DEPENDS kestrune ${sign_script} ${sign_choice}
   COMMENT "Staging kestrune.exe for the Windows packages"

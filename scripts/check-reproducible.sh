@@ -53,7 +53,8 @@ linux_build() {  # source, folder
     cmake -S "$1" -B "$2" -G Ninja -DKESTRUNE_BUILD_TESTS=OFF -DKESTRUNE_BUILD_BENCH=OFF >/dev/null
     cmake --build "$2" -j"$jobs" --target kestrune kestrune_packaging_docs >/dev/null
     rm -rf "$2/dist"
-    (cd "$2" && cpack -G DEB >/dev/null)
+    # CPack gives the package's members the modes its umask leaves, so packaging runs under 022.
+    (cd "$2" && umask 022 && cpack -G DEB >/dev/null)
 }
 linux_build "$root" "$work/linux-first"
 second linux_build "$copy" "$work/linux-second-build"

@@ -26,6 +26,7 @@ KESTRUNE_SKIP_INSTALL=1 "$root/scripts/test-windows.sh" "$build-win" || status=$
 # The files players download: the same bytes from two builds of this commit, and signed and
 # verified with a throwaway certificate.
 "$root/scripts/check-reproducible.sh" --windows "$build-reproducible" || status=$?
-# (The signing check signs the second of those builds: only its packaging runs again.)
-"$root/scripts/check-windows-signing.sh" "$build-reproducible/windows-second-build" || status=$?
+# (The signing check signs the first of those builds, made from this tree: only its packaging runs
+# again.)
+"$root/scripts/check-windows-signing.sh" "$build-reproducible/windows-first" || status=$?
 exit $status

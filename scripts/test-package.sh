@@ -19,7 +19,7 @@ fi
 
 cmake --build "$build" --target kestrune kestrune-demo-server kestrune_packaging_docs -j2
 rm -rf "$build/dist"
-(cd "$build" && cpack -G DEB)
+(cd "$build" && umask 022 && cpack -G DEB)
 set -- "$build"/dist/kestrune_*.deb
 [ "$#" -eq 1 ] && [ -f "$1" ] || fail "expected one package in $build/dist"
 deb=$1
