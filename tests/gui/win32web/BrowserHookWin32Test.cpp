@@ -124,6 +124,14 @@ protected:
         ::PostMessageW(page, WM_RBUTTONUP, 0, MAKELPARAM(20, 20));
         ::PostMessageW(page, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(page), MAKELPARAM(-1, -1));
         ::PostMessageW(page, WM_CHAR, 0x5FAE, 1);
+        // The typed character was posted last: once it is in, everything before it has been handled.
+        // (Under a loaded Wine a first dispatch can come late; what a test checks is what arrives.)
+        RunFor(3000, [&] {
+            for (const PageLog& entry : g_pageLog)
+                if (entry.window == page && entry.message == WM_CHAR) return true;
+            return false;
+        });
+        // And whatever the page's own handling posts in turn.
         RunFor(300, [] { return false; });
     }
     std::vector<UINT> MessagesOf(HWND page) const {
