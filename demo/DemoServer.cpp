@@ -75,7 +75,10 @@ void Handle(SoupServer*, SoupServerMessage* msg, const char* path, GHashTable*, 
         return;
     }
     soup_server_message_set_status(msg, SOUP_STATUS_OK, nullptr);
-    soup_message_headers_replace(soup_server_message_get_response_headers(msg), "Cache-Control", "no-store");
+    SoupMessageHeaders* headers = soup_server_message_get_response_headers(msg);
+    soup_message_headers_replace(headers, "Cache-Control", "no-store");
+    // A site's files to be saved rather than shown live in a folder of that name.
+    if (relative.rfind("/attachments/", 0) == 0) soup_message_headers_replace(headers, "Content-Disposition", "attachment");
     soup_server_message_set_response(msg, ContentType(relative), SOUP_MEMORY_TAKE, contents, length);
 }
 

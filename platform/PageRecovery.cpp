@@ -48,7 +48,8 @@ bool IsServerAddress(std::string_view address) {
 std::optional<std::chrono::seconds> UnreachableRecovery::Failed(std::string address, LoadFailure why) {
     address_ = std::move(address);
     why_ = why;
-    if (why == LoadFailure::kInsecure) return std::nullopt;
+    // A refused certificate or a stopped load would only fail the same way again by itself.
+    if (why != LoadFailure::kUnreachable) return std::nullopt;
     return backoff_.Next();
 }
 
@@ -61,6 +62,11 @@ std::optional<std::string> UnreachableRecovery::Retry(bool byUser) {
 void UnreachableRecovery::ServerPageShown() {
     address_.reset();
     backoff_.Reset();
+}
+
+std::optional<std::string> BoxPage::StandInAfterStop() const {
+    if (hasDocument_ || !IsServerAddress(asked_)) return std::nullopt;
+    return asked_;
 }
 
 const std::string& UnreachableRecovery::Address() const {
@@ -102,8 +108,9 @@ std::string HostOfAddress(std::string_view address) {
 }
 
 std::string FailurePageHtml(std::string_view address, LoadFailure why) {
-    const bool insecure = why == LoadFailure::kInsecure;
-    const char* title = insecure ? kInsecurePageTitle : kUnreachablePageTitle;
+    const char* title = why == LoadFailure::kInsecure  ? kInsecurePageTitle
+                        : why == LoadFailure::kStopped ? kStoppedPageTitle
+                                                       : kUnreachablePageTitle;
     // Also read by engines that lay pages out in an old mode unless asked otherwise, and that have
     // neither flexible boxes nor addEventListener there: the page asks for the newest mode and works
     // without both (centred as a table cell).
@@ -123,11 +130,13 @@ std::string FailurePageHtml(std::string_view address, LoadFailure why) {
         "</style></head><body><div id=\"cell\"><div id=\"box\"><h1>";
     html += title;
     html += "</h1><p>";
-    if (insecure) {
+    if (why == LoadFailure::kInsecure) {
         // Named, the host tells the player which server could not prove who it is.
         html += "无法确认服务器 ";
         html += EscapeHtml(HostOfAddress(address));
         html += " 的身份，为保护你的账号，连接已被拒绝。";
+    } else if (why == LoadFailure::kStopped) {
+        html += "页面在打开之前被中止了，请按“重试”再次打开。";
     } else {
         html += "请检查网络连接，网络恢复后将自动重试。";
     }

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace kestrune::platform {
 
@@ -64,6 +65,7 @@ bool IsServerAddress(std::string_view address);
 enum class LoadFailure {
     kUnreachable,  // no answer: retried after a wait, when the user asks and when the network returns
     kInsecure,     // its certificate was refused: retried only when the user asks or the network returns
+    kStopped,      // stopped before anything arrived (cancelled, handed to a download): as kInsecure
 };
 
 // What a box does after a load that could not reach its server, without the timers and the page
@@ -93,8 +95,31 @@ private:
     RetryBackoff backoff_;
 };
 
+// What a box knows of its own page where the engine says nothing: whether it shows a document at all,
+// and which address it was last asked for. A load stopped before its page arrived leaves the box as
+// it was, unless that is blank: then the built-in page stands in. The reload keys always have an
+// address to load, even in a box that never showed one.
+class BoxPage {
+public:
+    void Asked(std::string address) { asked_ = std::move(address); }
+    void Shown() { hasDocument_ = true; }   // a document (a server's or the built-in page) is shown
+    void Lost() { hasDocument_ = false; }   // the document went with its content process
+
+    // A top-level load stopped without its page, and nothing else is loading: the address the
+    // built-in page is to stand in for, or nothing when the box still shows a page (or was never
+    // asked for a server's address).
+    std::optional<std::string> StandInAfterStop() const;
+    // What F5 and Ctrl+R load: the address shown, or the one asked for when none is shown.
+    const std::string& ToReload(const std::string& shown) const { return shown.empty() ? asked_ : shown; }
+    const std::string& AskedFor() const { return asked_; }
+
+private:
+    std::string asked_;
+    bool hasDocument_ = false;
+};
+
 // The page shown in a box whose address could not be loaded: in the launcher's language, saying why
-// (no answer; or a certificate refused, naming the host), with the address (escaped as HTML text)
+// (no answer; a certificate refused, naming the host; or the load stopped), with the address (escaped as HTML text)
 // and a retry button that asks the launcher through `kRetryBridgeName`: the script message handler
 // of that name where the engine has them, otherwise the method of that name on the host's external
 // object.
@@ -102,6 +127,7 @@ std::string FailurePageHtml(std::string_view address, LoadFailure why);
 // Their titles, so that backends and tests can tell them from the server's pages.
 inline constexpr const char* kUnreachablePageTitle = "无法连接游戏服务器";
 inline constexpr const char* kInsecurePageTitle = "与游戏服务器的连接不安全";
+inline constexpr const char* kStoppedPageTitle = "游戏页面未能打开";
 // The host part of an absolute address (without user, port, brackets), or "" when it has none.
 std::string HostOfAddress(std::string_view address);
 inline constexpr const char* kRetryBridgeName = "kestruneRetry";

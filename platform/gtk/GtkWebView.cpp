@@ -231,6 +231,7 @@ private:
     static void OnProcessTerminated(WebKitWebView*, WebKitWebProcessTerminationReason reason, gpointer self);
     static void OnNetworkChanged(GNetworkMonitor*, gboolean available, gpointer self);
     static gboolean OnRetryTimer(gpointer self);
+    static gboolean OnStoppedLoadSettled(gpointer self);
     static gboolean OnSettleTimer(gpointer self);
     static void OnSizeAllocate(GtkWidget*, GdkRectangle*, gpointer self);
 
@@ -290,6 +291,8 @@ private:
     bool ownLoad_ = false;           // the built-in page is loading
     UnreachableRecovery recovery_;
     guint retrySource_ = 0;
+    BoxPage boxPage_;
+    guint stoppedSource_ = 0;  // a stopped load is looked at once the engine has settled
     UnresponsiveWatch unresponsive_;
     guint silenceSource_ = 0;
     bool certificateRefused_ = false;  // the failing load's certificate was refused
@@ -307,6 +310,7 @@ GtkWebView::~GtkWebView() {
     if (networkHandler_ != 0) g_signal_handler_disconnect(g_network_monitor_get_default(), networkHandler_);
     if (settleSource_ != 0) g_source_remove(settleSource_);
     if (silenceSource_ != 0) g_source_remove(silenceSource_);
+    if (stoppedSource_ != 0) g_source_remove(stoppedSource_);
     DropHeldResponse();
     StopRetryTimer();
     // The last view ends its content process with it: a page still running (a script that never
@@ -437,6 +441,7 @@ void GtkWebView::Navigate(const std::string& url) {
     // A new address takes over from one that could not be reached.
     StopRetryTimer();
     recovery_.Abandon();
+    boxPage_.Asked(url);
     if (!settled_) settled_ = AtFinalSize();
     // Not on screen yet, or not at its final size: the page's first script and its load event
     // would see another viewport. The request goes out now; its document waits for the view.
@@ -534,7 +539,14 @@ void GtkWebView::Reload() {
         Retry(true);
         return;
     }
-    if (!LocationUrl().empty()) webkit_web_view_reload(view_);
+    const std::string shown = LocationUrl();
+    if (!shown.empty()) {
+        webkit_web_view_reload(view_);
+        return;
+    }
+    // Nothing was ever shown, so the engine has nothing to reload: the box's address is asked again.
+    const std::string address = boxPage_.ToReload(shown);
+    if (!address.empty()) StartLoad(address);
 }
 
 void GtkWebView::StopRetryTimer() {
@@ -562,12 +574,27 @@ gboolean GtkWebView::OnLoadFailed(WebKitWebView*, WebKitLoadEvent stage, gchar* 
     auto* self = static_cast<GtkWebView*>(data);
     // Only a page that never arrived: one cut off after it began to show keeps what it has.
     const bool certificateRefused = std::exchange(self->certificateRefused_, false);
-    if (self->ownLoad_ || stage != WEBKIT_LOAD_STARTED || !IsUnreachable(error)) return FALSE;
+    if (self->ownLoad_ || stage != WEBKIT_LOAD_STARTED) return FALSE;
+    if (!IsUnreachable(error)) {
+        // Stopped: another load may be taking over, which the engine starts only after this signal.
+        if (self->stoppedSource_ == 0) self->stoppedSource_ = g_idle_add(&GtkWebView::OnStoppedLoadSettled, self);
+        return FALSE;
+    }
     // The failed load still reports its end (DownloadComplete, DocumentComplete) as it always has.
     self->failedLoadEnding_ = true;
     self->ShowUnreachable(uri != nullptr ? uri : self->LocationUrl(),
                           certificateRefused ? LoadFailure::kInsecure : LoadFailure::kUnreachable);
     return TRUE;
+}
+
+// A load stopped before its page arrived leaves the box as it was, unless that is blank and nothing
+// else is loading: a box never stays blank.
+gboolean GtkWebView::OnStoppedLoadSettled(gpointer data) {
+    auto* self = static_cast<GtkWebView*>(data);
+    self->stoppedSource_ = 0;
+    if (self->ownLoad_ || self->recovery_.Showing() || webkit_web_view_is_loading(self->view_)) return G_SOURCE_REMOVE;
+    if (const auto address = self->boxPage_.StandInAfterStop()) self->ShowUnreachable(*address, LoadFailure::kStopped);
+    return G_SOURCE_REMOVE;
 }
 
 // The server's certificate was refused (the load then fails as any other): the box says so rather
@@ -587,6 +614,7 @@ void GtkWebView::OnProcessTerminated(WebKitWebView*, WebKitWebProcessTermination
                : reason == WEBKIT_WEB_PROCESS_EXCEEDED_MEMORY_LIMIT ? "out of memory"
                                                                     : "terminated");
     self->DropHeldResponse();  // its document went with the process
+    self->boxPage_.Lost();
     if (address.empty()) return;
     if (self->reloads_.Take(std::chrono::steady_clock::now())) {
         self->StopRetryTimer();
@@ -658,6 +686,7 @@ void GtkWebView::OnLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer d
         break;
     case WEBKIT_LOAD_COMMITTED:
         self->ReplacePageWindow();
+        self->boxPage_.Shown();
         if (own) break;
         // A page of the server's own is shown again.
         self->recovery_.ServerPageShown();

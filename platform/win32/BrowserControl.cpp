@@ -200,7 +200,7 @@ bool BrowserControl::Open(HWND parent, const Rect& rect, WebViewHost* host) {
     parts_.sink->WatchTopFrameErrors(parts_.object.Get(), [this](const std::string& url, LoadFailure why) {
         parts_.sink->WhenIdle(recovering_->ShowLater(url, why));
     });
-    parts_.site->SetRetry([this] { return recovering_->Retry(true); });
+    parts_.site->SetRetry([this] { return recovering_->Reload(LocationUrl()); });
     if (auto container = parts_.object.As<IConnectionPointContainer>()) {
         if (SUCCEEDED(container->FindConnectionPoint(DIID_DWebBrowserEvents2, parts_.events.Put())) &&
             FAILED(parts_.events->Advise(static_cast<IDispatch*>(parts_.sink.Get()), &parts_.cookie)))
@@ -222,7 +222,7 @@ bool BrowserControl::Open(HWND parent, const Rect& rect, WebViewHost* host) {
 }
 
 void BrowserControl::Navigate(const std::string& url) {
-    if (recovering_) recovering_->Navigating();
+    if (recovering_) recovering_->Navigating(url);
     Load(url);
 }
 

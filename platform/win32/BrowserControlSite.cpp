@@ -4,6 +4,8 @@
 
 #include <cstddef>
 
+#include "platform/win32/SilentAuthentication.h"
+
 namespace kestrune::platform::win32 {
 
 ComPtr<BrowserControlSite> BrowserControlSite::Create(HWND box, const RECT& position) {
@@ -25,6 +27,8 @@ HRESULT BrowserControlSite::QueryInterface(REFIID riid, void** object) {
         *object = static_cast<IDispatch*>(this);
     else if (IsEqualIID(riid, IID_IDocHostUIHandler))
         *object = static_cast<IDocHostUIHandler*>(this);
+    else if (IsEqualIID(riid, IID_IServiceProvider))
+        *object = static_cast<IServiceProvider*>(this);
     else
         return E_NOINTERFACE;
     AddRef();
@@ -150,6 +154,17 @@ HRESULT BrowserControlSite::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DIS
     V_VT(result) = VT_BOOL;
     V_BOOL(result) = value ? VARIANT_TRUE : VARIANT_FALSE;
     return S_OK;
+}
+
+// ---- IServiceProvider
+
+HRESULT BrowserControlSite::QueryService(REFGUID service, REFIID riid, void** object) {
+    if (object == nullptr) return E_POINTER;
+    *object = nullptr;
+    // Without it, a silent control would drop the request and leave the box blank, or ask anyway.
+    if (silent_ && box_ != nullptr && IsEqualGUID(service, IID_IAuthenticate))
+        return SilentAuthentication::Create()->QueryInterface(riid, object);
+    return E_NOINTERFACE;
 }
 
 // ---- IDocHostUIHandler: the page keeps the control's own look. Its context menu is refused here

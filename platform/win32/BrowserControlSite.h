@@ -1,11 +1,13 @@
 // The container side of the embedded browser control: the client site, the in-place site and frame,
-// the ambient properties and the document host's user-interface handler. The box window is the
+// the ambient properties, the document host's user-interface handler and the services the control
+// looks for on its site. The box window is the
 // window the control is activated in; the box has no menus, tool space or accelerators to share.
 #pragma once
 
 #include <ole2.h>
 #include <docobj.h>
 #include <mshtmhst.h>
+#include <servprov.h>
 
 #include <functional>
 
@@ -21,7 +23,8 @@ class BrowserControlSite final : public IOleClientSite,
                                  public IOleInPlaceSite,
                                  public IOleInPlaceFrame,
                                  public IDispatch,
-                                 public IDocHostUIHandler {
+                                 public IDocHostUIHandler,
+                                 public IServiceProvider {
 public:
     // `box`: the window the control's own window becomes a child of; `position`: where, in the box's
     // client coordinates.
@@ -108,6 +111,10 @@ public:
     HRESULT STDMETHODCALLTYPE GetExternal(IDispatch** external) override;
     HRESULT STDMETHODCALLTYPE TranslateUrl(DWORD reserved, LPWSTR url, LPWSTR* translated) override;
     HRESULT STDMETHODCALLTYPE FilterDataObject(IDataObject* data, IDataObject** replacement) override;
+
+    // ---- IServiceProvider: a silent box answers HTTP authentication itself (SilentAuthentication);
+    // every other service keeps the control's default.
+    HRESULT STDMETHODCALLTYPE QueryService(REFGUID service, REFIID riid, void** object) override;
 
     // The in-place object, told when the control moves its own window (OnPosRectChange).
     void SetInPlaceObject(IOleInPlaceObject* object) { inPlace_ = object; }

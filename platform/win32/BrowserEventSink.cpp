@@ -218,6 +218,11 @@ void BrowserEventSink::FileDownload(const DISPPARAMS& params) {
     if (params.cArgs == 2 && BoolOf(Argument(params, 0, 2))) return;
     SetCancel(cancel, true);
     if (host_ != nullptr && !address.empty() && openNewWindow_) openNewWindow_(address, true);
+    // A box whose own page this was is left with nothing to show.
+    if (host_ != nullptr && unreachable_) {
+        const Unreachable unreachable = unreachable_;
+        unreachable(address, LoadFailure::kStopped);
+    }
 }
 
 void BrowserEventSink::WatchTopFrameErrors(IUnknown* topFrame, Unreachable unreachable) {
@@ -245,7 +250,9 @@ void BrowserEventSink::NavigateError(const DISPPARAMS& params) {
     if (!failure) return;
     const std::string url = TextOf(Argument(params, 1, 5));
     if (!IsServerAddress(url)) return;  // nothing of the launcher's replaces the control's page for it
-    SetCancel(cancel, true);  // no error page of the control's own
+    // No error page of the control's own; a stopped load keeps the control's way, as it may leave the
+    // page that was shown before.
+    if (*failure != LoadFailure::kStopped) SetCancel(cancel, true);
     const Unreachable unreachable = unreachable_;  // the handler may end the view
     unreachable(url, *failure);
 }
@@ -267,7 +274,7 @@ std::optional<LoadFailure> ServerFailureOf(long status) {
     case INET_E_REDIRECT_FAILED:
         return LoadFailure::kUnreachable;
     default:
-        return std::nullopt;
+        return FAILED(static_cast<HRESULT>(status)) ? std::optional(LoadFailure::kStopped) : std::nullopt;
     }
 }
 

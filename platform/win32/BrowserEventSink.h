@@ -28,8 +28,9 @@ public:
     static ComPtr<BrowserEventSink> Create(WebViewHost* host, Opener openNewWindow);
 
     // Takes the server address the top-level page could not reach (the control's own error page is
-    // cancelled). Called inside the control's notification: anything that navigates waits for
-    // WhenIdle.
+    // cancelled), and tells of a top-level load that was stopped (kStopped: a stopped navigation, a
+    // download cancelled), which leaves the control's own way to it. Called inside the control's
+    // notification: anything that navigates waits for WhenIdle.
     using Unreachable = std::function<void(const std::string& url, LoadFailure why)>;
     // `topFrame`: the control's object, compared by identity only (a frame's failure stays in it).
     void WatchTopFrameErrors(IUnknown* topFrame, Unreachable unreachable);
@@ -85,8 +86,9 @@ private:
 #pragma GCC diagnostic pop
 
 // What a navigation error's status code (an HRESULT, or the HTTP status the server answered with)
-// says of the server: not reached (a failure of the connection), or not trusted (its certificate);
-// nothing for an answer of the server's, a stopped load and the rest.
+// says of the server: not reached (a failure of the connection), not trusted (its certificate), or
+// nothing known (kStopped: any other failure, a stopped load among them); nothing for an answer of
+// the server's, which has a page of its own.
 std::optional<LoadFailure> ServerFailureOf(long status);
 
 }  // namespace kestrune::platform::win32

@@ -12,7 +12,13 @@ std::function<void()> RecoveringHost::ShowLater(const std::string& address, Load
     };
 }
 
-void RecoveringHost::Unreachable(const std::string& address, LoadFailure why) {
+void RecoveringHost::Unreachable(const std::string& failed, LoadFailure why) {
+    std::string address = failed;
+    if (why == LoadFailure::kStopped) {
+        const auto standIn = box_.StandInAfterStop();
+        if (!standIn || recovery_.Showing()) return;
+        address = *standIn;
+    }
     // Only a server's address can come back by retrying; the blank document the built-in page is
     // shown in, for one, never fails for want of a server.
     if (!IsServerAddress(address)) return;
@@ -33,13 +39,21 @@ bool RecoveringHost::Retry(bool byUser) {
     return true;
 }
 
+bool RecoveringHost::Reload(const std::string& shown) {
+    if (Retry(true)) return true;
+    if (!shown.empty() || box_.AskedFor().empty()) return false;
+    page_->Load(box_.AskedFor());  // the control has nothing to reload
+    return true;
+}
+
 void RecoveringHost::NetworkAvailable() {
     // Not while the built-in page itself is still loading: its blank document would be lost.
     if (own_ != OwnLoad::kBlank) Retry(false);
 }
 
-void RecoveringHost::Navigating() {
+void RecoveringHost::Navigating(const std::string& url) {
     ++generation_;
+    box_.Asked(url);
     timer_->Stop();
     recovery_.Abandon();
     own_ = OwnLoad::kNone;
@@ -54,6 +68,7 @@ bool RecoveringHost::BeforeNavigate(const std::string& url) {
 
 void RecoveringHost::NavigateComplete(const std::string& url) {
     if (Own()) return;
+    if (IsServerAddress(url)) box_.Shown();  // the control's own error pages show nothing of the box's
     if (recovery_.Showing() && IsServerAddress(url)) {  // a retry reached the server
         timer_->Stop();
         recovery_.ServerPageShown();
@@ -64,6 +79,7 @@ void RecoveringHost::NavigateComplete(const std::string& url) {
 void RecoveringHost::DocumentComplete(const std::string& url) {
     if (own_ == OwnLoad::kBlank && url == kBlankAddress) {
         own_ = OwnLoad::kShown;
+        box_.Shown();
         if (!page_->Write(FailurePageHtml(recovery_.Address(), recovery_.Why())))
             std::fprintf(stderr, "kestrune: the page for an unreachable server could not be shown\n");
         return;

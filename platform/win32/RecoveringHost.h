@@ -39,15 +39,19 @@ public:
     // the control's notification has returned. It does nothing if the box asked for another address
     // meanwhile or is gone. The host must be owned by a shared_ptr.
     std::function<void()> ShowLater(const std::string& address, LoadFailure why = LoadFailure::kUnreachable);
-    // Shows the built-in page for `address` now (not from inside a notification of the control's).
+    // Shows the built-in page for `address` now (not from inside a notification of the control's). A
+    // stopped load (kStopped) shows it only in a box left with no page, for the box's own address.
     void Unreachable(const std::string& address, LoadFailure why = LoadFailure::kUnreachable);
     // The retry button, the reload key, the timer: loads the address again when the built-in page is
     // showing, and says whether it did.
     bool Retry(bool byUser);
+    // The reload keys: a retry as above, or, in a box that shows no page at all (`shown` is empty),
+    // the box's own address loaded again. True when it loaded something; otherwise the control reloads.
+    bool Reload(const std::string& shown);
     // The system reports a network again.
     void NetworkAvailable();
-    // The box asked for another address: it takes over from the one that could not be reached.
-    void Navigating();
+    // The box asked for `url`: it takes over from the one that could not be reached.
+    void Navigating(const std::string& url);
     bool ShowingBuiltInPage() const { return recovery_.Showing(); }
 
     // ---- WebViewHost: the host's notifications, less those of the built-in page's own load.
@@ -71,6 +75,7 @@ private:
     Page* page_;
     RetryTimer* timer_;
     UnreachableRecovery recovery_;
+    BoxPage box_;
     OwnLoad own_ = OwnLoad::kNone;
     unsigned generation_ = 0;  // addresses the box asked for
 };

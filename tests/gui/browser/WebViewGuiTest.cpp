@@ -594,6 +594,61 @@ TEST_F(WebViewGuiTest, DownloadsSaveNothingAndGoToTheDefaultBrowser) {
     EXPECT_EQ(view_->LocationUrl(), page);
 }
 
+// The same attachment link, clicked again and again: each click's download saves nothing and goes to
+// the default browser, until the gate's three in ten seconds are used up; the fourth is refused and
+// the refusal logged.
+TEST_F(WebViewGuiTest, AnAttachmentClickedAgainIsHandedOverUntilTheGateRefusesAndLogs) {
+    AwaitLaunchWindow();
+    const std::string page = g_testBase + "attachment.html";
+    const std::string attachment = g_testBase + "attachments/report.html";
+    view_->Navigate(page);
+    ASSERT_TRUE(RunUntil([&] { return Ready(page); }));
+    // What the launcher logs (through GLib's printerr) while the link is clicked.
+    static std::string log;
+    log.clear();
+    const GPrintFunc previous = g_set_printerr_handler([](const gchar* text) { log += text; });
+    for (std::size_t click = 1; click <= 4; ++click) {
+        Click({300, 190});
+        if (click <= 3) {
+            ASSERT_TRUE(RunUntil([&] { return Opened().size() >= click; })) << "click " << click << " not handed over";
+        }
+    }
+    RunUntil([] { return false; }, 1500);  // the refusals are logged once a second
+    NoteLaunches();
+    g_set_printerr_handler(previous);
+    EXPECT_EQ(Opened(), std::vector<std::string>(3, attachment));
+    EXPECT_NE(log.find("1 request(s) to open the user's browser refused"), std::string::npos) << log;
+    EXPECT_EQ(FilesNamed(home_, "report.html"), std::vector<std::filesystem::path>{});
+    EXPECT_EQ(view_->LocationUrl(), page);
+    EXPECT_FALSE(TitleIs(kStoppedPageTitle));  // a page that stays shown is no blank box
+}
+
+// A box whose own address turns out to be a download has nothing to show: the built-in page stands
+// in, and F5 asks for the address again. A navigation the host refuses leaves the box as it was.
+TEST_F(WebViewGuiTest, ABoxLeftBlankByAStoppedLoadShowsTheBuiltInPageAndF5AsksAgain) {
+    const std::string refused = g_testBase + "plain.html?client=1";
+    view_->Navigate(refused);
+    RunUntil([] { return false; }, 1000);
+    EXPECT_EQ(host_.Count('B', refused), 1);
+    EXPECT_EQ(view_->LocationUrl(), "");
+    EXPECT_FALSE(TitleIs(kStoppedPageTitle));
+
+    AwaitLaunchWindow();
+    const std::string attachment = g_testBase + "attachments/report.html";
+    view_->Navigate(attachment);
+    ASSERT_TRUE(RunUntil([&] { return TitleIs(kStoppedPageTitle); })) << view_->LocationName();
+    EXPECT_EQ(view_->LocationUrl(), attachment);
+    EXPECT_EQ(host_.Count('B', attachment), 1);
+    RunUntil([] { return false; }, 300);
+    Click({300, 200});  // the view takes the focus
+    RunUntil([] { return false; }, 200);
+    ASSERT_TRUE(FakeKey(0xffc2 /* F5 */, false));
+    ASSERT_TRUE(RunUntil([&] { return host_.Count('B', attachment) == 2; }));
+    EXPECT_TRUE(RunUntil([&] { return TitleIs(kStoppedPageTitle); }));
+    NoteLaunches();
+    EXPECT_EQ(FilesNamed(home_, "report.html"), std::vector<std::filesystem::path>{});
+}
+
 TEST_F(WebViewGuiTest, ScriptAskingForAThousandWindowsPerClickGetsOnePerClickAndThreeInTenSeconds) {
     AwaitLaunchWindow();
     const std::string page = g_testBase + "flood.html";

@@ -115,3 +115,33 @@ TEST(UnreachableRecovery, OnlyAServersAddressIsOneToRetry) {
                               ""})
         EXPECT_FALSE(IsServerAddress(other)) << other;
 }
+
+TEST(BoxPage, AStoppedLoadIsStoodInForOnlyInABoxLeftBlank) {
+    BoxPage page;
+    EXPECT_EQ(page.StandInAfterStop(), std::nullopt);  // never asked for anything
+    EXPECT_EQ(page.ToReload(""), "");
+    page.Asked("http://game.example/login.html");
+    // Nothing shown yet: the asked-for address is what stands in and what F5 loads.
+    EXPECT_EQ(page.StandInAfterStop(), "http://game.example/login.html");
+    EXPECT_EQ(page.ToReload(""), "http://game.example/login.html");
+    page.Shown();
+    EXPECT_EQ(page.StandInAfterStop(), std::nullopt);  // the page it shows stays
+    EXPECT_EQ(page.ToReload("http://game.example/news.html"), "http://game.example/news.html");
+    page.Asked("http://game.example/other.html");
+    EXPECT_EQ(page.StandInAfterStop(), std::nullopt);  // still showing the old page
+    page.Lost();
+    EXPECT_EQ(page.StandInAfterStop(), "http://game.example/other.html");
+    page.Asked("file:///tmp/x.html");
+    EXPECT_EQ(page.StandInAfterStop(), std::nullopt);  // no server to try again
+}
+
+TEST(UnreachableRecovery, AStoppedLoadGetsItsOwnTextAndNoRetryOfItsOwn) {
+    UnreachableRecovery recovery;
+    EXPECT_EQ(recovery.Failed("http://game.example/login.html", LoadFailure::kStopped), std::nullopt);
+    EXPECT_EQ(recovery.Retry(true), "http://game.example/login.html");
+    const std::string html = FailurePageHtml("http://game.example/login.html", LoadFailure::kStopped);
+    EXPECT_NE(html.find(kStoppedPageTitle), std::string::npos);
+    EXPECT_EQ(html.find(kUnreachablePageTitle), std::string::npos);
+    EXPECT_EQ(html.find("自动重试"), std::string::npos);
+    EXPECT_NE(html.find("id=\"retry\""), std::string::npos);
+}

@@ -158,5 +158,36 @@ TEST(BrowserControlSiteKeys, ReloadKeysAndThePagesRetryButtonRetryAnAddressThatC
     EXPECT_EQ(retries, 3);
 }
 
+// A server asking for a password: through the service the control looks for on its site, a silent box
+// offers no window and no credentials, so there is no dialog box and the server's own answer shows.
+TEST(BrowserControlSiteServices, ASilentBoxRefusesHttpAuthenticationWithoutADialog) {
+    HWND box = reinterpret_cast<HWND>(static_cast<INT_PTR>(0x1234));
+    ComPtr<BrowserControlSite> site = BrowserControlSite::Create(box, RECT{0, 0, 10, 10});
+    ComPtr<IServiceProvider> services = site.As<IServiceProvider>();
+    ASSERT_TRUE(services);
+    ComPtr<IAuthenticate> authenticate;
+    // Not silent: the control's own way (its dialog box) stands.
+    EXPECT_EQ(services->QueryService(IID_IAuthenticate, IID_IAuthenticate, authenticate.PutVoid()), E_NOINTERFACE);
+    EXPECT_FALSE(authenticate);
+
+    site->SetAmbientSilent(true);
+    ASSERT_EQ(services->QueryService(IID_IAuthenticate, IID_IAuthenticate, authenticate.PutVoid()), S_OK);
+    ASSERT_TRUE(authenticate);
+    HWND window = box;
+    LPWSTR user = reinterpret_cast<LPWSTR>(static_cast<INT_PTR>(1)), password = user;
+    EXPECT_EQ(authenticate->Authenticate(&window, &user, &password), E_ACCESSDENIED);
+    EXPECT_EQ(window, nullptr);
+    EXPECT_EQ(user, nullptr);
+    EXPECT_EQ(password, nullptr);
+    EXPECT_EQ(authenticate->Authenticate(nullptr, &user, &password), E_INVALIDARG);
+
+    // Other services keep the control's defaults; a closed box offers nothing.
+    ComPtr<IUnknown> other;
+    EXPECT_EQ(services->QueryService(IID_IOleClientSite, IID_IUnknown, other.PutVoid()), E_NOINTERFACE);
+    site->Detach();
+    authenticate.Reset();
+    EXPECT_EQ(services->QueryService(IID_IAuthenticate, IID_IAuthenticate, authenticate.PutVoid()), E_NOINTERFACE);
+}
+
 }  // namespace
 }  // namespace kestrune::platform::win32

@@ -200,7 +200,9 @@ TEST_F(BrowserEventSinkTest, OnlyTheTopPagesFailureToReachItsServerReplacesTheCo
     StandInObject control, frame;
     std::vector<std::string> unreachable;
     sink->WatchTopFrameErrors(&control, [&](const std::string& url, LoadFailure why) {
-        unreachable.push_back(url + (why == LoadFailure::kInsecure ? " insecure" : ""));
+        unreachable.push_back(url + (why == LoadFailure::kInsecure  ? " insecure"
+                                     : why == LoadFailure::kStopped ? " stopped"
+                                                                    : ""));
     });
 
     EXPECT_EQ(NavigateError(&control, "http://127.0.0.1:1/login.html", static_cast<long>(0x800C0005)),  // INET_E_RESOURCE_NOT_FOUND
@@ -216,6 +218,9 @@ TEST_F(BrowserEventSinkTest, OnlyTheTopPagesFailureToReachItsServerReplacesTheCo
     EXPECT_EQ(NavigateError(&frame, "http://127.0.0.1:1/ad.html", static_cast<long>(0x800C0005)), VARIANT_FALSE);
     EXPECT_EQ(NavigateError(&control, "http://127.0.0.1/missing.html", 404), VARIANT_FALSE);
     EXPECT_EQ(NavigateError(&control, "http://127.0.0.1/stopped.html", E_ABORT), VARIANT_FALSE);
+    // The stopped load is still told of: a box it left blank gets the built-in page.
+    EXPECT_EQ(unreachable.back(), "http://127.0.0.1/stopped.html stopped");
+    unreachable.pop_back();
     EXPECT_EQ(NavigateError(&control, "about:blank", static_cast<long>(0x800C0010)), VARIANT_FALSE);  // no viewer for it
     // Not a server's address: retrying cannot bring it back, so the control's own page is left to it.
     EXPECT_EQ(NavigateError(&control, "file:///C:/missing.html", static_cast<long>(0x800C0005)), VARIANT_FALSE);

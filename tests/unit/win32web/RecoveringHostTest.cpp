@@ -184,7 +184,7 @@ TEST_F(RecoveringHostTest, OnlyAServersAddressIsRetried) {
 
 TEST_F(RecoveringHostTest, AnAddressAskedForBeforeTheBuiltInPageAppearsStands) {
     EXPECT_EQ(NavigateError(&control, kLogin, kCannotConnect), VARIANT_TRUE);
-    recovering->Navigating();  // the box is sent elsewhere before the failure's work ran
+    recovering->Navigating("http://127.0.0.1/other.html");  // the box is sent elsewhere before the failure's work ran
     PumpUntil([] { return false; }, 60);
     EXPECT_TRUE(page.loads.empty());
     EXPECT_FALSE(recovering->ShowingBuiltInPage());
@@ -206,13 +206,52 @@ TEST_F(RecoveringHostTest, TheBlankDocumentFinishingLateIsNotTakenForTheServersP
 TEST_F(RecoveringHostTest, AnotherAddressTakesOver) {
     FailToReach(kLogin);
     ShowBlankDocument();
-    recovering->Navigating();
+    recovering->Navigating("http://127.0.0.1/other.html");
     EXPECT_FALSE(timer.Running());
     EXPECT_FALSE(recovering->ShowingBuiltInPage());
     recovering->NetworkAvailable();
     EXPECT_EQ(page.loads.back(), kBlankAddress);  // nothing retried
     EXPECT_EQ(BeforeNavigate("http://127.0.0.1/other.html"), VARIANT_FALSE);
     EXPECT_EQ(host.log, std::vector<std::string>{"before http://127.0.0.1/other.html"});
+}
+
+TEST_F(RecoveringHostTest, AStoppedLoadLeavesAShownPageAsItWas) {
+    recovering->Navigating(kLogin);
+    Completed(DISPID_NAVIGATECOMPLETE2, &control, kLogin);
+    EXPECT_EQ(NavigateError(&control, "http://127.0.0.1:1/next.html", E_ABORT), VARIANT_FALSE);
+    PumpUntil([] { return false; }, 200);
+    EXPECT_TRUE(page.loads.empty());
+    EXPECT_FALSE(recovering->ShowingBuiltInPage());
+}
+
+// A box asked for an address that turns out to be a download, before it ever showed a page: the
+// built-in page stands in for the box's address, with no retry of its own, and F5 asks again.
+TEST_F(RecoveringHostTest, ADownloadCancelledInABoxThatNeverShowedAPageBringsTheBuiltInPage) {
+    const std::string report = "http://127.0.0.1:1/report.zip";
+    recovering->Navigating(report);
+    EXPECT_EQ(BeforeNavigate(report), VARIANT_FALSE);
+    VARIANT_BOOL cancel = VARIANT_FALSE;
+    Arguments download({Bool(false), BoolRef(&cancel)});
+    EXPECT_EQ(Invoke(DISPID_FILEDOWNLOAD, download), S_OK);
+    EXPECT_EQ(cancel, VARIANT_TRUE);
+    ASSERT_TRUE(PumpUntil([&] { return !page.loads.empty(); }));
+    EXPECT_EQ(page.loads, std::vector<std::string>{kBlankAddress});
+    EXPECT_FALSE(timer.Running());
+    ShowBlankDocument();
+    ASSERT_EQ(page.written.size(), 1u);
+    EXPECT_EQ(page.written[0], FailurePageHtml(report, LoadFailure::kStopped));
+    EXPECT_TRUE(recovering->Reload(kBlankAddress));
+    EXPECT_EQ(page.loads.back(), report);
+}
+
+TEST_F(RecoveringHostTest, TheReloadKeysInABoxThatNeverShowedAPageLoadItsAddress) {
+    EXPECT_FALSE(recovering->Reload(""));  // nothing asked for: the control does what it does
+    recovering->Navigating(kLogin);
+    EXPECT_TRUE(recovering->Reload(""));
+    EXPECT_EQ(page.loads, std::vector<std::string>{kLogin});
+    Completed(DISPID_NAVIGATECOMPLETE2, &control, kLogin);
+    EXPECT_FALSE(recovering->Reload(kLogin));  // a page is shown: the control reloads it itself
+    EXPECT_EQ(page.loads.size(), 1u);
 }
 
 }  // namespace
