@@ -3,7 +3,7 @@
 #include "app/FormIds.h"
 #include "app/MachinePreparation.h"
 #include "app/Program.h"
-#include "browser/HandOff.h"
+#include "app/HandOff.h"
 #include "browser/HtmlViewer.h"
 #include "forms/PointerData.h"
 #include "forms/Runtime.h"
@@ -114,8 +114,8 @@ forms::WindowDefinition LoginWindowDefinition() {
         Unit(kLoginBrowser, kClassHtmlViewer, "超文本浏览框1", -1, 9, 585, 325, kFlagVisible | kFlagTabStop);
     browserBox.parent = kLoginShapeBox;
     browserBox.propertyBlock = BrowserBlock(KESTRUNE_LOGIN_URL);
-    browserBox.events = {{browser::kEventBeforeNavigate, &browser::OnLoginBrowserEvent},
-                         {browser::kEventDocumentComplete, &browser::HookLoginBrowser}};
+    browserBox.events = {{browser::kEventBeforeNavigate, &OnLoginBrowserEvent},
+                         {browser::kEventDocumentComplete, &HookLoginBrowser}};
 
     UnitDefinition shapeBox = Unit(kLoginShapeBox, kClassShapeBox, "外形框1", 456, 361, 585, 325, kFlagVisible);
     shapeBox.children = {kLoginBrowser};
@@ -147,7 +147,7 @@ forms::WindowDefinition GameWindowDefinition() {
     wp.position = 3;
     wp.icon = Copy(resources::GameWindowIcon());
     window.propertyBlock = ui::EncodeWindowProperties(wp);
-    window.events = {{ui::kWindowEventCreated, &browser::OnGameWindowCreated}, {ui::kWindowEventResized, &browser::OnGameWindowResized}};
+    window.events = {{ui::kWindowEventCreated, &OnGameWindowCreated}, {ui::kWindowEventResized, &OnGameWindowResized}};
 
     // Empty blocks: the scroll bars keep their class defaults.
     UnitDefinition bar2 = Unit(kGameScrollBar2, kClassVScrollBar, "纵向滚动条2", 704, -24, 16, 8, kFlagVisible);
@@ -156,8 +156,8 @@ forms::WindowDefinition GameWindowDefinition() {
     UnitDefinition browserBox =
         Unit(kGameBrowser, kClassHtmlViewer, "超文本浏览框2", 0, 0, 864, 420, kFlagVisible | kFlagTabStop);
     browserBox.propertyBlock = BrowserBlock("");
-    browserBox.events = {{browser::kEventBeforeNavigate, &browser::OnGameBrowserNavigate},
-                         {browser::kEventDocumentComplete, &browser::HookGameBrowser}};
+    browserBox.events = {{browser::kEventBeforeNavigate, &OnGameBrowserNavigate},
+                         {browser::kEventDocumentComplete, &HookGameBrowser}};
 
     d.units = {std::move(window), std::move(bar2), std::move(bar1), std::move(browserBox)};
     return d;

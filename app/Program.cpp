@@ -8,7 +8,7 @@
 #include "app/MachinePreparation.h"
 #include "app/ProcessState.h"
 #include "app/UnitClasses.h"
-#include "browser/HandOff.h"
+#include "app/HandOff.h"
 #include "forms/Events.h"
 #include "forms/Fatal.h"
 #include "forms/Loader.h"
@@ -80,7 +80,7 @@ int RunStartupWindow(std::uint32_t startupWindow) {
     platform::Platform& pf = platform::Current();
     forms::SetOwnerWindow(pf.CreateOwnerWindow());
     RecordMainThread();
-    RegisterExitRoutine(&browser::FreeGameUrl);
+    RegisterExitRoutine(&FreeGameUrl);
     if (!forms::LoadWindow(startupWindow, 0, false)) forms::FatalError("载入启动窗口失败");
     // A start-up window that destroyed itself while it was created leaves nothing to run.
     if (AnyWindowExists()) {

@@ -21,7 +21,7 @@
 #include "app/ProcessState.h"
 #include "app/Program.h"
 #include "app/UnitClasses.h"
-#include "browser/HandOff.h"
+#include "app/HandOff.h"
 #include "browser/HtmlViewer.h"
 #include "forms/Loader.h"
 #include "forms/Runtime.h"
@@ -95,7 +95,7 @@ TEST(StartAddress, LoginAddressHoldingTheMarkerOpensNoGameWindowAtStart) {
     EXPECT_EQ(forms::AsText(forms::ReadProperty(app::kLoginWindow, app::kLoginBrowser, 8 + browser::kHtmlUrl)),
               address);
     EXPECT_FALSE(gameWindowOpened);
-    EXPECT_TRUE(browser::GameUrl().empty());
+    EXPECT_TRUE(app::GameUrl().empty());
 
     // Where the page does not draw, the box shows white: with the view hidden, the box's own pixels.
     auto* viewer = dynamic_cast<browser::HtmlViewer*>(forms::FindUnitObject(app::kLoginWindow, app::kLoginBrowser));

@@ -24,7 +24,7 @@
 #include "app/FormIds.h"
 #include "app/UnitClasses.h"
 #include "browser/BrowserHook.h"
-#include "browser/HandOff.h"
+#include "app/HandOff.h"
 #include "browser/HtmlViewer.h"
 #include "forms/Fatal.h"
 #include "forms/Loader.h"
@@ -200,7 +200,7 @@ TEST_F(HandOffWin32Test, AnAddressWithoutTheMarkerGoesAheadInTheLoginBox) {
     EXPECT_EQ(DeliverBeforeNavigate(server.Url("/news.html?client=2")), VARIANT_FALSE);
     EXPECT_EQ(HandleOf(app::kGameWindow, app::kGameWindowUnit), nullptr);
     EXPECT_TRUE(::IsWindowEnabled(loginWindow));
-    EXPECT_TRUE(browser::GameUrl().empty());
+    EXPECT_TRUE(app::GameUrl().empty());
 }
 
 // Watches for the game window from a timer (it runs inside the game window's modal loop), records
@@ -266,7 +266,7 @@ TEST_F(HandOffWin32Test, TheMarkedAddressOpensTheGameWindowModallyAndTheLoginNav
 
     EXPECT_EQ(HandleOf(app::kGameWindow, app::kGameWindowUnit), nullptr);
     EXPECT_TRUE(::IsWindowEnabled(loginWindow));
-    EXPECT_EQ(browser::GameUrl(), play);
+    EXPECT_EQ(app::GameUrl(), play);
     // Only the game box asked for the game address; the login box stays where it was.
     RunFor(500, [] { return false; });
     EXPECT_EQ(Requests(target), 1);
@@ -283,7 +283,7 @@ TEST_F(HandOffWin32Test, TheLoginBoxNavigatedForRealToTheGameAddressHandsOffAndS
     ASSERT_TRUE(RunFor(20000, [&] { return open.done && HandleOf(app::kGameWindow, app::kGameWindowUnit) == nullptr; }));
     ExpectGameWindowOpenAndLaidOut(open);
     EXPECT_TRUE(::IsWindowEnabled(loginWindow));
-    EXPECT_EQ(browser::GameUrl(), server.Url(target));
+    EXPECT_EQ(app::GameUrl(), server.Url(target));
     RunFor(500, [] { return false; });
     EXPECT_EQ(Requests(target), 1);  // the game box's; the login box's own was cancelled
     EXPECT_EQ(forms::AsText(forms::ReadProperty(app::kLoginWindow, app::kLoginBrowser, 11)), server.Url("/login.html"));

@@ -11,7 +11,7 @@
 #include "app/FormIds.h"
 #include "app/Program.h"
 #include "app/UnitClasses.h"
-#include "browser/HandOff.h"
+#include "app/HandOff.h"
 #include "forms/Events.h"
 #include "forms/Fatal.h"
 #include "forms/Loader.h"

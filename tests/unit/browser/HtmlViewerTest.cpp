@@ -31,6 +31,9 @@ void ReportUnitDestroyed(std::uint32_t, std::uint32_t unitId) {
     g_units.erase(unitId);
 }
 void RegisterUnitClass(UnitClass*) {}
+// No stored properties here: the box's return to them after full screen is tested with the real
+// runtime (the app's tests).
+Value ReadProperty(std::uint32_t, std::uint32_t, int) { return Value(std::int32_t{0}); }
 }  // namespace kestrune::forms
 
 namespace kestrune::browser {

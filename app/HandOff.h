@@ -7,7 +7,7 @@
 #include <span>
 #include <string>
 
-namespace kestrune::browser {
+namespace kestrune::app {
 
 std::optional<std::int32_t> OnLoginBrowserEvent(std::span<const std::int32_t> args);
 std::optional<std::int32_t> HookLoginBrowser(std::span<const std::int32_t> args);
@@ -22,4 +22,4 @@ void FreeGameUrl();
 // The address captured at the last hand-off (empty before the first).
 const std::string& GameUrl();
 
-}  // namespace kestrune::browser
+}  // namespace kestrune::app

@@ -1,4 +1,4 @@
-#include "browser/HandOff.h"
+#include "app/HandOff.h"
 
 #include <cmath>
 
@@ -9,7 +9,7 @@
 #include "services/TextSearch.h"
 #include "services/Trace.h"
 
-namespace kestrune::browser {
+namespace kestrune::app {
 
 namespace {
 
@@ -23,38 +23,38 @@ std::string& GameUrlStorage() {
 }
 
 void LayOutGameBrowser() {
-    const std::int32_t width = forms::AsInt(forms::ReadProperty(app::kGameWindow, app::kGameWindowUnit, forms::kPropWidth));
+    const std::int32_t width = forms::AsInt(forms::ReadProperty(kGameWindow, kGameWindowUnit, forms::kPropWidth));
     const std::int32_t height =
-        forms::AsInt(forms::ReadProperty(app::kGameWindow, app::kGameWindowUnit, forms::kPropHeight));
-    forms::WriteProperty(app::kGameWindow, app::kGameBrowser, forms::kPropWidth, width);
+        forms::AsInt(forms::ReadProperty(kGameWindow, kGameWindowUnit, forms::kPropHeight));
+    forms::WriteProperty(kGameWindow, kGameBrowser, forms::kPropWidth, width);
     const double browserHeight = std::trunc(static_cast<double>(height) - kGameBrowserHeightAllowance);
-    forms::WriteProperty(app::kGameWindow, app::kGameBrowser, forms::kPropHeight, static_cast<std::int32_t>(browserHeight));
+    forms::WriteProperty(kGameWindow, kGameBrowser, forms::kPropHeight, static_cast<std::int32_t>(browserHeight));
 }
 
 }  // namespace
 
 std::optional<std::int32_t> OnLoginBrowserEvent(std::span<const std::int32_t> args) {
     (void)args;
-    InstallBrowserHook(forms::GetUnitHandle(app::kLoginWindow, app::kLoginBrowser));
-    const std::string address = forms::AsText(forms::ReadProperty(app::kLoginWindow, app::kLoginBrowser, kPropUrl));
+    browser::InstallBrowserHook(forms::GetUnitHandle(kLoginWindow, kLoginBrowser));
+    const std::string address = forms::AsText(forms::ReadProperty(kLoginWindow, kLoginBrowser, kPropUrl));
     if (services::FindText(address, kHandOffMarker, 1, false) < 1) return std::nullopt;
 
     services::TraceStep("handoff-decided");
-    GameUrlStorage() = forms::AsText(forms::ReadProperty(app::kLoginWindow, app::kLoginBrowser, kPropUrl));
-    forms::LoadWindow(app::kGameWindow, 0, true);
+    GameUrlStorage() = forms::AsText(forms::ReadProperty(kLoginWindow, kLoginBrowser, kPropUrl));
+    forms::LoadWindow(kGameWindow, 0, true);
     services::TraceStep("game-window-shown");
     return 0;  // logical false: the login page stays where it was
 }
 
 std::optional<std::int32_t> HookLoginBrowser(std::span<const std::int32_t> args) {
     (void)args;
-    InstallBrowserHook(forms::GetUnitHandle(app::kLoginWindow, app::kLoginBrowser));
+    browser::InstallBrowserHook(forms::GetUnitHandle(kLoginWindow, kLoginBrowser));
     return std::nullopt;
 }
 
 std::optional<std::int32_t> HookGameBrowser(std::span<const std::int32_t> args) {
     (void)args;
-    InstallBrowserHook(forms::GetUnitHandle(app::kGameWindow, app::kGameBrowser));
+    browser::InstallBrowserHook(forms::GetUnitHandle(kGameWindow, kGameBrowser));
     return std::nullopt;
 }
 
@@ -64,7 +64,7 @@ std::optional<std::int32_t> OnGameWindowCreated(std::span<const std::int32_t> ar
     services::ApplyBrowserEmulation(1);
     services::TraceStep("game-emulation-written");
     LayOutGameBrowser();
-    forms::WriteProperty(app::kGameWindow, app::kGameBrowser, kPropUrl, GameUrlStorage());
+    forms::WriteProperty(kGameWindow, kGameBrowser, kPropUrl, GameUrlStorage());
     services::TraceStep("game-address-set");
     return std::nullopt;
 }
@@ -86,4 +86,4 @@ void FreeGameUrl() {
 
 const std::string& GameUrl() { return GameUrlStorage(); }
 
-}  // namespace kestrune::browser
+}  // namespace kestrune::app
