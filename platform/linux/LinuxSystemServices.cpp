@@ -14,6 +14,8 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/linux/DesktopEntry.h"
+#include "platform/linux/FileLock.h"
 #include "platform/linux/XdgFolders.h"
 #include "services/Registry.h"
 
@@ -23,8 +25,6 @@ namespace {
 
 constexpr char kSystemRegistryDirVariable[] = "KESTRUNE_SYSTEM_REGISTRY_DIR";
 constexpr char kDefaultSystemRegistryDir[] = "/var/lib/kestrune/registry";
-constexpr char kDesktopGroup[] = "Desktop Entry";
-constexpr char kDesktopSuffix[] = ".desktop";
 
 // ---------------------------------------------------------------------------------------------
 // Small POSIX helpers.
@@ -147,28 +147,6 @@ void RemoveStaleTemporaries(const std::string& dir, const std::string& fileName)
     ::closedir(d);
 }
 
-// Holds an exclusive flock() on a lock file for its lifetime.
-class HiveLock {
-public:
-    explicit HiveLock(const std::string& lockPath) {
-        fd_.Adopt(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY, 0644));
-        // Locking works on a descriptor open for reading too (a lock file made by another user).
-        if (!fd_.ok()) fd_.Adopt(::open(lockPath.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
-        if (!fd_.ok()) return;
-        while (::flock(fd_.get(), LOCK_EX) != 0) {
-            if (errno != EINTR) {
-                fd_.Reset();
-                return;
-            }
-        }
-        locked_ = true;
-    }
-    bool locked() const { return locked_; }
-
-private:
-    Fd fd_;
-    bool locked_ = false;
-};
 
 // ---------------------------------------------------------------------------------------------
 // File existence.
@@ -219,24 +197,6 @@ std::string Under(const gchar* base, const char* name) {
     return out;
 }
 
-// ---------------------------------------------------------------------------------------------
-// Desktop entries.
-
-std::string BaseName(const std::string& path) {
-    const std::size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-std::string EntryName(const std::string& file, const LinkSpec& link) {
-    std::string name = BaseName(file);
-    const std::string_view suffix = kDesktopSuffix;
-    if (name.size() > suffix.size() && std::string_view(name).ends_with(suffix)) {
-        name.resize(name.size() - suffix.size());
-    }
-    if (name.empty()) name = BaseName(link.target);
-    if (name.empty()) name = link.target;
-    return name;
-}
 
 class LinuxSystemServices final : public SystemServices {
 public:
@@ -387,8 +347,8 @@ bool UpdateHiveFile(RegistryRoot root, const HiveEdit& edit) {
     const std::string fileName = std::string(stem) + ".reg";
     const std::string file = dir + "/" + fileName;
 
-    HiveLock lock(file + ".lock");
-    if (!lock.locked()) return false;
+    const FileLock lock = FileLock::OnLockFile(file + ".lock");
+    if (!lock.Locked()) return false;
     RemoveStaleTemporaries(dir, fileName);
 
     std::string text;
@@ -417,84 +377,6 @@ std::string RegistryHiveFile(RegistryRoot root) {
     const std::string dir = HiveDirectory(root);
     if (stem.empty() || dir.empty()) return {};
     return dir + "/" + std::string(stem) + ".reg";
-}
-
-std::string QuoteExecArgument(std::string_view argument) {
-    std::string out = "\"";
-    for (char c : argument) {
-        if (c == '"' || c == '`' || c == '$' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (c == '%') {
-            out += "%%";
-        } else {
-            out += c;
-        }
-    }
-    out += '"';
-    return out;
-}
-
-std::optional<std::string> DesktopExecLine(const LinkSpec& link) {
-    if (link.target.empty()) return std::nullopt;
-    // GLib's desktop-entry loader looks for the program under its name before field codes are
-    // expanded, so a program whose path holds '%' ("%%" in the entry) is never found and the entry
-    // never starts. Started through env, the looked-up program is env, and the path reaches env with
-    // its '%' restored. env would take a first argument holding '=' for a variable, so such a path
-    // keeps the plain form.
-    std::string exec;
-    if (link.target.find('%') != std::string::npos && link.target.find('=') == std::string::npos)
-        exec = "/usr/bin/env ";
-    exec += QuoteExecArgument(link.target);
-    if (link.arguments && !link.arguments->empty()) {
-        gint argc = 0;
-        gchar** argv = nullptr;
-        GError* error = nullptr;
-        if (!g_shell_parse_argv(link.arguments->c_str(), &argc, &argv, &error)) {
-            const bool onlyBlank = error != nullptr && error->code == G_SHELL_ERROR_EMPTY_STRING;
-            if (error != nullptr) g_error_free(error);
-            if (!onlyBlank) return std::nullopt;
-        } else {
-            for (gint i = 0; i < argc; ++i) {
-                exec += ' ';
-                exec += QuoteExecArgument(argv[i]);
-            }
-            g_strfreev(argv);
-        }
-    }
-    return exec;
-}
-
-std::optional<std::string> DesktopEntryText(const std::string& file, const LinkSpec& link) {
-    // Every field is written as a C string; a zero byte would cut it short.
-    auto holdsZero = [](const std::optional<std::string>& s) { return s && s->find('\0') != std::string::npos; };
-    if (file.find('\0') != std::string::npos || link.target.find('\0') != std::string::npos ||
-        holdsZero(link.description) || holdsZero(link.arguments) || holdsZero(link.workingDirectory) ||
-        holdsZero(link.icon)) {
-        return std::nullopt;
-    }
-    std::optional<std::string> exec = DesktopExecLine(link);
-    if (!exec) return std::nullopt;
-    GKeyFile* keys = g_key_file_new();
-    g_key_file_set_string(keys, kDesktopGroup, "Type", "Application");
-    g_key_file_set_string(keys, kDesktopGroup, "Version", "1.0");
-    g_key_file_set_string(keys, kDesktopGroup, "Name", EntryName(file, link).c_str());
-    if (link.description && !link.description->empty()) {
-        g_key_file_set_string(keys, kDesktopGroup, "Comment", link.description->c_str());
-    }
-    g_key_file_set_string(keys, kDesktopGroup, "Exec", exec->c_str());
-    if (link.workingDirectory && !link.workingDirectory->empty()) {
-        g_key_file_set_string(keys, kDesktopGroup, "Path", link.workingDirectory->c_str());
-    }
-    if (link.icon && !link.icon->empty()) g_key_file_set_string(keys, kDesktopGroup, "Icon", link.icon->c_str());
-    g_key_file_set_boolean(keys, kDesktopGroup, "Terminal", FALSE);
-    gsize length = 0;
-    gchar* data = g_key_file_to_data(keys, &length, nullptr);
-    std::optional<std::string> text;
-    if (data != nullptr) text.emplace(data, length);
-    g_free(data);
-    g_key_file_free(keys);
-    return text;
 }
 
 }  // namespace kestrune::platform

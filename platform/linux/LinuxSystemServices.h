@@ -41,17 +41,4 @@ std::optional<std::string> ReadHiveFile(RegistryRoot root);
 // the edit declines or the hive cannot be written. Registry values are set through this.
 bool UpdateHiveFile(RegistryRoot root, const HiveEdit& edit);
 
-// One argument of a desktop entry's Exec line: always double-quoted, with '"', '`', '$' and '\'
-// escaped by a backslash and '%' doubled. This is the Exec value before the key file's own string
-// escaping (GKeyFile adds that when the entry is written).
-std::string QuoteExecArgument(std::string_view argument);
-
-// The Exec value for a link: the quoted target, then each argument of `arguments` (split like a
-// shell command line) quoted on its own. nullopt when the arguments cannot be split.
-std::optional<std::string> DesktopExecLine(const LinkSpec& link);
-
-// The complete desktop entry text written for `link` saved as `file` (Name is the file's base name
-// without ".desktop"). nullopt when the Exec line cannot be built.
-std::optional<std::string> DesktopEntryText(const std::string& file, const LinkSpec& link);
-
 }  // namespace kestrune::platform

@@ -1,5 +1,4 @@
 #include "platform/linux/WebDataStore.h"
-#include "platform/linux/XdgFolders.h"
 
 #include <fcntl.h>
 #include <glib.h>
@@ -12,6 +11,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+
+#include "platform/linux/FileLock.h"
+#include "platform/linux/XdgFolders.h"
 
 namespace kestrune::platform {
 
@@ -34,25 +36,6 @@ bool UserFolder(const std::string& path) {
     return true;
 }
 
-// Holds an exclusive lock on a folder for the object's lifetime (none if it cannot be taken).
-class FolderLock {
-public:
-    explicit FolderLock(const std::string& folder)
-        : fd_(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
-        if (fd_ >= 0) {
-            while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
-            }
-        }
-    }
-    ~FolderLock() {
-        if (fd_ >= 0) ::close(fd_);  // closing releases the lock
-    }
-    FolderLock(const FolderLock&) = delete;
-    FolderLock& operator=(const FolderLock&) = delete;
-
-private:
-    int fd_;
-};
 
 enum class Verdict { Sound, Busy, Damaged };
 
@@ -170,7 +153,8 @@ WebDataPreparation PrepareWebData(const WebDataLocation& location, int busyWaitM
     if (location.folder.empty() || !UserFolder(location.folder)) return result;
     result.folders = UserFolder(location.siteData) && UserFolder(location.cache);
 
-    const FolderLock lock(location.folder);
+    // Taken where it can be; a store that cannot be locked is still checked.
+    const FileLock lock = FileLock::OnFolder(location.folder);
     const std::string& file = location.cookieFile;
     struct stat info {};
     if (::lstat(file.c_str(), &info) != 0) {

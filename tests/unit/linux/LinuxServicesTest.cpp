@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "platform/SystemServices.h"
+#include "platform/linux/DesktopEntry.h"
 #include "platform/linux/LinuxSystemServices.h"
 #include "services/FileSystem.h"
 #include "services/Registry.h"
