@@ -55,6 +55,8 @@ std::optional<std::chrono::seconds> UnreachableRecovery::Failed(std::string addr
 
 std::optional<std::string> UnreachableRecovery::Retry(bool byUser) {
     if (!address_) return std::nullopt;
+    // A stopped load (a download, say) would only be stopped again: only the player tries it again.
+    if (!byUser && why_ == LoadFailure::kStopped) return std::nullopt;
     if (byUser) backoff_.Reset();
     return address_;
 }

@@ -65,7 +65,8 @@ bool IsServerAddress(std::string_view address);
 enum class LoadFailure {
     kUnreachable,  // no answer: retried after a wait, when the user asks and when the network returns
     kInsecure,     // its certificate was refused: retried only when the user asks or the network returns
-    kStopped,      // stopped before anything arrived (cancelled, handed to a download): as kInsecure
+    kStopped,      // stopped before anything arrived (cancelled, handed to a download): retried only
+                   // when the user asks
 };
 
 // What a box does after a load that could not reach its server, without the timers and the page

@@ -198,7 +198,9 @@ bool BrowserControl::Open(HWND parent, const Rect& rect, WebViewHost* host) {
     });
     // Called only while the sink is attached, that is while this control lives.
     parts_.sink->WatchTopFrameErrors(parts_.object.Get(), [this](const std::string& url, LoadFailure why) {
+        if (!recovering_->StandsIn(url, why)) return false;
         parts_.sink->WhenIdle(recovering_->ShowLater(url, why));
+        return true;
     });
     parts_.site->SetRetry([this] { return recovering_->Reload(LocationUrl()); });
     if (auto container = parts_.object.As<IConnectionPointContainer>()) {

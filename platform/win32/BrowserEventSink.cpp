@@ -250,11 +250,10 @@ void BrowserEventSink::NavigateError(const DISPPARAMS& params) {
     if (!failure) return;
     const std::string url = TextOf(Argument(params, 1, 5));
     if (!IsServerAddress(url)) return;  // nothing of the launcher's replaces the control's page for it
-    // No error page of the control's own; a stopped load keeps the control's way, as it may leave the
-    // page that was shown before.
-    if (*failure != LoadFailure::kStopped) SetCancel(cancel, true);
     const Unreachable unreachable = unreachable_;  // the handler may end the view
-    unreachable(url, *failure);
+    // No error page of the control's own where the built-in page comes; a stopped load that leaves a
+    // page shown keeps the control's way.
+    if (unreachable(url, *failure)) SetCancel(cancel, true);
 }
 
 std::optional<LoadFailure> ServerFailureOf(long status) {
@@ -273,6 +272,8 @@ std::optional<LoadFailure> ServerFailureOf(long status) {
     case INET_E_CONNECTION_TIMEOUT:
     case INET_E_REDIRECT_FAILED:
         return LoadFailure::kUnreachable;
+    case INET_E_AUTHENTICATION_REQUIRED:  // the server answered; it only wants what a silent box withholds
+        return std::nullopt;
     default:
         return FAILED(static_cast<HRESULT>(status)) ? std::optional(LoadFailure::kStopped) : std::nullopt;
     }

@@ -27,11 +27,11 @@ public:
 
     static ComPtr<BrowserEventSink> Create(WebViewHost* host, Opener openNewWindow);
 
-    // Takes the server address the top-level page could not reach (the control's own error page is
-    // cancelled), and tells of a top-level load that was stopped (kStopped: a stopped navigation, a
-    // download cancelled), which leaves the control's own way to it. Called inside the control's
+    // Takes the server address the top-level page could not reach, or that stopped loading (kStopped:
+    // a stopped navigation, a download cancelled), and says whether the box's built-in page will stand
+    // in for it; the control's own error page is then cancelled. Called inside the control's
     // notification: anything that navigates waits for WhenIdle.
-    using Unreachable = std::function<void(const std::string& url, LoadFailure why)>;
+    using Unreachable = std::function<bool(const std::string& url, LoadFailure why)>;
     // `topFrame`: the control's object, compared by identity only (a frame's failure stays in it).
     void WatchTopFrameErrors(IUnknown* topFrame, Unreachable unreachable);
 

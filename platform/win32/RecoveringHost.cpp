@@ -12,13 +12,16 @@ std::function<void()> RecoveringHost::ShowLater(const std::string& address, Load
     };
 }
 
+bool RecoveringHost::StandsIn(const std::string& address, LoadFailure why) const {
+    if (why != LoadFailure::kStopped) return IsServerAddress(address);
+    // A load the box has moved on from (another address asked for since) is not the box's to fill.
+    if (!address.empty() && address != box_.AskedFor()) return false;
+    return box_.StandInAfterStop().has_value() && !recovery_.Showing();
+}
+
 void RecoveringHost::Unreachable(const std::string& failed, LoadFailure why) {
-    std::string address = failed;
-    if (why == LoadFailure::kStopped) {
-        const auto standIn = box_.StandInAfterStop();
-        if (!standIn || recovery_.Showing()) return;
-        address = *standIn;
-    }
+    if (!StandsIn(failed, why)) return;
+    const std::string address = why == LoadFailure::kStopped ? box_.AskedFor() : failed;
     // Only a server's address can come back by retrying; the blank document the built-in page is
     // shown in, for one, never fails for want of a server.
     if (!IsServerAddress(address)) return;
@@ -42,7 +45,9 @@ bool RecoveringHost::Retry(bool byUser) {
 bool RecoveringHost::Reload(const std::string& shown) {
     if (Retry(true)) return true;
     if (!shown.empty() || box_.AskedFor().empty()) return false;
-    page_->Load(box_.AskedFor());  // the control has nothing to reload
+    const std::string address = box_.AskedFor();
+    Navigating(address);  // as if asked anew: an older failure's work no longer applies
+    page_->Load(address);  // the control has nothing to reload
     return true;
 }
 

@@ -39,6 +39,9 @@ public:
     // the control's notification has returned. It does nothing if the box asked for another address
     // meanwhile or is gone. The host must be owned by a shared_ptr.
     std::function<void()> ShowLater(const std::string& address, LoadFailure why = LoadFailure::kUnreachable);
+    // Whether the built-in page is to stand in for this failure: always for a server not reached or
+    // not trusted; for a stopped load only when it was the box's own address and nothing is shown.
+    bool StandsIn(const std::string& address, LoadFailure why) const;
     // Shows the built-in page for `address` now (not from inside a notification of the control's). A
     // stopped load (kStopped) shows it only in a box left with no page, for the box's own address.
     void Unreachable(const std::string& address, LoadFailure why = LoadFailure::kUnreachable);

@@ -138,6 +138,7 @@ TEST(BoxPage, AStoppedLoadIsStoodInForOnlyInABoxLeftBlank) {
 TEST(UnreachableRecovery, AStoppedLoadGetsItsOwnTextAndNoRetryOfItsOwn) {
     UnreachableRecovery recovery;
     EXPECT_EQ(recovery.Failed("http://game.example/login.html", LoadFailure::kStopped), std::nullopt);
+    EXPECT_EQ(recovery.Retry(false), std::nullopt);  // the network coming back: it would only stop again
     EXPECT_EQ(recovery.Retry(true), "http://game.example/login.html");
     const std::string html = FailurePageHtml("http://game.example/login.html", LoadFailure::kStopped);
     EXPECT_NE(html.find(kStoppedPageTitle), std::string::npos);

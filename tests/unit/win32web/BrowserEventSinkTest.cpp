@@ -203,6 +203,7 @@ TEST_F(BrowserEventSinkTest, OnlyTheTopPagesFailureToReachItsServerReplacesTheCo
         unreachable.push_back(url + (why == LoadFailure::kInsecure  ? " insecure"
                                      : why == LoadFailure::kStopped ? " stopped"
                                                                     : ""));
+        return why != LoadFailure::kStopped;  // as a box that shows a page: a stopped load leaves it
     });
 
     EXPECT_EQ(NavigateError(&control, "http://127.0.0.1:1/login.html", static_cast<long>(0x800C0005)),  // INET_E_RESOURCE_NOT_FOUND

@@ -56,7 +56,9 @@ protected:
     RecoveringHostTest() {
         // As the control wires it: the built-in page waits until the notification has returned.
         sink->WatchTopFrameErrors(&control, [this](const std::string& url, LoadFailure why) {
+            if (!recovering->StandsIn(url, why)) return false;
             sink->WhenIdle(recovering->ShowLater(url, why));
+            return true;
         });
     }
     IDispatch* Target() override { return sink.Get(); }
@@ -240,8 +242,30 @@ TEST_F(RecoveringHostTest, ADownloadCancelledInABoxThatNeverShowedAPageBringsThe
     ShowBlankDocument();
     ASSERT_EQ(page.written.size(), 1u);
     EXPECT_EQ(page.written[0], FailurePageHtml(report, LoadFailure::kStopped));
+    // The network coming back does not fetch the download again; the player's retry does.
+    recovering->NetworkAvailable();
+    EXPECT_EQ(page.loads, std::vector<std::string>{kBlankAddress});
     EXPECT_TRUE(recovering->Reload(kBlankAddress));
     EXPECT_EQ(page.loads.back(), report);
+}
+
+TEST_F(RecoveringHostTest, AStoppedLoadOfTheBoxsOwnAddressInABlankBoxRefusesTheControlsPage) {
+    recovering->Navigating(kLogin);
+    EXPECT_EQ(NavigateError(&control, kLogin, E_ABORT), VARIANT_TRUE);
+    ASSERT_TRUE(PumpUntil([&] { return !page.loads.empty(); }));
+    EXPECT_EQ(page.loads, std::vector<std::string>{kBlankAddress});
+    ShowBlankDocument();
+    ASSERT_EQ(page.written.size(), 1u);
+    EXPECT_EQ(page.written[0], FailurePageHtml(kLogin, LoadFailure::kStopped));
+}
+
+TEST_F(RecoveringHostTest, AStoppedLoadTheBoxHasMovedOnFromIsLeftAlone) {
+    recovering->Navigating("http://127.0.0.1:1/first.html");
+    recovering->Navigating(kLogin);
+    EXPECT_EQ(NavigateError(&control, "http://127.0.0.1:1/first.html", E_ABORT), VARIANT_FALSE);
+    PumpUntil([] { return false; }, 200);
+    EXPECT_TRUE(page.loads.empty());
+    EXPECT_FALSE(recovering->ShowingBuiltInPage());
 }
 
 TEST_F(RecoveringHostTest, TheReloadKeysInABoxThatNeverShowedAPageLoadItsAddress) {
