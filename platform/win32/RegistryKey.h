@@ -26,7 +26,7 @@ public:
     void Reset() {
         if (HKEY key = std::exchange(key_, nullptr)) ::RegCloseKey(key);
     }
-    HKEY get() const { return key_; }
+    HKEY Get() const { return key_; }
     explicit operator bool() const { return key_ != nullptr; }
     // For the functions that open a key into an HKEY*: closes the current one first.
     HKEY* Put() {

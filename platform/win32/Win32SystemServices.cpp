@@ -119,7 +119,7 @@ public:
             return false;
         }
         const std::vector<BYTE> bytes = WireBytes(data);
-        return ::RegSetValueExW(opened.get(), ValueNameOrDefault(name), 0, data.type, bytes.data(),
+        return ::RegSetValueExW(opened.Get(), ValueNameOrDefault(name), 0, data.type, bytes.data(),
                                 static_cast<DWORD>(bytes.size())) == ERROR_SUCCESS;
     }
 
@@ -134,7 +134,7 @@ public:
         DWORD type = REG_NONE;
         for (int attempt = 0; attempt < 4; ++attempt) {  // the value may grow between the calls
             DWORD size = static_cast<DWORD>(bytes.size());
-            const LONG result = ::RegQueryValueExW(opened.get(), ValueNameOrDefault(name), nullptr, &type,
+            const LONG result = ::RegQueryValueExW(opened.Get(), ValueNameOrDefault(name), nullptr, &type,
                                                    bytes.data(), &size);
             if (result == ERROR_SUCCESS) {
                 bytes.resize(size);

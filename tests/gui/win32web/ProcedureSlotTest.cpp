@@ -87,7 +87,7 @@ TEST_F(ProcedureSlotTest, TheReplacementRunsFirstAndPassesOnWithTheResultOfTheWi
     ASSERT_NE(g_firstPrevious, nullptr);
     EXPECT_EQ(::SendMessageW(page, WM_USER + 1, 0, 0), 42);
     EXPECT_EQ(g_log, (std::vector<std::string>{"first", "own"}));
-    EXPECT_EQ(g_idsSeen, std::vector<WindowId>{static_cast<WindowId>(reinterpret_cast<std::uintptr_t>(page))});
+    EXPECT_EQ(g_idsSeen, std::vector<WindowId>{IdOf(page)});
     EXPECT_EQ(::SendMessageW(page, WM_USER + 2, 0, 0), 7);
     EXPECT_EQ(g_log.size(), 2u);  // swallowed: the window's own procedure never saw it
 }
