@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "platform/gtk/GtkPlatformImpl.h"
+#include "platform/linux/GlibOwners.h"
 
 namespace kestrune::platform::gtk {
 
@@ -276,12 +277,11 @@ CursorId GtkPlatformImpl::LoadSystemCursor(int code) {
 }
 
 CursorId GtkPlatformImpl::CreateCursor(const Bitmap& image, Point hotspot) {
-    GdkPixbuf* pixbuf = PixbufFromBitmap(image);
-    if (pixbuf == nullptr) return 0;
+    const GObjectRef<GdkPixbuf> pixbuf(PixbufFromBitmap(image));
+    if (!pixbuf) return 0;
     const int x = std::clamp(hotspot.x, 0, image.Width() - 1);
     const int y = std::clamp(hotspot.y, 0, image.Height() - 1);
-    GdkCursor* cursor = gdk_cursor_new_from_pixbuf(gdk_display_get_default(), pixbuf, x, y);
-    g_object_unref(pixbuf);
+    GdkCursor* cursor = gdk_cursor_new_from_pixbuf(gdk_display_get_default(), pixbuf.get(), x, y);
     if (cursor == nullptr) return 0;
     const CursorId id = nextCursor_++;
     cursors_[id] = Cursor{cursor, 0};

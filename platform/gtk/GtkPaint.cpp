@@ -12,6 +12,7 @@
 #include <algorithm>
 
 #include "platform/gtk/GtkPlatformImpl.h"
+#include "platform/linux/GlibOwners.h"
 
 namespace kestrune::platform::gtk {
 
@@ -272,11 +273,10 @@ void GtkPlatformImpl::Repaint(WindowId window) {
     }
     w->invalid.Clear();
     cairo_surface_t* surface = cairo_surface_reference(w->surface);
-    GtkWidget* layout = GTK_WIDGET(g_object_ref(w->layout));
+    const GObjectRef<GtkWidget> layout = KeepAlive(w->layout);
     PaintStore(w->host, surface, Rect{0, 0, width, height}, ButtonFaceColour());
     cairo_surface_destroy(surface);
-    gtk_widget_queue_draw(layout);
-    g_object_unref(layout);
+    gtk_widget_queue_draw(layout.get());
 }
 
 GdkPixbuf* PixbufFromBitmap(const Bitmap& bitmap) {

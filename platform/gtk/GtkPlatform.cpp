@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "platform/gtk/GtkPlatformImpl.h"
+#include "platform/linux/GlibOwners.h"
 
 namespace kestrune::platform::gtk {
 
@@ -185,14 +186,13 @@ int GtkPlatformImpl::DisplayBitsPerPixel() const { return ScreenBitsPerPixel(); 
 Colour GtkPlatformImpl::ButtonFaceColour() const { return 0x00F0F0F0; }
 
 void GtkPlatformImpl::ShowErrorBox(const std::string& caption, const std::string& text) {
-    gchar* body = g_utf8_make_valid(text.c_str(), static_cast<gssize>(text.size()));
-    gchar* title = g_utf8_make_valid(caption.c_str(), static_cast<gssize>(caption.size()));
-    GtkWidget* dialog = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_ERROR, GTK_BUTTONS_OK, "%s", body);
-    gtk_window_set_title(GTK_WINDOW(dialog), title);
+    const GText body(g_utf8_make_valid(text.c_str(), static_cast<gssize>(text.size())));
+    const GText title(g_utf8_make_valid(caption.c_str(), static_cast<gssize>(caption.size())));
+    GtkWidget* dialog =
+        gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_ERROR, GTK_BUTTONS_OK, "%s", body.get());
+    gtk_window_set_title(GTK_WINDOW(dialog), title.get());
     gtk_window_set_keep_above(GTK_WINDOW(dialog), TRUE);
     gtk_window_set_position(GTK_WINDOW(dialog), GTK_WIN_POS_CENTER);
-    g_free(body);
-    g_free(title);
     GtkWidget* outer = g_errorBox;
     g_errorBox = dialog;
     if (!quitPending_) gtk_dialog_run(GTK_DIALOG(dialog));

@@ -16,6 +16,7 @@
 #include "services/Trace.h"
 #include "platform/gtk/GtkWindowTable.h"
 #include "platform/gtk/GtkWebContext.h"
+#include "platform/linux/GlibOwners.h"
 
 namespace kestrune::platform::gtk {
 
@@ -60,9 +61,8 @@ constexpr const char* kFrameReportScript =
 bool FrameAddress(WebKitJavascriptResult* result, std::string& address) {
     JSCValue* value = webkit_javascript_result_get_js_value(result);
     if (value == nullptr || !jsc_value_is_string(value)) return false;
-    gchar* text = jsc_value_to_string(value);
-    address = text != nullptr ? text : "";
-    g_free(text);
+    const GText text(jsc_value_to_string(value));
+    address = text ? text.get() : "";
     return true;
 }
 
@@ -104,12 +104,12 @@ void LaunchUserBrowser(GTask* task, gpointer, gpointer data, GCancellable*) {
 
 // Back on the loop: a failure is only logged (the page asked in vain).
 void OnUserBrowserLaunched(GObject*, GAsyncResult* result, gpointer) {
-    GError* error = nullptr;
-    if (!g_task_propagate_boolean(G_TASK(result), &error)) {
+    GError* raw = nullptr;
+    if (!g_task_propagate_boolean(G_TASK(result), &raw)) {
+        const GErrorOwner error(raw);
         g_printerr("kestrune: could not open %s in the user's browser: %s\n",
                    static_cast<const gchar*>(g_task_get_task_data(G_TASK(result))),
-                   error != nullptr ? error->message : "unknown error");
-        g_clear_error(&error);
+                   error ? error->message : "unknown error");
     }
 }
 
@@ -127,10 +127,9 @@ void OpenInUserBrowser(const std::string& uri, bool userGesture) {
         return;
     }
     // Off the loop: a slow or absent desktop session must not freeze the windows.
-    GTask* task = g_task_new(nullptr, nullptr, &OnUserBrowserLaunched, nullptr);
-    g_task_set_task_data(task, g_strdup(uri.c_str()), g_free);
-    g_task_run_in_thread(task, &LaunchUserBrowser);
-    g_object_unref(task);
+    const GObjectRef<GTask> task(g_task_new(nullptr, nullptr, &OnUserBrowserLaunched, nullptr));
+    g_task_set_task_data(task.get(), g_strdup(uri.c_str()), g_free);
+    g_task_run_in_thread(task.get(), &LaunchUserBrowser);
 }
 
 // A download a box starts (an attachment, a link with the download attribute, a type the view cannot
@@ -403,7 +402,7 @@ gboolean GtkWebView::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decisi
     const gchar* rawUri = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
     const std::string uri = rawUri != nullptr ? rawUri : "";
     // The handler may run a nested loop (a modal window) or destroy this view: keep the decision.
-    g_object_ref(decision);
+    const GObjectRef<WebKitPolicyDecision> keep = KeepAlive(decision);
     const std::shared_ptr<bool> alive = self->alive_;
     if (type == WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION && self->FromDrop(uri)) {
         webkit_policy_decision_ignore(decision);
@@ -417,7 +416,6 @@ gboolean GtkWebView::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decisi
         webkit_policy_decision_ignore(decision);
         self->NewWindowRequested(uri, webkit_navigation_action_is_user_gesture(action) != FALSE);
     }
-    g_object_unref(decision);
     return TRUE;
 }
 
@@ -742,14 +740,12 @@ void GtkWebView::OnDragDataReceived(GtkWidget*, GdkDragContext*, gint, gint, Gtk
     auto* view = static_cast<GtkWebView*>(self);
     view->dropped_.clear();
     view->droppedAt_ = g_get_monotonic_time();
-    if (gchar** uris = gtk_selection_data_get_uris(data)) {
-        for (gchar** uri = uris; *uri != nullptr; ++uri) view->dropped_.emplace_back(*uri);
-        g_strfreev(uris);
+    if (const GTextVector uris{gtk_selection_data_get_uris(data)}) {
+        for (gchar** uri = uris.get(); *uri != nullptr; ++uri) view->dropped_.emplace_back(*uri);
     }
-    if (guchar* text = gtk_selection_data_get_text(data)) {
-        gchar* trimmed = g_strstrip(reinterpret_cast<gchar*>(text));
+    if (const GText text{reinterpret_cast<gchar*>(gtk_selection_data_get_text(data))}) {
+        const gchar* trimmed = g_strstrip(text.get());
         if (*trimmed != '\0') view->dropped_.emplace_back(trimmed);
-        g_free(text);
     }
 }
 
@@ -893,17 +889,16 @@ std::unique_ptr<WebView> CreateGtkWebView(WindowId parent, const Rect& rect, Web
     }();
     (void)downloadsWatched;
     services::TraceStep("view-making");
-    WebKitUserContentManager* content = webkit_user_content_manager_new();
+    const GObjectRef<WebKitUserContentManager> content(webkit_user_content_manager_new());
     // A later view shares the web process of a live one: the game window then needs no new
     // process. Its own content manager and settings are kept. Every view is of the launcher's
     // context, so all share one cookie jar and its store.
     WebKitWebView* related = LiveViews().empty() ? nullptr : LiveViews().front();
     GtkWidget* widget = GTK_WIDGET(related != nullptr
-                                       ? g_object_new(WEBKIT_TYPE_WEB_VIEW, "user-content-manager", content,
+                                       ? g_object_new(WEBKIT_TYPE_WEB_VIEW, "user-content-manager", content.get(),
                                                       "related-view", related, nullptr)
-                                       : g_object_new(WEBKIT_TYPE_WEB_VIEW, "user-content-manager", content,
+                                       : g_object_new(WEBKIT_TYPE_WEB_VIEW, "user-content-manager", content.get(),
                                                       "web-context", LauncherWebContext(), nullptr));
-    g_object_unref(content);
     g_object_ref_sink(widget);  // ours until the destructor, whoever else holds the widget
     services::TraceStep("view-made");
     auto view = std::make_unique<GtkWebView>(WEBKIT_WEB_VIEW(widget), host);

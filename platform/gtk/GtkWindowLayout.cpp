@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/gtk/GtkPlatformImpl.h"
+#include "platform/linux/GlibOwners.h"
 
 namespace kestrune::platform::gtk {
 
@@ -128,11 +129,12 @@ void SendKey(GtkWidget* page, GdkEventType type, bool backward) {
     event->key.state = backward ? GDK_SHIFT_MASK : 0;
     event->key.keyval = backward ? GDK_KEY_ISO_Left_Tab : GDK_KEY_Tab;
     GdkDisplay* display = gdk_window_get_display(window);
-    GdkKeymapKey* keys = nullptr;
+    GdkKeymapKey* found = nullptr;
     gint count = 0;
-    if (gdk_keymap_get_entries_for_keyval(gdk_keymap_get_for_display(display), GDK_KEY_Tab, &keys, &count) && count > 0)
-        event->key.hardware_keycode = static_cast<guint16>(keys[0].keycode);
-    g_free(keys);
+    const bool known =
+        gdk_keymap_get_entries_for_keyval(gdk_keymap_get_for_display(display), GDK_KEY_Tab, &found, &count);
+    const std::unique_ptr<GdkKeymapKey, kestrune::platform::GFreeDeleter> keys(found);
+    if (known && count > 0) event->key.hardware_keycode = static_cast<guint16>(keys.get()[0].keycode);
     gdk_event_set_device(event, gdk_seat_get_keyboard(gdk_display_get_default_seat(display)));
     gtk_main_do_event(event);
     gdk_event_free(event);

@@ -10,6 +10,7 @@
 #include "platform/gtk/GtkPlatformImpl.h"
 #include "platform/gtk/GtkWindowLayout.h"
 #include "services/Trace.h"
+#include "platform/linux/GlibOwners.h"
 
 namespace kestrune::platform::gtk {
 
@@ -27,10 +28,8 @@ WindowId IdFromWidget(GtkWidget* widget) {
 }
 
 std::string ValidUtf8(const std::string& text) {
-    gchar* valid = g_utf8_make_valid(text.c_str(), static_cast<gssize>(text.size()));
-    std::string result = valid != nullptr ? valid : "";
-    g_free(valid);
-    return result;
+    const GText valid(g_utf8_make_valid(text.c_str(), static_cast<gssize>(text.size())));
+    return valid ? valid.get() : "";
 }
 
 std::uint32_t StyleKey(const FrameStyle& s) {

@@ -2,6 +2,8 @@
 
 #include <glib.h>
 
+#include "platform/linux/GlibOwners.h"
+
 namespace kestrune::platform {
 
 namespace {
@@ -56,18 +58,18 @@ std::optional<std::string> DesktopExecLine(const LinkSpec& link) {
     exec += QuoteExecArgument(link.target);
     if (link.arguments && !link.arguments->empty()) {
         gint argc = 0;
-        gchar** argv = nullptr;
-        GError* error = nullptr;
-        if (!g_shell_parse_argv(link.arguments->c_str(), &argc, &argv, &error)) {
-            const bool onlyBlank = error != nullptr && error->code == G_SHELL_ERROR_EMPTY_STRING;
-            if (error != nullptr) g_error_free(error);
-            if (!onlyBlank) return std::nullopt;
+        gchar** words = nullptr;
+        GError* raw = nullptr;
+        const bool split = g_shell_parse_argv(link.arguments->c_str(), &argc, &words, &raw);
+        const GTextVector argv(words);
+        const GErrorOwner error(raw);
+        if (!split) {
+            if (!error || error->code != G_SHELL_ERROR_EMPTY_STRING) return std::nullopt;  // blank is fine
         } else {
             for (gint i = 0; i < argc; ++i) {
                 exec += ' ';
-                exec += QuoteExecArgument(argv[i]);
+                exec += QuoteExecArgument(argv.get()[i]);
             }
-            g_strfreev(argv);
         }
     }
     return exec;
@@ -83,7 +85,8 @@ std::optional<std::string> DesktopEntryText(const std::string& file, const LinkS
     }
     std::optional<std::string> exec = DesktopExecLine(link);
     if (!exec) return std::nullopt;
-    GKeyFile* keys = g_key_file_new();
+    const GKeyFileOwner owner(g_key_file_new());
+    GKeyFile* keys = owner.get();
     g_key_file_set_string(keys, kDesktopGroup, "Type", "Application");
     g_key_file_set_string(keys, kDesktopGroup, "Version", "1.0");
     g_key_file_set_string(keys, kDesktopGroup, "Name", EntryName(file, link).c_str());
@@ -97,12 +100,9 @@ std::optional<std::string> DesktopEntryText(const std::string& file, const LinkS
     if (link.icon && !link.icon->empty()) g_key_file_set_string(keys, kDesktopGroup, "Icon", link.icon->c_str());
     g_key_file_set_boolean(keys, kDesktopGroup, "Terminal", FALSE);
     gsize length = 0;
-    gchar* data = g_key_file_to_data(keys, &length, nullptr);
-    std::optional<std::string> text;
-    if (data != nullptr) text.emplace(data, length);
-    g_free(data);
-    g_key_file_free(keys);
-    return text;
+    const GText data(g_key_file_to_data(keys, &length, nullptr));
+    if (!data) return std::nullopt;
+    return std::string(data.get(), length);
 }
 
 }  // namespace kestrune::platform

@@ -18,6 +18,7 @@
 #include "platform/linux/FileLock.h"
 #include "platform/linux/XdgFolders.h"
 #include "services/Registry.h"
+#include "platform/linux/GlibOwners.h"
 
 namespace kestrune::platform {
 
@@ -191,10 +192,8 @@ std::string UserDir(GUserDirectory which) {
 
 std::string Under(const gchar* base, const char* name) {
     if (base == nullptr || base[0] == '\0') return {};
-    gchar* joined = g_build_filename(base, name, nullptr);
-    std::string out(joined);
-    g_free(joined);
-    return out;
+    const GText joined(g_build_filename(base, name, nullptr));
+    return joined.get();
 }
 
 
@@ -302,7 +301,7 @@ public:
             file.c_str(), text->data(), static_cast<gssize>(text->size()),
             static_cast<GFileSetContentsFlags>(G_FILE_SET_CONTENTS_CONSISTENT | G_FILE_SET_CONTENTS_DURABLE), 0755,
             &error);
-        if (error != nullptr) g_error_free(error);
+        const GErrorOwner failure(error);
         if (!saved) return false;
         // The creation mode passed the umask; a launcher must be executable whatever the umask.
         (void)::chmod(file.c_str(), 0755);
