@@ -12,6 +12,7 @@
 #include "ui/controls/ShapeBox.h"
 #include "ui/window/WindowProperties.h"
 #include "ui/window/WindowUnit.h"
+#include "forms/PropertyBlock.h"
 
 #ifndef KESTRUNE_LOGIN_URL
 #error "KESTRUNE_LOGIN_URL must name the built-in login page address"
@@ -24,9 +25,9 @@ namespace {
 using forms::UnitDefinition;
 
 forms::Bytes PointerCode(std::int32_t code) {
-    const auto v = static_cast<std::uint32_t>(code);
-    return {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8), static_cast<std::uint8_t>(v >> 16),
-            static_cast<std::uint8_t>(v >> 24)};
+    forms::Bytes out;
+    forms::AppendInt(out, static_cast<std::uint32_t>(code));
+    return out;
 }
 
 forms::Bytes Copy(std::span<const std::uint8_t> bytes) { return forms::Bytes(bytes.begin(), bytes.end()); }

@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "browser/HtmlViewer.h"
+#include "forms/PropertyBlock.h"
 
 namespace kestrune::browser {
 
@@ -11,35 +12,26 @@ namespace {
 
 constexpr std::uint32_t kDataVersion = 1;
 
-std::uint32_t ReadU32(std::span<const std::uint8_t> data, std::size_t offset) {
-    return static_cast<std::uint32_t>(data[offset]) | (static_cast<std::uint32_t>(data[offset + 1]) << 8) |
-           (static_cast<std::uint32_t>(data[offset + 2]) << 16) | (static_cast<std::uint32_t>(data[offset + 3]) << 24);
-}
-
-void WriteU32(forms::Bytes& out, std::uint32_t value) {
-    for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<std::uint8_t>(value >> shift));
-}
-
 }  // namespace
 
 std::optional<HtmlViewerData> ParseHtmlViewerData(std::span<const std::uint8_t> data) {
     HtmlViewerData result;
     if (data.empty()) return result;
-    std::array<std::uint32_t, 5> fields{};
+    forms::BlockReader in(data);
+    std::array<std::int32_t, 5> fields{};
     for (std::size_t i = 0; i < fields.size(); ++i) {
-        const std::size_t offset = i * 4;
-        if (data.size() < offset + 4) return std::nullopt;
-        fields[i] = ReadU32(data, offset);
-        if (i == 0 && fields[0] > kDataVersion) return std::nullopt;
+        if (!in.Int(fields[i])) return std::nullopt;
+        if (i == 0 && static_cast<std::uint32_t>(fields[0]) > kDataVersion) return std::nullopt;
     }
-    result.fontSize = static_cast<std::int32_t>(fields[1]);
+    result.fontSize = fields[1];
     result.offline = fields[2] != 0;
     result.silent = fields[3] != 0;
-    const auto length = static_cast<std::int32_t>(fields[4]);
+    const std::int32_t length = fields[4];
     if (length > 0) {
-        const std::size_t available = data.size() - 20;
-        const std::size_t take = std::min<std::size_t>(static_cast<std::size_t>(length), available);
-        const auto* begin = reinterpret_cast<const char*>(data.data() + 20);
+        // A count longer than what follows keeps what there is.
+        const std::span<const std::uint8_t> rest = in.Rest();
+        const std::size_t take = std::min<std::size_t>(static_cast<std::size_t>(length), rest.size());
+        const auto* begin = reinterpret_cast<const char*>(rest.data());
         const auto* nul = static_cast<const char*>(std::memchr(begin, 0, take));
         result.address.assign(begin, nul != nullptr ? static_cast<std::size_t>(nul - begin) : take);
     }
@@ -49,11 +41,11 @@ std::optional<HtmlViewerData> ParseHtmlViewerData(std::span<const std::uint8_t> 
 forms::Bytes SerializeHtmlViewerData(const HtmlViewerData& data) {
     forms::Bytes out;
     out.reserve(20 + data.address.size());
-    WriteU32(out, kDataVersion);
-    WriteU32(out, static_cast<std::uint32_t>(data.fontSize));
-    WriteU32(out, data.offline ? 1u : 0u);
-    WriteU32(out, data.silent ? 1u : 0u);
-    WriteU32(out, static_cast<std::uint32_t>(data.address.size()));
+    forms::AppendInt(out, kDataVersion);
+    forms::AppendInt(out, static_cast<std::uint32_t>(data.fontSize));
+    forms::AppendInt(out, data.offline ? 1u : 0u);
+    forms::AppendInt(out, data.silent ? 1u : 0u);
+    forms::AppendInt(out, static_cast<std::uint32_t>(data.address.size()));
     out.insert(out.end(), data.address.begin(), data.address.end());
     return out;
 }

@@ -4,6 +4,7 @@
 #include <map>
 
 #include "picture/Picture.h"
+#include "forms/PropertyBlock.h"
 
 namespace kestrune::forms {
 namespace {
@@ -23,11 +24,8 @@ platform::CursorId LoadCursorFile(platform::Platform& pf, std::span<const std::u
 
 int ResolvePointerCode(std::span<const std::uint8_t> data) {
     if (data.empty()) return 0;
-    std::int32_t code = data[0];
-    if (data.size() >= 4)  // little-endian, as stored
-        code = static_cast<std::int32_t>(static_cast<std::uint32_t>(data[0]) | (static_cast<std::uint32_t>(data[1]) << 8) |
-                                         (static_cast<std::uint32_t>(data[2]) << 16) |
-                                         (static_cast<std::uint32_t>(data[3]) << 24));
+    std::int32_t code = data[0];  // shorter than a number: its first byte
+    BlockReader(data).Int(code);
     // none, arrow, cross, I-beam, wait, help, app-starting, no, size-all, NE-SW, N-S, NW-SE, W-E, up, hand
     static constexpr std::array<int, 15> kTable = {0,     32512, 32515, 32513, 32514, 32651, 32650, 32648,
                                                    32646, 32643, 32645, 32642, 32644, 32516, 32649};

@@ -6,7 +6,7 @@
 #include "forms/Definition.h"
 #include "forms/Events.h"
 #include "forms/Runtime.h"
-#include "ui/controls/PropertyBlock.h"
+#include "forms/PropertyBlock.h"
 #include "picture/Picture.h"
 #include "picture/Skin.h"
 
@@ -38,7 +38,7 @@ std::int32_t ClampButtonType(std::int32_t v) { return std::clamp(v, 0, 1); }
 std::optional<PicBtnProperties> DecodePicBtnProperties(std::span<const std::uint8_t> block) {
     PicBtnProperties p;
     if (block.empty()) return p;
-    BlockReader in(block);
+    forms::BlockReader in(block);
     std::uint32_t version = 0;
     if (!in.Colour(version) || version > kPicBtnBlockVersion) return std::nullopt;
     std::int32_t type = 0, selected = 0;
@@ -52,11 +52,11 @@ std::optional<PicBtnProperties> DecodePicBtnProperties(std::span<const std::uint
 
 forms::Bytes EncodePicBtnProperties(const PicBtnProperties& p) {
     forms::Bytes out;
-    AppendInt(out, kPicBtnBlockVersion);
-    AppendInt(out, static_cast<std::uint32_t>(p.buttonType));
-    AppendInt(out, p.selected ? 1u : 0u);
-    AppendInt(out, p.transparentColor);
-    for (const forms::Bytes& picture : p.pictures) AppendBlock(out, picture);
+    forms::AppendInt(out, kPicBtnBlockVersion);
+    forms::AppendInt(out, static_cast<std::uint32_t>(p.buttonType));
+    forms::AppendInt(out, p.selected ? 1u : 0u);
+    forms::AppendInt(out, p.transparentColor);
+    for (const forms::Bytes& picture : p.pictures) forms::AppendBlock(out, picture);
     return out;
 }
 

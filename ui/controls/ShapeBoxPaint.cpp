@@ -2,7 +2,7 @@
 #include <algorithm>
 
 #include "ui/controls/Canvas.h"
-#include "ui/controls/PropertyBlock.h"
+#include "forms/PropertyBlock.h"
 #include "ui/controls/ShapeBox.h"
 
 namespace kestrune::ui {
@@ -39,7 +39,7 @@ PenStyle StyleOf(std::int32_t lineStyle) {
 std::optional<ShapeBoxProperties> DecodeShapeBoxProperties(std::span<const std::uint8_t> block) {
     ShapeBoxProperties p;
     if (block.empty()) return p;
-    BlockReader in(block);
+    forms::BlockReader in(block);
     std::uint32_t version = 0;
     if (!in.Colour(version) || version > kShapeBoxBlockVersion) return std::nullopt;
     if (!in.Colour(p.backColor) || !in.Int(p.shape) || !in.Int(p.borderEffect) || !in.Int(p.lineStyle) ||
@@ -51,14 +51,14 @@ std::optional<ShapeBoxProperties> DecodeShapeBoxProperties(std::span<const std::
 
 forms::Bytes EncodeShapeBoxProperties(const ShapeBoxProperties& p) {
     forms::Bytes out;
-    AppendInt(out, kShapeBoxBlockVersion);
-    AppendInt(out, p.backColor);
-    AppendInt(out, static_cast<std::uint32_t>(p.shape));
-    AppendInt(out, static_cast<std::uint32_t>(p.borderEffect));
-    AppendInt(out, static_cast<std::uint32_t>(p.lineStyle));
-    AppendInt(out, static_cast<std::uint32_t>(p.lineWidth));
-    AppendInt(out, p.lineColor);
-    AppendInt(out, p.fillColor);
+    forms::AppendInt(out, kShapeBoxBlockVersion);
+    forms::AppendInt(out, p.backColor);
+    forms::AppendInt(out, static_cast<std::uint32_t>(p.shape));
+    forms::AppendInt(out, static_cast<std::uint32_t>(p.borderEffect));
+    forms::AppendInt(out, static_cast<std::uint32_t>(p.lineStyle));
+    forms::AppendInt(out, static_cast<std::uint32_t>(p.lineWidth));
+    forms::AppendInt(out, p.lineColor);
+    forms::AppendInt(out, p.fillColor);
     return out;
 }
 

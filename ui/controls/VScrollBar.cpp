@@ -4,6 +4,7 @@
 
 #include "forms/Definition.h"
 #include "forms/Runtime.h"
+#include "forms/PropertyBlock.h"
 
 namespace kestrune::ui {
 
@@ -16,15 +17,6 @@ void ClampPosition(ScrollBarProperties& p) {
     const std::int32_t low = std::min(p.minimum, p.maximum);
     const std::int32_t high = std::max(p.minimum, p.maximum);
     p.position = std::clamp(p.position, low, high);
-}
-
-bool ReadInt(std::span<const std::uint8_t> bytes, std::size_t& pos, std::int32_t& out) {
-    if (bytes.size() - pos < 4) return false;
-    std::uint32_t v = 0;
-    for (int i = 0; i < 4; ++i) v |= static_cast<std::uint32_t>(bytes[pos + i]) << (8 * i);
-    pos += 4;
-    out = static_cast<std::int32_t>(v);
-    return true;
 }
 
 void FillRect(const platform::PixelView& target, const platform::Rect& r, platform::Colour c) {
@@ -58,12 +50,12 @@ public:
 std::optional<ScrollBarProperties> DecodeScrollBarProperties(std::span<const std::uint8_t> block) {
     ScrollBarProperties p;
     if (block.empty()) return p;
-    std::size_t pos = 0;
+    forms::BlockReader in(block);
     std::int32_t version = 0;
-    if (!ReadInt(block, pos, version) || static_cast<std::uint32_t>(version) > 1) return std::nullopt;
+    if (!in.Int(version) || static_cast<std::uint32_t>(version) > 1) return std::nullopt;
     std::int32_t values[6] = {};
     for (std::int32_t& v : values)
-        if (!ReadInt(block, pos, v)) return std::nullopt;
+        if (!in.Int(v)) return std::nullopt;
     p.minimum = values[0];
     p.maximum = values[1];
     p.pageStep = std::clamp(values[2], kStepLow, kStepHigh);
@@ -77,8 +69,7 @@ std::optional<ScrollBarProperties> DecodeScrollBarProperties(std::span<const std
 forms::Bytes EncodeScrollBarProperties(const ScrollBarProperties& p) {
     forms::Bytes out;
     const std::int32_t values[7] = {1, p.minimum, p.maximum, p.pageStep, p.lineStep, p.position, p.followThumb ? 1 : 0};
-    for (std::int32_t v : values)
-        for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(static_cast<std::uint32_t>(v) >> (8 * i)));
+    for (std::int32_t v : values) forms::AppendInt(out, static_cast<std::uint32_t>(v));
     return out;
 }
 

@@ -1,4 +1,5 @@
 #include "ui/window/WindowProperties.h"
+#include "forms/PropertyBlock.h"
 
 #include <algorithm>
 #include <array>
@@ -61,38 +62,6 @@ const std::array<Field, kWindowOwnPropertyCount>& Fields() {
     return fields;
 }
 
-void PutInt(forms::Bytes& out, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-}
-
-class Reader {
-public:
-    explicit Reader(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
-    bool Int(std::uint32_t& v) {
-        if (bytes_.size() - pos_ < 4) return false;
-        v = 0;
-        for (int i = 0; i < 4; ++i) v |= static_cast<std::uint32_t>(bytes_[pos_ + i]) << (8 * i);
-        pos_ += 4;
-        return true;
-    }
-    bool Block(forms::Bytes& out) {
-        std::uint32_t raw = 0;
-        if (!Int(raw)) return false;
-        const auto n = static_cast<std::int32_t>(raw);
-        out.clear();
-        if (n <= 0) return true;
-        if (bytes_.size() - pos_ < static_cast<std::size_t>(n)) return false;
-        out.assign(bytes_.begin() + static_cast<std::ptrdiff_t>(pos_),
-                   bytes_.begin() + static_cast<std::ptrdiff_t>(pos_ + static_cast<std::size_t>(n)));
-        pos_ += static_cast<std::size_t>(n);
-        return true;
-    }
-
-private:
-    std::span<const std::uint8_t> bytes_;
-    std::size_t pos_ = 0;
-};
-
 }  // namespace
 
 std::optional<forms::Value> WindowProperties::Get(int ownIndex) const {
@@ -127,9 +96,9 @@ bool WindowProperties::Set(int ownIndex, const forms::Value& value) {
 std::optional<WindowProperties> DecodeWindowProperties(std::span<const std::uint8_t> block) {
     WindowProperties p;
     if (block.empty()) return p;
-    Reader r(block);
-    std::uint32_t version = 0;
-    if (!r.Int(version) || version > kWindowBlockVersion) return std::nullopt;
+    forms::BlockReader r(block);
+    std::int32_t version = 0;
+    if (!r.Int(version) || static_cast<std::uint32_t>(version) > kWindowBlockVersion) return std::nullopt;
     for (int i = 0; i < kWindowOwnPropertyCount; ++i) {
         const Field& f = Fields()[static_cast<std::size_t>(i)];
         if (f.kind == Kind::Text || f.kind == Kind::Block) {
@@ -137,12 +106,12 @@ std::optional<WindowProperties> DecodeWindowProperties(std::span<const std::uint
             if (!r.Block(bytes)) return std::nullopt;
             p.Set(i, forms::Value{std::move(bytes)});
         } else {
-            std::uint32_t v = 0;
+            std::int32_t v = 0;
             if (!r.Int(v)) return std::nullopt;
             if (f.kind == Kind::Logical)
                 p.Set(i, forms::Value{forms::Logical{v != 0}});
             else
-                p.Set(i, forms::Value{static_cast<std::int32_t>(v)});
+                p.Set(i, forms::Value{v});
         }
     }
     return p;
@@ -150,17 +119,17 @@ std::optional<WindowProperties> DecodeWindowProperties(std::span<const std::uint
 
 forms::Bytes EncodeWindowProperties(const WindowProperties& properties) {
     forms::Bytes out;
-    PutInt(out, kWindowBlockVersion);
+    forms::AppendInt(out, kWindowBlockVersion);
     for (int i = 0; i < kWindowOwnPropertyCount; ++i) {
         const forms::Value v = *properties.Get(i);
         if (const auto* s = std::get_if<std::string>(&v)) {
-            PutInt(out, static_cast<std::uint32_t>(s->size()));
+            forms::AppendInt(out, static_cast<std::uint32_t>(s->size()));
             out.insert(out.end(), s->begin(), s->end());
         } else if (const auto* b = std::get_if<forms::Bytes>(&v)) {
-            PutInt(out, static_cast<std::uint32_t>(b->size()));
+            forms::AppendInt(out, static_cast<std::uint32_t>(b->size()));
             out.insert(out.end(), b->begin(), b->end());
         } else {
-            PutInt(out, static_cast<std::uint32_t>(forms::AsInt(v)));
+            forms::AppendInt(out, static_cast<std::uint32_t>(forms::AsInt(v)));
         }
     }
     return out;

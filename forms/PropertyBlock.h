@@ -1,4 +1,5 @@
-// Little-endian reading and writing of the controls' property blocks.
+// Little-endian reading and writing of stored property data: the units' property blocks, the browser
+// box's stored data, pointer codes. Every codec of the stored format goes through these.
 #pragma once
 
 #include <cstddef>
@@ -7,7 +8,7 @@
 
 #include "forms/Value.h"
 
-namespace kestrune::ui {
+namespace kestrune::forms {
 
 class BlockReader {
 public:
@@ -28,7 +29,7 @@ public:
         return true;
     }
     // An int32 byte count (zero or negative: none), then that many bytes.
-    bool Block(forms::Bytes& out) {
+    bool Block(Bytes& out) {
         std::int32_t n = 0;
         if (!Int(n)) return false;
         if (n <= 0) {
@@ -42,17 +43,20 @@ public:
         return true;
     }
 
+    // Bytes not read yet.
+    std::span<const std::uint8_t> Rest() const { return bytes_.subspan(pos_); }
+
 private:
     std::span<const std::uint8_t> bytes_;
     std::size_t pos_ = 0;
 };
 
-inline void AppendInt(forms::Bytes& out, std::uint32_t v) {
+inline void AppendInt(Bytes& out, std::uint32_t v) {
     for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
 }
-inline void AppendBlock(forms::Bytes& out, const forms::Bytes& block) {
+inline void AppendBlock(Bytes& out, const Bytes& block) {
     AppendInt(out, static_cast<std::uint32_t>(block.size()));
     out.insert(out.end(), block.begin(), block.end());
 }
 
-}  // namespace kestrune::ui
+}  // namespace kestrune::forms
