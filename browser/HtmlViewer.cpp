@@ -22,19 +22,15 @@ int ClampFontSize(std::int32_t size) { return std::clamp(size, 0, 4); }
 // ---------------------------------------------------------------------------------------------
 
 HtmlViewer::HtmlViewer(const forms::CreateArgs& args, HtmlViewerData data)
-    : data_(std::move(data)), formId_(args.formId), unitId_(args.unitId) {}
+    : UnitLifetime(args.formId, args.unitId), data_(std::move(data)) {}
 
 HtmlViewer::~HtmlViewer() {
     *alive_ = false;
     // Only reached without the box having been destroyed when creation failed half-way, or when the
     // runtime drops the object early; never leave the view calling into a dead host.
     view_.reset();
-    if (box_ != 0 && platform::Current().Exists(box_)) {
-        const platform::WindowId box = box_;
-        box_ = 0;
-        created_ = false;
-        platform::Current().Destroy(box);
-    }
+    created_ = false;
+    DestroyQuietly();
 }
 
 std::unique_ptr<HtmlViewer> HtmlViewer::Create(const forms::CreateArgs& args) {
@@ -43,13 +39,13 @@ std::unique_ptr<HtmlViewer> HtmlViewer::Create(const forms::CreateArgs& args) {
     std::unique_ptr<HtmlViewer> viewer(new HtmlViewer(args, std::move(*data)));
 
     platform::Platform& os = platform::Current();
-    viewer->box_ = os.CreateChild(args.parent, platform::Rect::FromXYWH(args.left, args.top, args.width, args.height),
+    viewer->window_ = os.CreateChild(args.parent, platform::Rect::FromXYWH(args.left, args.top, args.width, args.height),
                                   viewer.get());
-    if (viewer->box_ == 0) return nullptr;
-    if ((args.styleBits & forms::kStyleDisabled) != 0) os.Enable(viewer->box_, false);
+    if (viewer->window_ == 0) return nullptr;
+    if ((args.styleBits & forms::kStyleDisabled) != 0) os.Enable(viewer->window_, false);
 
-    const platform::Size client = os.GetClientSize(viewer->box_);
-    viewer->view_ = os.CreateWebView(viewer->box_, platform::Rect{0, 0, client.width, client.height}, viewer.get());
+    const platform::Size client = os.GetClientSize(viewer->window_);
+    viewer->view_ = os.CreateWebView(viewer->window_, platform::Rect{0, 0, client.width, client.height}, viewer.get());
     if (!viewer->view_) return nullptr;  // the destructor destroys the box window
 
     platform::WebView& view = *viewer->view_;
@@ -143,7 +139,7 @@ void HtmlViewer::FitView() {
     platform::Platform& os = platform::Current();
     const platform::WindowId window = view_->Window();
     if (!os.Exists(window)) return;
-    const platform::Size client = os.GetClientSize(box_);
+    const platform::Size client = os.GetClientSize(window_);
     const platform::Rect wanted{0, 0, client.width, client.height};
     if (os.GetOuterRect(window) != wanted) view_->Place(wanted);
 }
@@ -159,29 +155,29 @@ void HtmlViewer::WindowResized() {
 
 void HtmlViewer::FillParent() {
     platform::Platform& os = platform::Current();
-    const platform::WindowId parent = os.GetParent(box_);
-    if (box_ == 0 || parent == 0) return;
+    const platform::WindowId parent = os.GetParent(window_);
+    if (window_ == 0 || parent == 0) return;
     const platform::Size client = os.GetClientSize(parent);
     const platform::Rect whole{0, 0, client.width, client.height};
-    if (os.GetOuterRect(box_) == whole) return;
-    os.Move(box_, {0, 0});
-    os.Resize(box_, {client.width, client.height});
+    if (os.GetOuterRect(window_) == whole) return;
+    os.Move(window_, {0, 0});
+    os.Resize(window_, {client.width, client.height});
 }
 
 void HtmlViewer::ReturnToProperties() {
-    if (box_ == 0) return;
+    if (window_ == 0) return;
     auto read = [this](int index) { return forms::AsInt(forms::ReadProperty(formId_, unitId_, index)); };
     platform::Platform& os = platform::Current();
-    os.Move(box_, {read(forms::kPropLeft), read(forms::kPropTop)});
-    os.Resize(box_, {std::max(0, read(forms::kPropWidth)), std::max(0, read(forms::kPropHeight))});
+    os.Move(window_, {read(forms::kPropLeft), read(forms::kPropTop)});
+    os.Resize(window_, {std::max(0, read(forms::kPropWidth)), std::max(0, read(forms::kPropHeight))});
     FitView();
 }
 
 void HtmlViewer::FullScreenChanged(bool fullScreen) {
-    if (fullScreen == fullScreen_ || box_ == 0) return;
+    if (fullScreen == fullScreen_ || window_ == 0) return;
     fullScreen_ = fullScreen;
     if (fullScreen) {
-        platform::Current().PlaceFront(box_);  // above the window's other controls
+        platform::Current().PlaceFront(window_);  // above the window's other controls
         FillParent();
         FitView();
     } else {
@@ -199,10 +195,12 @@ void HtmlViewer::Destroying() { view_.reset(); }
 void HtmlViewer::Destroyed() {
     *alive_ = false;
     view_.reset();
-    box_ = 0;
-    if (!created_) return;  // creation failed: the owner of the half-made object frees it
+    if (!created_) {  // creation failed: the owner of the half-made object frees it
+        window_ = 0;
+        return;
+    }
     created_ = false;
-    forms::ReportUnitDestroyed(formId_, unitId_);  // deletes this object: nothing may follow
+    ReportControlGone();  // deletes this object: nothing may follow
 }
 
 // ---- events

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "forms/UnitClass.h"
+#include "forms/UnitLifetime.h"
 #include "forms/Value.h"
 #include "platform/Platform.h"
 #include "platform/WebView.h"
@@ -63,7 +64,8 @@ std::int32_t ProgressPercent(std::int32_t progress, std::int32_t progressMax);
 
 class HtmlViewer final : public forms::UnitObject,
                          private platform::WindowHost,
-                         private platform::WebViewHost {
+                         private platform::WebViewHost,
+                         private forms::UnitLifetime {
 public:
     // Create steps 1 to 8; nullptr when the data is unreadable or a window cannot be made.
     static std::unique_ptr<HtmlViewer> Create(const forms::CreateArgs& args);
@@ -73,7 +75,7 @@ public:
     HtmlViewer& operator=(const HtmlViewer&) = delete;
 
     // ---- forms::UnitObject
-    platform::WindowId Handle() const override { return box_; }
+    platform::WindowId Handle() const override { return window_; }
     void PropertyChanged(int ownIndex, const forms::Value& value) override;
     forms::Bytes SaveProperties() const override;
     bool GetProperty(int ownIndex, forms::Value& out) override;
@@ -119,10 +121,7 @@ private:
     void FillParent();
     void ReturnToProperties();
 
-    platform::WindowId box_ = 0;
     HtmlViewerData data_;           // fontSize, offline, silent and address as last stored
-    std::uint32_t formId_ = 0;
-    std::uint32_t unitId_ = 0;
     bool inAddressEvent_ = false;
     bool inTitleEvent_ = false;
     std::string eventAddress_;

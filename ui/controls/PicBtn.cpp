@@ -145,9 +145,7 @@ PicBtnReaction PicBtnStateMachine::Handle(PicBtnInput input, const PicBtnPointer
 // ---- the control
 
 std::unique_ptr<PicBtn> PicBtn::Create(const forms::CreateArgs& args) {
-    std::unique_ptr<PicBtn> button(new PicBtn());
-    button->formId_ = args.formId;
-    button->unitId_ = args.unitId;
+    std::unique_ptr<PicBtn> button(new PicBtn(args));
     button->designMode_ = args.designMode;
     button->matte_ = forms::EffectiveWindowBackColour(args.formId);
     auto props = DecodePicBtnProperties(args.propertyBlock);
@@ -171,12 +169,7 @@ std::unique_ptr<PicBtn> PicBtn::Create(const forms::CreateArgs& args) {
 PicBtn::~PicBtn() {
     // Deleted while the window still exists (a load that failed half-way): take the window down
     // without reporting, the owner is already letting go of this object.
-    destructing_ = true;
-    if (window_ != 0) {
-        const platform::WindowId w = window_;
-        window_ = 0;
-        platform::Current().Destroy(w);
-    }
+    DestroyQuietly();
 }
 
 void PicBtn::Decode(int slot) {
@@ -337,11 +330,7 @@ void PicBtn::RaiseClick() {
     forms::RaiseEvent(notice);
 }
 
-void PicBtn::Destroyed() {
-    window_ = 0;
-    if (destructing_) return;
-    forms::ReportUnitDestroyed(formId_, unitId_);  // deletes this object
-}
+void PicBtn::Destroyed() { ReportControlGone(); }  // deletes this object
 
 forms::UnitClass& PicBtnClass() {
     static PicBtnUnitClass instance;

@@ -25,6 +25,7 @@
 #include <span>
 
 #include "forms/UnitClass.h"
+#include "forms/UnitLifetime.h"
 #include "platform/Bitmap.h"
 #include "platform/Platform.h"
 #include "platform/Region.h"
@@ -111,7 +112,7 @@ private:
     int state_ = kBtnStateNormal;
 };
 
-class PicBtn final : public forms::UnitObject, public platform::WindowHost {
+class PicBtn final : public forms::UnitObject, public platform::WindowHost, private forms::UnitLifetime {
 public:
     // nullptr when the block is invalid or the window cannot be created. The window starts hidden.
     static std::unique_ptr<PicBtn> Create(const forms::CreateArgs& args);
@@ -141,23 +142,19 @@ public:
     const platform::Bitmap* ChosenPicture() const;
 
 private:
-    PicBtn() = default;
+    explicit PicBtn(const forms::CreateArgs& args) : UnitLifetime(args.formId, args.unitId) {}
     void RaiseClick();
     void Decode(int slot);
     void RefreshOutline();
     void RefreshAndRepaint();
     bool Disabled() const;
 
-    platform::WindowId window_ = 0;
-    std::uint32_t formId_ = 0;
-    std::uint32_t unitId_ = 0;
     bool designMode_ = false;
     PicBtnProperties props_;
     PicBtnStateMachine machine_;
     platform::Colour matte_ = 0;
     std::array<std::optional<platform::Bitmap>, 4> bitmaps_;
     std::optional<platform::Region> region_;
-    bool destructing_ = false;
 };
 
 forms::UnitClass& PicBtnClass();

@@ -22,9 +22,7 @@ public:
 std::unique_ptr<ShapeBox> ShapeBox::Create(const forms::CreateArgs& args) {
     auto props = DecodeShapeBoxProperties(args.propertyBlock);
     if (!props) return nullptr;
-    std::unique_ptr<ShapeBox> box(new ShapeBox());
-    box->formId_ = args.formId;
-    box->unitId_ = args.unitId;
+    std::unique_ptr<ShapeBox> box(new ShapeBox(args));
     box->props_ = *props;
     platform::Platform& p = platform::Current();
     box->window_ = p.CreateChild(args.parent, platform::Rect::FromXYWH(args.left, args.top, args.width, args.height),
@@ -39,12 +37,7 @@ std::unique_ptr<ShapeBox> ShapeBox::Create(const forms::CreateArgs& args) {
 ShapeBox::~ShapeBox() {
     // Deleted while the window still exists (a load that failed half-way): take the window down
     // without reporting, the owner is already letting go of this object.
-    destructing_ = true;
-    if (window_ != 0) {
-        const platform::WindowId w = window_;
-        window_ = 0;
-        platform::Current().Destroy(w);
-    }
+    DestroyQuietly();
 }
 
 void ShapeBox::PropertyChanged(int ownIndex, const forms::Value& value) {
@@ -61,13 +54,7 @@ void ShapeBox::Paint(const platform::PixelView& target, const platform::Rect& di
     PaintShapeBox(props_, platform::Size{target.width, target.height}, p.ButtonFaceColour(), target, dirty);
 }
 
-void ShapeBox::Destroyed() {
-    window_ = 0;
-    if (destructing_) return;
-    const std::uint32_t formId = formId_;
-    const std::uint32_t unitId = unitId_;
-    forms::ReportUnitDestroyed(formId, unitId);  // deletes this object
-}
+void ShapeBox::Destroyed() { ReportControlGone(); }  // deletes this object
 
 forms::UnitClass& ShapeBoxClass() {
     static ShapeBoxUnitClass instance;

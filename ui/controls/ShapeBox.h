@@ -27,6 +27,7 @@
 #include <span>
 
 #include "forms/UnitClass.h"
+#include "forms/UnitLifetime.h"
 #include "platform/Platform.h"
 
 namespace kestrune::ui {
@@ -65,7 +66,7 @@ bool GetShapeBoxProperty(const ShapeBoxProperties& properties, int ownIndex, for
 void PaintShapeBox(const ShapeBoxProperties& properties, platform::Size client, platform::Colour buttonFace,
                    const platform::PixelView& target, const platform::Rect& clip);
 
-class ShapeBox final : public forms::UnitObject, public platform::WindowHost {
+class ShapeBox final : public forms::UnitObject, public platform::WindowHost, private forms::UnitLifetime {
 public:
     // nullptr when the block is invalid or the window cannot be created. The window starts hidden.
     static std::unique_ptr<ShapeBox> Create(const forms::CreateArgs& args);
@@ -84,13 +85,9 @@ public:
     const ShapeBoxProperties& Properties() const { return props_; }
 
 private:
-    ShapeBox() = default;
+    explicit ShapeBox(const forms::CreateArgs& args) : UnitLifetime(args.formId, args.unitId) {}
 
-    platform::WindowId window_ = 0;
-    std::uint32_t formId_ = 0;
-    std::uint32_t unitId_ = 0;
     ShapeBoxProperties props_;
-    bool destructing_ = false;
 };
 
 // The class object (with drag-anywhere acting on it); RegisterShapeBoxClass registers this one.

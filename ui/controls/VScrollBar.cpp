@@ -92,10 +92,8 @@ ThumbSpan ComputeThumb(const ScrollBarProperties& p, int width, int height) {
 std::unique_ptr<VScrollBar> VScrollBar::Create(const forms::CreateArgs& args) {
     auto props = DecodeScrollBarProperties(args.propertyBlock);
     if (!props) return nullptr;
-    std::unique_ptr<VScrollBar> bar(new VScrollBar());
+    std::unique_ptr<VScrollBar> bar(new VScrollBar(args));
     bar->props_ = *props;
-    bar->formId_ = args.formId;
-    bar->unitId_ = args.unitId;
     platform::Platform& pf = platform::Current();
     const platform::Rect rect = platform::Rect::FromXYWH(args.left, args.top, std::max(0, args.width),
                                                          std::max(0, args.height));
@@ -106,13 +104,8 @@ std::unique_ptr<VScrollBar> VScrollBar::Create(const forms::CreateArgs& args) {
 }
 
 VScrollBar::~VScrollBar() {
-    if (window_ != 0 && !gone_) {
-        platform::Platform& pf = platform::Current();
-        if (pf.Exists(window_)) {
-            destructing_ = true;
-            pf.Destroy(window_);
-        }
-    }
+    // Deleted while the window still exists: take it down without reporting.
+    DestroyQuietly();
 }
 
 void VScrollBar::PropertyChanged(int ownIndex, const forms::Value& value) {
@@ -163,11 +156,7 @@ void VScrollBar::Paint(const platform::PixelView& target, const platform::Rect& 
                                            kScrollThumbColour);
 }
 
-void VScrollBar::Destroyed() {
-    if (destructing_) return;
-    gone_ = true;
-    forms::ReportUnitDestroyed(formId_, unitId_);  // deletes this object
-}
+void VScrollBar::Destroyed() { ReportControlGone(); }  // deletes this object
 
 void RegisterVScrollBarClass() {
     static VScrollBarClass scrollBarClass;

@@ -16,6 +16,7 @@
 #include <span>
 
 #include "forms/UnitClass.h"
+#include "forms/UnitLifetime.h"
 #include "platform/Platform.h"
 
 namespace kestrune::ui {
@@ -44,7 +45,7 @@ struct ThumbSpan {
 };
 ThumbSpan ComputeThumb(const ScrollBarProperties& properties, int width, int height);
 
-class VScrollBar final : public forms::UnitObject, public platform::WindowHost {
+class VScrollBar final : public forms::UnitObject, public platform::WindowHost, private forms::UnitLifetime {
 public:
     static std::unique_ptr<VScrollBar> Create(const forms::CreateArgs& args);
     ~VScrollBar() override;
@@ -62,14 +63,9 @@ public:
     const ScrollBarProperties& Properties() const { return props_; }
 
 private:
-    VScrollBar() = default;
+    explicit VScrollBar(const forms::CreateArgs& args) : UnitLifetime(args.formId, args.unitId) {}
 
-    platform::WindowId window_ = 0;
-    std::uint32_t formId_ = 0;
-    std::uint32_t unitId_ = 0;
     ScrollBarProperties props_;
-    bool destructing_ = false;
-    bool gone_ = false;
 };
 
 void RegisterVScrollBarClass();

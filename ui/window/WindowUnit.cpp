@@ -79,9 +79,7 @@ std::unique_ptr<WindowUnit> WindowUnit::Create(const forms::CreateArgs& args) {
     auto props = DecodeWindowProperties(args.propertyBlock);
     if (!props) return nullptr;
 
-    std::unique_ptr<WindowUnit> w(new WindowUnit());
-    w->formId_ = args.formId;
-    w->unitId_ = args.unitId;
+    std::unique_ptr<WindowUnit> w(new WindowUnit(args));
     w->props_ = std::move(*props);
     w->skin_.SetPicture(w->props_.backPicture);
     w->skin_.pictureMode = w->props_.pictureMode;
@@ -134,13 +132,9 @@ WindowUnit::~WindowUnit() {
     if (window_ != 0) DetachSkin(window_, &skin_);
     // Normally the native window is gone already (Destroyed deletes us through the runtime). A unit
     // deleted while its window still stands takes the window with it, without calling back.
-    if (window_ != 0 && !nativeGone_) {
-        platform::Platform& pf = Current();
-        if (pf.Exists(window_)) {
-            destructing_ = true;
-            EndDialogMode();
-            pf.Destroy(window_);
-        }
+    if (WindowStands()) {
+        EndDialogMode();
+        DestroyQuietly();
     }
 }
 
@@ -375,11 +369,11 @@ void WindowUnit::RaisePlain(std::int32_t eventIndex) {
 }
 
 void WindowUnit::Moved() {
-    if (created_ && !nativeGone_) RaisePlain(kWindowEventMoved);
+    if (created_ && window_ != 0) RaisePlain(kWindowEventMoved);
 }
 
 void WindowUnit::Resized() {
-    if (!created_ || nativeGone_) return;
+    if (!created_ || window_ == 0) return;
     const WindowId self = window_;
     RaisePlain(kWindowEventResized);
     // The handler may have closed the window, or changed its units.
@@ -398,7 +392,7 @@ void WindowUnit::Resized() {
 // gives it to its first control. Where the focus was inside the window is the system's to restore.
 void WindowUnit::FocusIn() {
     platform::Platform& pf = Current();
-    if (!created_ || nativeGone_ || pf.GetFocus() != window_) return;
+    if (!created_ || window_ == 0 || pf.GetFocus() != window_) return;
     if (const WindowId stop = forms::FirstTabStop(formId_); stop != 0) pf.SetFocus(stop);
 }
 
@@ -444,9 +438,9 @@ void WindowUnit::DestroyNative() {
 }
 
 void WindowUnit::Destroyed() {
-    if (destructing_) return;
-    nativeGone_ = true;
-    DetachSkin(window_, &skin_);
+    const WindowId ended = window_;
+    if (!WindowEnded()) return;  // going quietly with the object
+    DetachSkin(ended, &skin_);
     EndDialogMode();
     if (!destroyingRaised_) {
         destroyingRaised_ = true;

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "forms/UnitClass.h"
+#include "forms/UnitLifetime.h"
 #include "forms/WindowObject.h"
 #include "platform/Platform.h"
 #include "picture/Skin.h"
@@ -39,7 +40,7 @@ void SetDefaultWindowIcon(std::span<const std::uint8_t> iconFile);
 // The frame a window with these properties gets.
 platform::FrameStyle ComputeFrameStyle(const WindowProperties& properties);
 
-class WindowUnit final : public forms::WindowObject, public platform::WindowHost {
+class WindowUnit final : public forms::WindowObject, public platform::WindowHost, private forms::UnitLifetime {
 public:
     // Creates the native window (hidden); nullptr on failure.
     static std::unique_ptr<WindowUnit> Create(const forms::CreateArgs& args);
@@ -80,11 +81,11 @@ public:
     void RequestDestroy(bool immediately) override;
 
     const WindowProperties& Properties() const { return props_; }
-    std::uint32_t FormId() const { return formId_; }
-    std::uint32_t UnitId() const { return unitId_; }
+    using UnitLifetime::FormId;
+    using UnitLifetime::UnitId;
 
 private:
-    WindowUnit() = default;
+    explicit WindowUnit(const forms::CreateArgs& args) : UnitLifetime(args.formId, args.unitId) {}
 
     // Raises a window event without arguments; true when a bound handler returned logical false.
     // The object may be gone afterwards: callers check the native window first.
@@ -99,9 +100,6 @@ private:
     // Ends dialog mode, raises event 2 and destroys the native window. `this` may be gone afterwards.
     void DestroyNative();
 
-    platform::WindowId window_ = 0;
-    std::uint32_t formId_ = 0;
-    std::uint32_t unitId_ = 0;
     WindowProperties props_;
     Skin skin_;
     platform::Bitmap icon_;
@@ -110,8 +108,6 @@ private:
     bool destroyPending_ = false;
     bool loadComplete_ = false;
     bool destroyingRaised_ = false;
-    bool destructing_ = false;
-    bool nativeGone_ = false;
     std::vector<std::pair<platform::WindowId, bool>> disabledWindows_;
 };
 

@@ -1,0 +1,30 @@
+#include "forms/UnitLifetime.h"
+
+#include "forms/Runtime.h"
+
+namespace kestrune::forms {
+
+bool UnitLifetime::WindowStands() const {
+    return window_ != 0 && !reported_ && !quiet_ && platform::Current().Exists(window_);
+}
+
+void UnitLifetime::DestroyQuietly() {
+    if (!WindowStands()) return;
+    quiet_ = true;
+    const platform::WindowId window = window_;
+    window_ = 0;  // nothing that runs while it goes finds it
+    platform::Current().Destroy(window);
+}
+
+bool UnitLifetime::WindowEnded() {
+    window_ = 0;
+    if (quiet_ || reported_) return false;
+    reported_ = true;
+    return true;
+}
+
+void UnitLifetime::ReportControlGone() {
+    if (WindowEnded()) ReportUnitDestroyed(formId_, unitId_);  // deletes this object
+}
+
+}  // namespace kestrune::forms
