@@ -19,6 +19,7 @@
 
 #include "services/RegistryHive.h"
 #include "tests/support/FileContents.h"
+#include "tests/support/TempFolder.h"
 
 namespace {
 
@@ -111,18 +112,11 @@ std::vector<std::string> TemporaryFiles(const fs::path& dir) {
 class HiveReliability : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/kestrune-system-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        root_ = pattern;
+        ASSERT_TRUE(temp_.Made());
         config_ = root_ / "config";
         hiveDir_ = config_ / "kestrune" / "registry";
         hive_ = hiveDir_ / "HKEY_CURRENT_USER.reg";
     }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(root_, ec);
-    }
-
     int RunWriter(const std::vector<std::string>& args, std::string* out = nullptr) {
         Child child = Spawn(KESTRUNE_HIVE_WRITER, args, config_);
         if (child.pid < 0) return -1;
@@ -131,7 +125,9 @@ protected:
         return Wait(child.pid);
     }
 
-    fs::path root_, config_, hiveDir_, hive_;
+    kestrune::testing::TempFolder temp_{"system"};
+    const fs::path root_ = temp_.Path();
+    fs::path config_, hiveDir_, hive_;
 };
 
 TEST_F(HiveReliability, TwoProcessesWritingAtOnceLoseNothing) {
@@ -231,9 +227,9 @@ TEST_F(HiveReliability, MalformedHiveIsLeftByteForByteAndTheWriteFails) {
 }
 
 TEST(ExecutablePath, AProgramReplacedWhileRunningKeepsItsPlace) {
-    char pattern[] = "/tmp/kestrune-exe-XXXXXX";
-    ASSERT_NE(::mkdtemp(pattern), nullptr);
-    const fs::path dir = pattern;
+    const kestrune::testing::TempFolder temp("exe");
+    ASSERT_TRUE(temp.Made());
+    const fs::path dir = temp.Path();
     const fs::path exe = dir / "kestrune";
     fs::copy_file(KESTRUNE_HIVE_WRITER, exe);
     Child child = Spawn(exe.string(), {"where"}, dir, true);
@@ -248,7 +244,6 @@ TEST(ExecutablePath, AProgramReplacedWhileRunningKeepsItsPlace) {
     const std::string out = ReadAll(child.out);
     EXPECT_EQ(Wait(child.pid), 0);
     EXPECT_EQ(out, exe.string() + "\n");
-    fs::remove_all(dir);
 }
 
 TEST_F(HiveReliability, FirstStartWritesBothValuesAndARenamedExecutableAddsAPair) {

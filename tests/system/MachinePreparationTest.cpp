@@ -22,6 +22,7 @@
 #include "services/Registry.h"
 #include "tests/support/FakePlatform.h"
 #include "tests/support/FileContents.h"
+#include "tests/support/TempFolder.h"
 
 namespace kestrune {
 namespace {
@@ -64,9 +65,7 @@ private:
 class MachinePreparation : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/kestrune-prep-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        root_ = pattern;
+        ASSERT_TRUE(temp_.Made());
         if (const char* old = std::getenv("XDG_CONFIG_HOME")) oldConfig_ = old;
         ::setenv("XDG_CONFIG_HOME", (root_ / "config").c_str(), 1);
         desktop_ = root_ / "Desktop";
@@ -88,8 +87,6 @@ protected:
         } else {
             ::unsetenv("XDG_CONFIG_HOME");
         }
-        std::error_code ec;
-        fs::remove_all(root_, ec);
     }
     bool LoadLogin() { return forms::LoadWindow(app::kLoginWindow, 0, false); }
     std::optional<std::uint32_t> Stored(const char* key) {
@@ -98,7 +95,9 @@ protected:
         return data->AsDword();
     }
 
-    fs::path root_, desktop_;
+    kestrune::testing::TempFolder temp_{"prep"};
+    const fs::path root_ = temp_.Path();
+    fs::path desktop_;
     std::optional<std::string> oldConfig_;
     TestSystem system_;
     testing::ScopedFakePlatform fake_;

@@ -9,6 +9,7 @@
 #include "app/ProcessState.h"
 #include "platform/SystemServices.h"
 #include "platform/linux/LinuxSystemServices.h"
+#include "tests/support/TempFolder.h"
 
 namespace kestrune {
 namespace {
@@ -19,17 +20,15 @@ class ProcessState : public ::testing::Test {
 protected:
     void SetUp() override {
         before_ = fs::current_path();
-        char pattern[] = "/tmp/kestrune-state-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        root_ = fs::canonical(pattern);
+        ASSERT_TRUE(temp_.Made());
+        root_ = fs::canonical(temp_.Path());
         platform::InstallSystemServices(services_.get());
     }
     void TearDown() override {
         fs::current_path(before_);
         platform::InstallSystemServices(nullptr);
-        std::error_code ec;
-        fs::remove_all(root_, ec);
     }
+    kestrune::testing::TempFolder temp_{"state"};
     fs::path before_, root_;
     std::unique_ptr<platform::SystemServices> services_ = platform::CreateLinuxSystemServices();
 };

@@ -31,14 +31,15 @@
 #include "platform/linux/LinuxSystemServices.h"
 #include "tests/gui/DemoServerProcess.h"
 #include "tests/gui/platform/XProbe.h"
+#include "tests/support/TempFolder.h"
 
 namespace kestrune {
 namespace {
 
 TEST(StartAddress, LoginAddressHoldingTheMarkerOpensNoGameWindowAtStart) {
-    char pattern[] = "/tmp/kestrune-start-address-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    const std::filesystem::path home = pattern;
+    const testing::TempFolder temp("start-address");
+    ASSERT_TRUE(temp.Made());
+    const std::filesystem::path home = temp.Path();
     std::filesystem::create_directories(home / "Desktop");
     setenv("HOME", home.c_str(), 1);
     setenv("XDG_CONFIG_HOME", (home / ".config").c_str(), 1);
@@ -119,7 +120,6 @@ TEST(StartAddress, LoginAddressHoldingTheMarkerOpensNoGameWindowAtStart) {
 
     forms::DestroyUnit(app::kLoginWindow, app::kLoginWindowUnit, true);
     testing::StopServer(server);
-    std::filesystem::remove_all(home);
 }
 
 }  // namespace

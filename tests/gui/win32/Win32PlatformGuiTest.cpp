@@ -20,6 +20,7 @@
 #include "platform/win32/Win32PlatformImpl.h"
 #include "platform/win32/Win32Region.h"
 #include "platform/win32/WindowHandle.h"
+#include "tests/support/RecordingWindowHost.h"
 
 namespace kestrune::platform {
 
@@ -36,52 +37,7 @@ constexpr Colour kBlue = 0x00FF0000;
 HWND H(WindowId id) { return win32::HwndOf(id); }
 WindowId Id(HWND hwnd) { return win32::IdOf(hwnd); }
 
-// Fills its client area with one colour and records what happens to it.
-class Host : public WindowHost {
-public:
-    explicit Host(Colour c = 0x00FFFFFF) : colour(c) {}
-    void Paint(const PixelView& target, const Rect& dirty) override {
-        ++paints;
-        const Rect r = dirty.Intersect({0, 0, target.width, target.height});
-        for (int y = r.top; y < r.bottom; ++y)
-            for (int x = r.left; x < r.right; ++x) target.SetColour(x, y, colour);
-    }
-    bool PreTranslateMouse(WindowId target, const MouseEvent& e) override {
-        pre.push_back({target, e});
-        return swallow;
-    }
-    void Mouse(const MouseEvent& e) override {
-        mouse.push_back(e);
-        if (onMouse) onMouse(e);
-    }
-    void CloseRequested() override { ++closes; }
-    void Moved() override { ++moves; }
-    void Resized() override { ++resizes; }
-    void Posted(std::uint32_t code) override {
-        posted.push_back(code);
-        if (onPosted) onPosted(code);
-    }
-    void Destroyed() override {
-        ++destroyed;
-        if (onDestroyed) onDestroyed();
-    }
-
-    int Count(MouseAction action, MouseButton button = MouseButton::Left) const {
-        return static_cast<int>(std::count_if(mouse.begin(), mouse.end(), [&](const MouseEvent& e) {
-            return e.action == action && (action == MouseAction::Move || action == MouseAction::Leave || e.button == button);
-        }));
-    }
-
-    Colour colour;
-    int paints = 0, closes = 0, moves = 0, resizes = 0, destroyed = 0;
-    bool swallow = false;
-    std::vector<std::pair<WindowId, MouseEvent>> pre;
-    std::vector<MouseEvent> mouse;
-    std::vector<std::uint32_t> posted;
-    std::function<void(const MouseEvent&)> onMouse;
-    std::function<void(std::uint32_t)> onPosted;
-    std::function<void()> onDestroyed;
-};
+using Host = testing::RecordingWindowHost;
 
 // Runs the thread's messages for a while.
 void Pump(int ms) {

@@ -15,6 +15,7 @@
 #include "platform/win32/OleApartment.h"
 #include "platform/win32/Win32Platform.h"
 #include "platform/win32/WindowHandle.h"
+#include "tests/support/NullWebViewHost.h"
 
 namespace kestrune::browser {
 namespace {
@@ -40,18 +41,6 @@ LRESULT CALLBACK PageProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
 HWND AsHwnd(WindowId id) { return platform::win32::HwndOf(id); }
 WindowId AsId(HWND hwnd) { return platform::win32::IdOf(hwnd); }
 
-struct QuietHost : platform::WebViewHost {
-    bool BeforeNavigate(const std::string&) override { return true; }
-    void NavigateComplete(const std::string&) override {}
-    void DocumentComplete(const std::string&) override {}
-    void DownloadBegin() override {}
-    void DownloadComplete() override {}
-    void ProgressChange(int, int) override {}
-    void StatusTextChange(const std::string&) override {}
-    void TitleChange(const std::string&) override {}
-    void CommandStateChange(int, bool) override {}
-    bool NewWindow(const std::string&) override { return false; }
-};
 
 class BrowserHookWin32Test : public ::testing::Test {
 protected:
@@ -145,7 +134,7 @@ protected:
     tests::LoopbackServer server;
     std::unique_ptr<platform::Platform> pf;
     platform::WindowHost topHost, boxHost;
-    QuietHost webHost;
+    testing::NullWebViewHost webHost{false};
     WindowId top = 0;
     std::vector<WindowId> boxes;
     std::vector<std::unique_ptr<platform::WebView>> views;

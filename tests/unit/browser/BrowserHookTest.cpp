@@ -2,6 +2,7 @@
 
 #include "browser/BrowserHook.h"
 #include "tests/support/FakePlatform.h"
+#include "tests/support/NullWebViewHost.h"
 
 namespace kestrune::browser {
 namespace {
@@ -10,19 +11,7 @@ using platform::kMessageContextMenu;
 using platform::kMessageRightButtonDown;
 using platform::kMessageRightButtonUp;
 
-class NullHost : public platform::WebViewHost {
-public:
-    bool BeforeNavigate(const std::string&) override { return true; }
-    void NavigateComplete(const std::string&) override {}
-    void DocumentComplete(const std::string&) override {}
-    void DownloadBegin() override {}
-    void DownloadComplete() override {}
-    void ProgressChange(int, int) override {}
-    void StatusTextChange(const std::string&) override {}
-    void TitleChange(const std::string&) override {}
-    void CommandStateChange(int, bool) override {}
-    bool NewWindow(const std::string&) override { return true; }
-};
+using NullHost = testing::NullWebViewHost;
 
 // Records what reaches the procedure below the hook.
 std::vector<std::uint32_t>& Seen() {

@@ -28,6 +28,7 @@
 #include "services/Shortcut.h"
 #include "services/SpecialFolder.h"
 #include "tests/support/FileContents.h"
+#include "tests/support/TempFolder.h"
 
 extern char** environ;
 
@@ -67,9 +68,7 @@ private:
 class LinuxServices : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/kestrune-linux-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        root_ = pattern;
+        ASSERT_TRUE(temp_.Made());
         config_.emplace("XDG_CONFIG_HOME", (root_ / "config").string());
         system_.emplace("KESTRUNE_SYSTEM_REGISTRY_DIR", (root_ / "system").string());
         services_ = platform::CreateLinuxSystemServices();
@@ -79,13 +78,11 @@ protected:
         platform::InstallSystemServices(nullptr);
         config_.reset();
         system_.reset();
-        std::error_code ec;
-        fs::permissions(root_, fs::perms::owner_all, fs::perm_options::add, ec);
-        fs::remove_all(root_, ec);
     }
     fs::path UserHive() const { return root_ / "config" / "kestrune" / "registry" / "HKEY_CURRENT_USER.reg"; }
 
-    fs::path root_;
+    kestrune::testing::TempFolder temp_{"linux"};
+    const fs::path root_ = temp_.Path();
     std::optional<ScopedEnv> config_, system_;
     std::unique_ptr<platform::SystemServices> services_;
 };

@@ -16,6 +16,7 @@
 #include "platform/linux/WebDataStore.h"
 #include "platform/linux/XdgFolders.h"
 #include "tests/support/FileContents.h"
+#include "tests/support/TempFolder.h"
 
 namespace kestrune::platform {
 namespace {
@@ -70,14 +71,8 @@ std::string EngineRow(const std::string& name) {
 class WebDataStore : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/kestrune-webdata-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
-        root_ = pattern;
+        ASSERT_TRUE(temp_.Made());
         location_ = WebDataLocationUnder((root_ / "share").string());
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(root_, ec);
     }
     fs::path Folder() const { return location_.folder; }
     fs::path Store() const { return location_.cookieFile; }
@@ -102,7 +97,8 @@ protected:
         EXPECT_EQ(CookieNames(Store()), "fresh");
     }
 
-    fs::path root_;
+    kestrune::testing::TempFolder temp_{"webdata"};
+    const fs::path root_ = temp_.Path();
     WebDataLocation location_;
 };
 
