@@ -5,10 +5,18 @@
 #include <algorithm>
 #include <cstdint>
 #include <functional>
+#include <ostream>
 #include <utility>
 #include <vector>
 
 #include "platform/Platform.h"
+
+namespace kestrune::platform {
+// Rectangles as test failures print them.
+inline std::ostream& operator<<(std::ostream& os, const Rect& r) {
+    return os << "{" << r.left << "," << r.top << "," << r.right << "," << r.bottom << "}";
+}
+}  // namespace kestrune::platform
 
 namespace kestrune::testing {
 

@@ -24,10 +24,6 @@
 
 namespace kestrune::platform {
 
-std::ostream& operator<<(std::ostream& os, const Rect& r) {
-    return os << "{" << r.left << "," << r.top << "," << r.right << "," << r.bottom << "}";
-}
-
 namespace {
 
 constexpr Colour kRed = 0x000000FF;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "tests/support/FakePlatform.h"
+#include "tests/support/NullWebViewHost.h"
 
 namespace {
 
@@ -205,17 +206,11 @@ TEST(FakePlatform, MouseGoesThroughTheTopLevelFirst) {
     EXPECT_EQ(log, (std::vector<std::string>{"top:pre", "child:mouse", "top:pre"}));
 }
 
-struct NullWebHost : platform::WebViewHost {
+// Refuses addresses holding "blocked" and keeps the committed ones.
+struct NullWebHost : kestrune::testing::NullWebViewHost {
+    NullWebHost() : NullWebViewHost(false) {}
     bool BeforeNavigate(const std::string& url) override { return url.find("blocked") == std::string::npos; }
     void NavigateComplete(const std::string& url) override { completed.push_back(url); }
-    void DocumentComplete(const std::string&) override {}
-    void DownloadBegin() override {}
-    void DownloadComplete() override {}
-    void ProgressChange(int, int) override {}
-    void StatusTextChange(const std::string&) override {}
-    void TitleChange(const std::string&) override {}
-    void CommandStateChange(int, bool) override {}
-    bool NewWindow(const std::string&) override { return false; }
     std::vector<std::string> completed;
 };
 
