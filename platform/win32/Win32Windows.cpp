@@ -90,8 +90,11 @@ WindowId Win32PlatformImpl::CreateChild(WindowId parent, const Rect& rect, Windo
     Rect r = rect;
     r.right = std::max(r.right, r.left);
     r.bottom = std::max(r.bottom, r.top);
-    return CreateWindowEntry(Kind::Child, 0, kChildClass, L"", WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, r,
-                             p->hwnd, host, FrameStyle{});
+    const WindowId child = CreateWindowEntry(Kind::Child, 0, kChildClass, L"", WS_CHILD | WS_CLIPSIBLINGS | WS_CLIPCHILDREN,
+                                             r, p->hwnd, host, FrameStyle{});
+    // The system puts a new child behind its siblings; the seam has the newest in front.
+    if (child != 0) PlaceFront(child);
+    return child;
 }
 
 void Win32PlatformImpl::Destroy(WindowId window) {
