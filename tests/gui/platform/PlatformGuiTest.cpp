@@ -12,6 +12,7 @@
 #include "platform/Platform.h"
 #include "platform/gtk/GtkPlatform.h"
 #include "tests/support/RecordingWindowHost.h"
+#include "tests/support/SeamContract.h"
 
 namespace kestrune::platform {
 
@@ -87,6 +88,7 @@ protected:
         return done();
     }
     static void RunFor(int ms) { RunUntil([] { return false; }, ms); }
+    static testing::SeamUnderTest Seam() { return {*platform_, [] { RunFor(100); }}; }
     static bool WaitForPixel(Point p, Colour c, int ms = 3000) {
         return RunUntil([&] { return probe::Pixel(p.x, p.y) == c; }, ms);
     }
@@ -101,6 +103,8 @@ protected:
 };
 
 // ---- geometry and frames
+
+KESTRUNE_SEAM_CONTRACT_TESTS(PlatformGuiTest)
 
 TEST_F(PlatformGuiTest, UndecoratedWindowIsItsClientAreaExactlyWhereAskedAndKeepsHiddenMoves) {
     Host& host = NewHost(kRed);

@@ -21,6 +21,7 @@
 #include "platform/win32/Win32Region.h"
 #include "platform/win32/WindowHandle.h"
 #include "tests/support/RecordingWindowHost.h"
+#include "tests/support/SeamContract.h"
 
 namespace kestrune::platform {
 
@@ -157,9 +158,13 @@ protected:
         Pump(400);
     }
 
+    testing::SeamUnderTest Seam() { return {*pf, [] { Pump(150); }}; }
+
     std::unique_ptr<Platform> pf;
     std::vector<WindowId> made;
 };
+
+KESTRUNE_SEAM_CONTRACT_TESTS(Win32PlatformGuiTest)
 
 TEST_F(Win32PlatformGuiTest, BorderlessWindowIsAPopupExactlyWhereAskedAndShowsItsPainting) {
     Host host(kRed);

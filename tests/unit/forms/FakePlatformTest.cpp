@@ -6,6 +6,7 @@
 
 #include "tests/support/FakePlatform.h"
 #include "tests/support/NullWebViewHost.h"
+#include "tests/support/SeamContract.h"
 
 namespace {
 
@@ -34,6 +35,13 @@ struct RecordingHost : platform::WindowHost {
     WindowId self = 0;
     bool swallow = false;
 };
+
+class FakeSeam : public ::testing::Test {
+protected:
+    kestrune::testing::SeamUnderTest Seam() { return {*fake_, [this] { fake_->RunLoop([] { return true; }); }}; }
+    ScopedFakePlatform fake_;
+};
+KESTRUNE_SEAM_CONTRACT_TESTS(FakeSeam)
 
 TEST(FakePlatform, ChildrenOrderFrontToBackAndReparentKeepsPosition) {
     FakePlatform fake;
