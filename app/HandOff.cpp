@@ -7,7 +7,7 @@
 #include "forms/Runtime.h"
 #include "services/BrowserEmulation.h"
 #include "services/TextSearch.h"
-#include "services/Trace.h"
+#include "platform/Trace.h"
 
 namespace kestrune::app {
 
@@ -39,10 +39,10 @@ std::optional<std::int32_t> OnLoginBrowserEvent(std::span<const std::int32_t> ar
     const std::string address = forms::AsText(forms::ReadProperty(kLoginWindow, kLoginBrowser, kPropUrl));
     if (services::FindText(address, kHandOffMarker, 1, false) < 1) return std::nullopt;
 
-    services::TraceStep("handoff-decided");
+    platform::TraceStep("handoff-decided");
     GameUrlStorage() = forms::AsText(forms::ReadProperty(kLoginWindow, kLoginBrowser, kPropUrl));
     forms::LoadWindow(kGameWindow, 0, true);
-    services::TraceStep("game-window-shown");
+    platform::TraceStep("game-window-shown");
     return 0;  // logical false: the login page stays where it was
 }
 
@@ -60,12 +60,12 @@ std::optional<std::int32_t> HookGameBrowser(std::span<const std::int32_t> args) 
 
 std::optional<std::int32_t> OnGameWindowCreated(std::span<const std::int32_t> args) {
     (void)args;
-    services::TraceStep("game-window-created");
+    platform::TraceStep("game-window-created");
     services::ApplyBrowserEmulation(1);
-    services::TraceStep("game-emulation-written");
+    platform::TraceStep("game-emulation-written");
     LayOutGameBrowser();
     forms::WriteProperty(kGameWindow, kGameBrowser, kPropUrl, GameUrlStorage());
-    services::TraceStep("game-address-set");
+    platform::TraceStep("game-address-set");
     return std::nullopt;
 }
 

@@ -16,7 +16,7 @@
 #include <cstring>
 
 #include "resources/Artwork.h"
-#include "services/Trace.h"
+#include "platform/Trace.h"
 
 namespace {
 
@@ -88,7 +88,7 @@ void OpenGameWindow(WebKitWebView* related, const char* uri) {
         gtk_window_present(GTK_WINDOW(g_game));
         return;
     }
-    kestrune::services::TraceStep("handoff-decided");
+    kestrune::platform::TraceStep("handoff-decided");
     g_game = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     gtk_window_set_title(GTK_WINDOW(g_game), "Kestrune微端");
     gtk_window_set_default_size(GTK_WINDOW(g_game), 1024, 768);
@@ -102,18 +102,18 @@ void OpenGameWindow(WebKitWebView* related, const char* uri) {
                          g_heldResponse = nullptr;
                      }),
                      nullptr);
-    kestrune::services::TraceStep("view-making");
+    kestrune::platform::TraceStep("view-making");
     GtkWidget* view = webkit_web_view_new_with_related_view(related);
-    kestrune::services::TraceStep("view-made");
+    kestrune::platform::TraceStep("view-made");
     gtk_container_add(GTK_CONTAINER(g_game), view);
     g_signal_connect(view, "decide-policy", G_CALLBACK(+[](WebKitWebView*, WebKitPolicyDecision*, WebKitPolicyDecisionType type, gpointer) {
                          if (type == WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION)
-                             kestrune::services::TraceStep("navigation-asked");
+                             kestrune::platform::TraceStep("navigation-asked");
                          return FALSE;
                      }),
                      nullptr);
     g_signal_connect(g_game, "map-event", G_CALLBACK(+[](GtkWidget*, GdkEvent*, gpointer) {
-                         kestrune::services::TraceStep("top-level-mapped");
+                         kestrune::platform::TraceStep("top-level-mapped");
                          return FALSE;
                      }),
                      nullptr);
@@ -130,11 +130,11 @@ void OpenGameWindow(WebKitWebView* related, const char* uri) {
                                }),
                                view);
     }
-    kestrune::services::TraceStep("load-starting");
+    kestrune::platform::TraceStep("load-starting");
     webkit_web_view_load_uri(WEBKIT_WEB_VIEW(view), uri);
-    kestrune::services::TraceStep("top-level-showing");
+    kestrune::platform::TraceStep("top-level-showing");
     gtk_widget_show_all(g_game);
-    kestrune::services::TraceStep("top-level-shown");
+    kestrune::platform::TraceStep("top-level-shown");
 }
 
 gboolean OnDecidePolicy(WebKitWebView* view, WebKitPolicyDecision* decision, WebKitPolicyDecisionType type,

@@ -13,7 +13,7 @@
 
 #include "platform/ExternalBrowser.h"
 #include "platform/PageRecovery.h"
-#include "services/Trace.h"
+#include "platform/Trace.h"
 #include "platform/gtk/GtkWindowTable.h"
 #include "platform/gtk/GtkWebContext.h"
 #include "platform/linux/GlibOwners.h"
@@ -396,7 +396,7 @@ gboolean GtkWebView::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decisi
     }
     if (type != WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION && type != WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION)
         return FALSE;
-    services::TraceStep("navigation-asked");
+    TraceStep("navigation-asked");
     WebKitNavigationAction* action =
         webkit_navigation_policy_decision_get_navigation_action(WEBKIT_NAVIGATION_POLICY_DECISION(decision));
     const gchar* rawUri = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
@@ -454,7 +454,7 @@ void GtkWebView::WatchForFinalSize() {
 }
 
 void GtkWebView::Settle() {
-    services::TraceStep("view-settled");
+    TraceStep("view-settled");
     settled_ = true;
     if (settleSource_ != 0) g_source_remove(settleSource_);
     settleSource_ = 0;
@@ -466,7 +466,7 @@ void GtkWebView::Settle() {
 }
 
 void GtkWebView::HoldResponse(WebKitPolicyDecision* decision) {
-    services::TraceStep("response-held");
+    TraceStep("response-held");
     DropHeldResponse();  // a later navigation took over from that one
     heldResponse_ = WEBKIT_POLICY_DECISION(g_object_ref(decision));
 }
@@ -479,7 +479,7 @@ void GtkWebView::DropHeldResponse() {
 }
 
 void GtkWebView::StartLoad(const std::string& url) {
-    services::TraceStep("load-starting");
+    TraceStep("load-starting");
     ownLoad_ = false;
     failedLoadEnding_ = false;
     webkit_web_view_load_uri(view_, url.c_str());
@@ -888,7 +888,7 @@ std::unique_ptr<WebView> CreateGtkWebView(WindowId parent, const Rect& rect, Web
         return true;
     }();
     (void)downloadsWatched;
-    services::TraceStep("view-making");
+    TraceStep("view-making");
     const GObjectRef<WebKitUserContentManager> content(webkit_user_content_manager_new());
     // A later view shares the web process of a live one: the game window then needs no new
     // process. Its own content manager and settings are kept. Every view is of the launcher's
@@ -900,10 +900,10 @@ std::unique_ptr<WebView> CreateGtkWebView(WindowId parent, const Rect& rect, Web
                                        : g_object_new(WEBKIT_TYPE_WEB_VIEW, "user-content-manager", content.get(),
                                                       "web-context", LauncherWebContext(), nullptr));
     g_object_ref_sink(widget);  // ours until the destructor, whoever else holds the widget
-    services::TraceStep("view-made");
+    TraceStep("view-made");
     auto view = std::make_unique<GtkWebView>(WEBKIT_WEB_VIEW(widget), host);
     if (!view->Attach(parent, rect)) return nullptr;
-    services::TraceStep("view-attached");
+    TraceStep("view-attached");
     return view;
 }
 

@@ -9,7 +9,7 @@
 
 #include "platform/gtk/GtkPlatformImpl.h"
 #include "platform/gtk/GtkWindowLayout.h"
-#include "services/Trace.h"
+#include "platform/Trace.h"
 #include "platform/linux/GlibOwners.h"
 
 namespace kestrune::platform::gtk {
@@ -57,7 +57,7 @@ gboolean OnConfigure(GtkWidget* widget, GdkEventConfigure* event, gpointer) {
 }
 
 gboolean OnMapEvent(GtkWidget* widget, GdkEvent*, gpointer) {
-    services::TraceStep("top-level-mapped");
+    TraceStep("top-level-mapped");
     if (const WindowId id = IdFromWidget(widget)) {
         if (Window* w = Impl()->Find(id)) w->managed = true;
         GdkWindow* gdkWindow = gtk_widget_get_window(widget);
@@ -149,9 +149,9 @@ WindowId GtkPlatformImpl::CreateTopLevel(const TopLevelParams& params, WindowHos
     // Realized now, so that hints, frame and outline are in place before the first map. A frame the
     // window manager has not told us yet is asked for here and taken in when first needed (see
     // SettleFrame): its answer arrives while the rest of the window is made.
-    services::TraceStep("top-level-creating");
+    TraceStep("top-level-creating");
     gtk_widget_realize(window);
-    services::TraceStep("top-level-realized");
+    TraceStep("top-level-realized");
     ApplyStyle(*raw);
     if (raw->style.frame && knownFrames_.count(StyleKey(raw->style)) == 0 &&
         SendFrameExtentsRequest(gtk_widget_get_window(window))) {
@@ -215,9 +215,9 @@ void GtkPlatformImpl::SettleFrame(const Window& pending) const {
     w.frameAnswerDue = 0;
     FrameExtents f;
     GdkWindow* gdkWindow = gtk_widget_get_window(w.widget);
-    services::TraceStep("frame-awaiting");
+    TraceStep("frame-awaiting");
     if (gdkWindow == nullptr || !AwaitFrameExtents(gdkWindow, &f, due)) return;  // the guess stays
-    services::TraceStep("frame-answered");
+    TraceStep("frame-answered");
     self.knownFrames_[StyleKey(w.style)] = f;
     if (f == w.frame) return;
     w.frame = f;
@@ -570,9 +570,9 @@ void GtkPlatformImpl::Show(WindowId window, ShowCommand command) {
         break;
     }
     w->visible = true;
-    services::TraceStep("top-level-showing");
+    TraceStep("top-level-showing");
     gtk_widget_show(w->widget);
-    services::TraceStep("top-level-shown");
+    TraceStep("top-level-shown");
     if ((wasMinimized != w->minimized || wasMaximized != w->maximized) && w->host != nullptr) w->host->Resized();
     if (activate && Exists(window)) Activate(window);
 }

@@ -4,8 +4,8 @@
 // Without it, a step costs one test of a flag.
 #pragma once
 
-namespace kestrune::services {
+namespace kestrune::platform {
 
 void TraceStep(const char* step);
 
-}  // namespace kestrune::services
+}  // namespace kestrune::platform

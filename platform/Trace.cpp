@@ -1,10 +1,10 @@
-#include "services/Trace.h"
+#include "platform/Trace.h"
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 
-namespace kestrune::services {
+namespace kestrune::platform {
 
 void TraceStep(const char* step) {
     static const bool enabled = std::getenv("KESTRUNE_TRACE") != nullptr;
@@ -15,4 +15,4 @@ void TraceStep(const char* step) {
     std::fflush(stderr);
 }
 
-}  // namespace kestrune::services
+}  // namespace kestrune::platform
