@@ -4,9 +4,7 @@
 
 namespace kestrune::forms {
 
-bool UnitLifetime::WindowStands() const {
-    return window_ != 0 && !reported_ && !quiet_ && platform::Current().Exists(window_);
-}
+bool UnitLifetime::WindowStands() const { return !WindowGone() && platform::Current().Exists(window_); }
 
 void UnitLifetime::DestroyQuietly() {
     if (!WindowStands()) return;
@@ -17,13 +15,13 @@ void UnitLifetime::DestroyQuietly() {
 }
 
 bool UnitLifetime::WindowEnded() {
-    window_ = 0;
-    if (quiet_ || reported_) return false;
-    reported_ = true;
+    if (quiet_ || ended_) return false;
+    ended_ = true;
     return true;
 }
 
 void UnitLifetime::ReportControlGone() {
+    window_ = 0;
     if (WindowEnded()) ReportUnitDestroyed(formId_, unitId_);  // deletes this object
 }
 

@@ -24,14 +24,20 @@ protected:
 
     // True while the unit's window stands and has not ended.
     bool WindowStands() const;
+    // False once the window has ended or was never made.
+    bool WindowGone() const { return window_ == 0 || ended_; }
+    // From the destructor, before anything that may run code of others: the window's end is reported
+    // to nobody from now on.
+    void GoQuietly() { quiet_ = true; }
     // From the destructor: a window that still stands is destroyed without any report, as its owner
     // is already letting go of the object.
     void DestroyQuietly();
-    // From the window's end (its Destroyed notice): forgets the window; true, once, when the runtime
-    // is to hear of it. False when the object is going itself, or the end was reported before.
+    // From the window's end (its Destroyed notice): true, once, when the runtime is to hear of it;
+    // false when the object is going itself or the end was told before. The window's id stays for
+    // what the end still does with it.
     bool WindowEnded();
-    // A control's end: WindowEnded, then the report that deletes the control. Nothing of the object
-    // may be used after it.
+    // A control's end: forgets the window, then the report that deletes the control. Nothing of the
+    // object may be used after it.
     void ReportControlGone();
 
     platform::WindowId window_ = 0;  // set by the creation path
@@ -39,8 +45,8 @@ protected:
     const std::uint32_t unitId_;
 
 private:
-    bool quiet_ = false;     // the object is going: its window's end is reported to nobody
-    bool reported_ = false;  // the end was reported (or the object went quietly)
+    bool quiet_ = false;  // the object is going: its window's end is reported to nobody
+    bool ended_ = false;  // the window's end was told
 };
 
 }  // namespace kestrune::forms

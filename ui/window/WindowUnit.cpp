@@ -133,6 +133,7 @@ WindowUnit::~WindowUnit() {
     // Normally the native window is gone already (Destroyed deletes us through the runtime). A unit
     // deleted while its window still stands takes the window with it, without calling back.
     if (WindowStands()) {
+        GoQuietly();  // before the owners are enabled again, which runs code of others
         EndDialogMode();
         DestroyQuietly();
     }
@@ -369,11 +370,11 @@ void WindowUnit::RaisePlain(std::int32_t eventIndex) {
 }
 
 void WindowUnit::Moved() {
-    if (created_ && window_ != 0) RaisePlain(kWindowEventMoved);
+    if (created_ && !WindowGone()) RaisePlain(kWindowEventMoved);
 }
 
 void WindowUnit::Resized() {
-    if (!created_ || window_ == 0) return;
+    if (!created_ || WindowGone()) return;
     const WindowId self = window_;
     RaisePlain(kWindowEventResized);
     // The handler may have closed the window, or changed its units.
@@ -392,7 +393,7 @@ void WindowUnit::Resized() {
 // gives it to its first control. Where the focus was inside the window is the system's to restore.
 void WindowUnit::FocusIn() {
     platform::Platform& pf = Current();
-    if (!created_ || window_ == 0 || pf.GetFocus() != window_) return;
+    if (!created_ || WindowGone() || pf.GetFocus() != window_) return;
     if (const WindowId stop = forms::FirstTabStop(formId_); stop != 0) pf.SetFocus(stop);
 }
 
@@ -438,9 +439,8 @@ void WindowUnit::DestroyNative() {
 }
 
 void WindowUnit::Destroyed() {
-    const WindowId ended = window_;
     if (!WindowEnded()) return;  // going quietly with the object
-    DetachSkin(ended, &skin_);
+    DetachSkin(window_, &skin_);
     EndDialogMode();
     if (!destroyingRaised_) {
         destroyingRaised_ = true;

@@ -135,6 +135,13 @@ TEST_F(HandOffTest, GameWindowCreationLaysOutBrowserAndNavigatesToCapturedAddres
         EXPECT_EQ(Property(kGameWindow, kGameBrowser, forms::kPropWidth), newWidth);
         EXPECT_EQ(Property(kGameWindow, kGameBrowser, forms::kPropHeight), newHeight - 32);
         EXPECT_EQ(GameView()->Navigations().size(), 1u);
+        // Lower than the allowance: no height is left for the box.
+        forms::WriteProperty(kGameWindow, kGameWindowUnit, forms::kPropHeight, 20);
+        ASSERT_LT(Property(kGameWindow, kGameWindowUnit, forms::kPropHeight), 32);
+        EXPECT_EQ(Property(kGameWindow, kGameBrowser, forms::kPropHeight), 0);
+        // The game page's own navigations go ahead (its handler ends without a value).
+        EXPECT_TRUE(GameView()->FireBeforeNavigate(play));  // the stored address, asked while loading
+        EXPECT_TRUE(GameView()->FireBeforeNavigate("http://h/game/next.html"));
     }));
     EXPECT_TRUE(checked);
 }
@@ -155,6 +162,15 @@ TEST_F(HandOffTest, SecondHandOffWhileOpenReplacesGameUrlButDoesNotRenavigate) {
 }
 
 TEST_F(HandOffTest, DocumentReadyHandlersHookTheirOwnBoxes) {
+    // The login page's document-ready hooks it, before any navigation could have.
+    const platform::WindowId loginBox = forms::GetUnitHandle(kLoginWindow, kLoginBrowser);
+    auto before = browser::HookSlotFor(loginBox);
+    EXPECT_TRUE(!before || !before->hooked);
+    LoginView()->FireDocumentComplete("http://h/login.html");
+    auto login = browser::HookSlotFor(loginBox);
+    ASSERT_TRUE(login);
+    EXPECT_TRUE(login->hooked);
+
     EXPECT_FALSE(LoginNavigates("http://h/game?client=1", [&] {
         ASSERT_NE(GameView(), nullptr);
         GameView()->FireDocumentComplete("http://h/game?client=1");
@@ -162,10 +178,6 @@ TEST_F(HandOffTest, DocumentReadyHandlersHookTheirOwnBoxes) {
         ASSERT_TRUE(game);
         EXPECT_TRUE(game->hooked);
     }));
-    LoginView()->FireDocumentComplete("http://h/login.html");
-    auto login = browser::HookSlotFor(forms::GetUnitHandle(kLoginWindow, kLoginBrowser));
-    ASSERT_TRUE(login);
-    EXPECT_TRUE(login->hooked);
 }
 
 }  // namespace
