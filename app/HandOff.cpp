@@ -72,6 +72,7 @@ std::optional<std::int32_t> OnGameWindowCreated(std::span<const std::int32_t> ar
 std::optional<std::int32_t> OnGameWindowResized(std::span<const std::int32_t> args) {
     (void)args;
     LayOutGameBrowser();
+    platform::TraceStep("game-window-laid-out");
     return std::nullopt;
 }
 

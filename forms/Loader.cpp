@@ -7,6 +7,7 @@
 #include "forms/PointerData.h"
 #include "forms/Runtime.h"
 #include "forms/RuntimeState.h"
+#include "platform/Trace.h"
 
 namespace kestrune::forms {
 
@@ -213,10 +214,12 @@ bool BuildWindowInstance(std::uint32_t formId, platform::WindowId owner, bool di
     // 13, 14. Shown, and in dialog mode every other program window disabled.
     WindowObject* windowUnit = entry->Window();
     if ((entry->live.units[0].flags & kFlagVisible) != 0) windowUnit->ShowForLoad();
+    platform::TraceStep("load-window-shown");
     entry = detail::FindEntry(formId);
     if (entry == nullptr || WindowGone(*entry, window)) return true;
     windowUnit = entry->Window();
     if (dialogMode) windowUnit->BeginDialogMode();
+    platform::TraceStep("load-dialog-mode");
 
     // 15. Shown notifications, leaving the keyboard focus where it was.
     const platform::WindowId focus = pf.GetFocus();
@@ -228,6 +231,7 @@ bool BuildWindowInstance(std::uint32_t formId, platform::WindowId owner, bool di
     if (focus != 0 && pf.Exists(focus) && pf.GetFocus() != focus) pf.SetFocus(focus);
     entry = detail::FindEntry(formId);
     if (entry != nullptr && !WindowGone(*entry, window)) entry->Window()->SetLoadComplete(true);
+    platform::TraceStep("load-complete");
     return true;
 }
 

@@ -2,6 +2,7 @@
 #include "forms/Loader.h"
 #include "forms/Runtime.h"
 #include "forms/WindowObject.h"
+#include "platform/Trace.h"
 
 namespace kestrune::forms {
 
@@ -20,6 +21,7 @@ bool LoadWindow(std::uint32_t formId, platform::WindowId owner, bool dialogMode)
         const std::uint32_t previous = CurrentDialogWindow();
         SetCurrentDialogWindow(formId);
         platform::Platform& pf = platform::Current();
+        platform::TraceStep("modal-loop");
         const bool quit = pf.RunLoop([formId] { return CurrentDialogWindow() == formId; });
         SetCurrentDialogWindow(previous);
         // The quit belongs to the outer loop as well; the program's only quit carries exit code 0.
