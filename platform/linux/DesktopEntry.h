@@ -1,5 +1,5 @@
 // The text of a freedesktop desktop entry (Type=Application) for a link: its Exec line, quoted
-// argument by argument as the specification asks, and the whole key file.
+// argument by argument as freedesktop.org's desktop-entry format asks, and the whole key file.
 #pragma once
 
 #include <optional>
