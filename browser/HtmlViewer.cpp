@@ -29,7 +29,6 @@ HtmlViewer::~HtmlViewer() {
     // Only reached without the box having been destroyed when creation failed half-way, or when the
     // runtime drops the object early; never leave the view calling into a dead host.
     view_.reset();
-    created_ = false;
     DestroyQuietly();
 }
 
@@ -199,7 +198,6 @@ void HtmlViewer::Destroyed() {
         window_ = 0;
         return;
     }
-    created_ = false;
     ReportControlGone();  // deletes this object: nothing may follow
 }
 

@@ -110,8 +110,7 @@ public:
     // built-in page is to stand in for, or nothing when the box still shows a page (or was never
     // asked for a server's address).
     std::optional<std::string> StandInAfterStop() const;
-    // What F5 and Ctrl+R load: the address shown, or the one asked for when none is shown.
-    const std::string& ToReload(const std::string& shown) const { return shown.empty() ? asked_ : shown; }
+    // The address last asked for: what F5 and Ctrl+R load when the box shows none.
     const std::string& AskedFor() const { return asked_; }
 
 private:

@@ -537,14 +537,12 @@ void GtkWebView::Reload() {
         Retry(true);
         return;
     }
-    const std::string shown = LocationUrl();
-    if (!shown.empty()) {
+    if (!LocationUrl().empty()) {
         webkit_web_view_reload(view_);
         return;
     }
     // Nothing was ever shown, so the engine has nothing to reload: the box's address is asked again.
-    const std::string address = boxPage_.ToReload(shown);
-    if (!address.empty()) StartLoad(address);
+    if (!boxPage_.AskedFor().empty()) StartLoad(boxPage_.AskedFor());
 }
 
 void GtkWebView::StopRetryTimer() {

@@ -13,6 +13,9 @@ std::function<void()> RecoveringHost::ShowLater(const std::string& address, Load
 }
 
 bool RecoveringHost::StandsIn(const std::string& address, LoadFailure why) const {
+    // Only a server's address can come back by retrying; the blank document the built-in page is
+    // shown in, for one, never fails for want of a server. (A stopped load stands in for the box's
+    // own address, which BoxPage takes only when it is a server's.)
     if (why != LoadFailure::kStopped) return IsServerAddress(address);
     // A load the box has moved on from (another address asked for since) is not the box's to fill.
     if (!address.empty() && address != box_.AskedFor()) return false;
@@ -22,9 +25,6 @@ bool RecoveringHost::StandsIn(const std::string& address, LoadFailure why) const
 void RecoveringHost::Unreachable(const std::string& failed, LoadFailure why) {
     if (!StandsIn(failed, why)) return;
     const std::string address = why == LoadFailure::kStopped ? box_.AskedFor() : failed;
-    // Only a server's address can come back by retrying; the blank document the built-in page is
-    // shown in, for one, never fails for want of a server.
-    if (!IsServerAddress(address)) return;
     timer_->Stop();
     if (const auto wait = recovery_.Failed(address, why)) timer_->Start(*wait, [this] { Retry(false); });
     page_->WatchNetwork();

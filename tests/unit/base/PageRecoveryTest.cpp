@@ -119,14 +119,13 @@ TEST(UnreachableRecovery, OnlyAServersAddressIsOneToRetry) {
 TEST(BoxPage, AStoppedLoadIsStoodInForOnlyInABoxLeftBlank) {
     BoxPage page;
     EXPECT_EQ(page.StandInAfterStop(), std::nullopt);  // never asked for anything
-    EXPECT_EQ(page.ToReload(""), "");
+    EXPECT_EQ(page.AskedFor(), "");
     page.Asked("http://game.example/login.html");
     // Nothing shown yet: the asked-for address is what stands in and what F5 loads.
     EXPECT_EQ(page.StandInAfterStop(), "http://game.example/login.html");
-    EXPECT_EQ(page.ToReload(""), "http://game.example/login.html");
+    EXPECT_EQ(page.AskedFor(), "http://game.example/login.html");
     page.Shown();
     EXPECT_EQ(page.StandInAfterStop(), std::nullopt);  // the page it shows stays
-    EXPECT_EQ(page.ToReload("http://game.example/news.html"), "http://game.example/news.html");
     page.Asked("http://game.example/other.html");
     EXPECT_EQ(page.StandInAfterStop(), std::nullopt);  // still showing the old page
     page.Lost();
