@@ -40,7 +40,7 @@ std::optional<std::int32_t> OnLoginBrowserEvent(std::span<const std::int32_t> ar
     if (services::FindText(address, kHandOffMarker, 1, false) < 1) return std::nullopt;
 
     platform::TraceStep("handoff-decided");
-    GameUrlStorage() = forms::AsText(forms::ReadProperty(kLoginWindow, kLoginBrowser, kPropUrl));
+    GameUrlStorage() = address;
     forms::LoadWindow(kGameWindow, 0, true);
     platform::TraceStep("game-window-shown");
     return 0;  // logical false: the login page stays where it was
