@@ -309,6 +309,8 @@ def main():
     parser.add_argument("--chromium", nargs="?", const="chromium", metavar="PROGRAM",
                         help="also run a browser's app mode (Chromium's --app, a profile folder of its own) as "
                              "the bare window a player might use instead; its hand-off is a navigation in place")
+    parser.add_argument("--print-steps", action="store_true",
+                        help="print every run's own steps of the hand-off, not only their medians")
     parser.add_argument("--first-start", action="store_true",
                         help="every run starts from empty home, cache and data folders (a first start)")
     args = parser.parse_args()
@@ -364,6 +366,10 @@ def main():
                 continue
             results[name].append(r)
             this_round[name] = r
+            if args.print_steps:
+                timeline = " ".join(f"{step} {at:.1f}" for step, at in sorted(r["steps"].items(), key=lambda s: s[1]))
+                request = f"{r['to request ms']:.1f}" if r["to request ms"] is not None else "-"
+                print(f"  {name}: handoff {r['handoff ms']:.1f} request {request}: {timeline}", flush=True)
         rounds.append(this_round)
         line = "  ".join(f"{name} ready {r['start->ready ms']:.0f} ms handoff {r['handoff ms']:.0f} ms "
                          f"rss {r['rss kB']} kB" for name, r in this_round.items())

@@ -45,10 +45,19 @@ std::unique_ptr<Platform> CreateGtkPlatform(int* argc, char*** argv) {
     return std::make_unique<GtkPlatformImpl>();
 }
 
-GtkPlatformImpl::GtkPlatformImpl() { instance_ = this; }
+GtkPlatformImpl::GtkPlatformImpl() {
+    instance_ = this;
+    WatchWorkAreas(&GtkPlatformImpl::ForgetWorkAreas, this);
+    g_signal_connect_swapped(gdk_screen_get_default(), "monitors-changed", G_CALLBACK(&GtkPlatformImpl::ForgetWorkAreas),
+                             this);
+}
+
+void GtkPlatformImpl::ForgetWorkAreas(gpointer self) { static_cast<GtkPlatformImpl*>(self)->workAreas_.clear(); }
 
 // Hosts are not told anything here: by the time the platform goes, its hosts may be gone.
 GtkPlatformImpl::~GtkPlatformImpl() {
+    UnwatchWorkAreas();
+    g_signal_handlers_disconnect_by_data(gdk_screen_get_default(), this);
     for (auto& [id, source] : timers_)
         if (GSource* s = g_main_context_find_source_by_id(nullptr, source)) g_source_destroy(s);
     timers_.clear();
@@ -174,9 +183,12 @@ Rect GtkPlatformImpl::WorkAreaNear(WindowId window) const {
     }
     if (monitor == nullptr) monitor = PrimaryMonitor();
     if (monitor == nullptr) return {};
+    for (const auto& [known, area] : workAreas_)
+        if (known == monitor) return area;
     GdkRectangle r;
     gdk_monitor_get_workarea(monitor, &r);
-    return Rect::FromXYWH(r.x, r.y, r.width, r.height);
+    workAreas_.emplace_back(monitor, Rect::FromXYWH(r.x, r.y, r.width, r.height));
+    return workAreas_.back().second;
 }
 
 int GtkPlatformImpl::DisplayBitsPerPixel() const { return ScreenBitsPerPixel(); }

@@ -243,6 +243,10 @@ private:
 
     // Frames the window manager reported, by style: asking it again costs a round trip.
     std::map<std::uint32_t, FrameExtents> knownFrames_;
+    // Work areas by monitor, read when first asked for and kept until the window manager or the
+    // monitors change them: reading one costs several round trips, in the middle of maximising.
+    mutable std::vector<std::pair<GdkMonitor*, Rect>> workAreas_;
+    static void ForgetWorkAreas(gpointer self);
 
     // Double-press detection (X reports every press; a second one close in time and place is the double).
     WindowId lastPressWindow_ = 0;
@@ -269,6 +273,10 @@ bool AwaitFrameExtents(GdkWindow* toplevel, FrameExtents* out, gint64 deadline);
 // For a managed window whose decorations just changed: waits up to `timeoutMs` for the window
 // manager to publish a frame other than `old`.
 bool AwaitFrameExtentsChange(GdkWindow* toplevel, const FrameExtents& old, FrameExtents* out, int timeoutMs);
+// Calls `changed` with `data` whenever the window manager changes the work areas (its
+// _NET_WORKAREA, GTK's per-desktop _GTK_WORKAREAS_Dn, or the current desktop). One watch at a time.
+void WatchWorkAreas(void (*changed)(gpointer), gpointer data);
+void UnwatchWorkAreas();
 // Bits per pixel of the screen's default depth.
 int ScreenBitsPerPixel();
 // Top-level X windows of all clients, bottom to top (_NET_CLIENT_LIST_STACKING), with their frames.

@@ -3,6 +3,9 @@
 // because the Xlib headers define macros (None, Status, Bool...) that break other code.
 #include "platform/gtk/GtkPlatformImpl.h"  // before Xlib, whose macros would break the seam's names
 
+#include <map>
+#include <string>
+
 #include <cairo-xlib.h>
 #include <gdk/gdkx.h>
 #include <X11/Xatom.h>
@@ -112,6 +115,50 @@ bool AwaitFrameExtentsChange(GdkWindow* toplevel, const FrameExtents& old, Frame
         g_usleep(kFramePollMicroseconds);
     }
     return false;
+}
+
+namespace {
+
+struct WorkAreaWatch {
+    void (*changed)(gpointer);
+    gpointer data;
+    std::map<Atom, bool> relevant;  // root properties seen so far, and whether they bear on work areas
+};
+
+GdkFilterReturn OnRootEvent(GdkXEvent* raw, GdkEvent*, gpointer data) {
+    const auto* event = static_cast<const XEvent*>(raw);
+    if (event->type != PropertyNotify) return GDK_FILTER_CONTINUE;
+    auto* watch = static_cast<WorkAreaWatch*>(data);
+    const Atom atom = event->xproperty.atom;
+    auto known = watch->relevant.find(atom);
+    if (known == watch->relevant.end()) {
+        // GDK keeps the names it has looked up: a property's name costs a round trip only once.
+        const std::string name = gdk_x11_get_xatom_name_for_display(gdk_display_get_default(), atom);
+        const bool bears = name == "_NET_WORKAREA" || name == "_NET_CURRENT_DESKTOP" ||
+                           name.rfind("_GTK_WORKAREAS_D", 0) == 0;
+        known = watch->relevant.emplace(atom, bears).first;
+    }
+    if (known->second) watch->changed(watch->data);
+    return GDK_FILTER_CONTINUE;
+}
+
+WorkAreaWatch* g_workAreaWatch = nullptr;
+
+}  // namespace
+
+void WatchWorkAreas(void (*changed)(gpointer), gpointer data) {
+    UnwatchWorkAreas();
+    GdkWindow* root = gdk_get_default_root_window();
+    gdk_window_set_events(root, static_cast<GdkEventMask>(gdk_window_get_events(root) | GDK_PROPERTY_CHANGE_MASK));
+    g_workAreaWatch = new WorkAreaWatch{changed, data, {}};
+    gdk_window_add_filter(root, OnRootEvent, g_workAreaWatch);
+}
+
+void UnwatchWorkAreas() {
+    if (g_workAreaWatch == nullptr) return;
+    gdk_window_remove_filter(gdk_get_default_root_window(), OnRootEvent, g_workAreaWatch);
+    delete g_workAreaWatch;
+    g_workAreaWatch = nullptr;
 }
 
 int ScreenBitsPerPixel() {

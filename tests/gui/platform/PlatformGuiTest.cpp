@@ -832,6 +832,22 @@ TEST_F(PlatformGuiTest, ScreenFacts) {
     EXPECT_EQ(platform_->WorkAreaNear(0), Rect::FromXYWH(0, 0, 1920, 1080));
 }
 
+TEST_F(PlatformGuiTest, WorkAreaFollowsTheWindowManagersChanges) {
+    // As a panel would make the window manager do: the work area shrinks, and later grows back.
+    const std::string listed = probe::Run("xprop -root _NET_WORKAREA");
+    const std::size_t equals = listed.find("= ");
+    ASSERT_NE(equals, std::string::npos) << listed;
+    std::string original = listed.substr(equals + 2);
+    while (!original.empty() && original.back() == '\n') original.pop_back();
+    ASSERT_EQ(platform_->WorkAreaNear(0), Rect::FromXYWH(0, 0, 1920, 1080));
+    probe::Run("xprop -root -f _NET_WORKAREA 32c -set _NET_WORKAREA '0, 0, 1920, 1040'");
+    EXPECT_TRUE(RunUntil([&] { return platform_->WorkAreaNear(0) == Rect::FromXYWH(0, 0, 1920, 1040); }))
+        << platform_->WorkAreaNear(0);
+    probe::Run("xprop -root -f _NET_WORKAREA 32c -set _NET_WORKAREA '" + original + "'");
+    EXPECT_TRUE(RunUntil([&] { return platform_->WorkAreaNear(0) == Rect::FromXYWH(0, 0, 1920, 1080); }))
+        << platform_->WorkAreaNear(0);
+}
+
 TEST_F(PlatformGuiTest, ErrorBoxIsModalWithItsCaptionAndReturnsWhenClosed) {
     bool seen = false;
     // Asked again on every tick while the box is there: the window manager may not list it yet
