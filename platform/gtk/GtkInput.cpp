@@ -182,6 +182,55 @@ void GtkPlatformImpl::ConnectInput(Window& w) {
     g_signal_connect(w.layout, "leave-notify-event", G_CALLBACK(OnLeave), nullptr);
 }
 
+// ---- disabled windows
+
+bool GtkPlatformImpl::ForDisabledTopLevel(GdkEvent* event) const {
+    GdkWindow* window = event->any.window;
+    if (window == nullptr) return false;
+    gpointer widget = nullptr;
+    gdk_window_get_user_data(gdk_window_get_toplevel(window), &widget);
+    const Window* w = widget != nullptr && GTK_IS_WINDOW(widget) ? Find(IdOf(GTK_WIDGET(widget))) : nullptr;
+    return w != nullptr && w->kind == Kind::TopLevel && !w->enabled;
+}
+
+void GtkPlatformImpl::FilterEvent(GdkEvent* event, gpointer self) {
+    switch (event->type) {
+    case GDK_MOTION_NOTIFY:
+    case GDK_BUTTON_PRESS:
+    case GDK_2BUTTON_PRESS:
+    case GDK_3BUTTON_PRESS:
+    case GDK_BUTTON_RELEASE:
+    case GDK_KEY_PRESS:
+    case GDK_KEY_RELEASE:
+    case GDK_SCROLL:
+    case GDK_TOUCH_BEGIN:
+    case GDK_TOUCH_UPDATE:
+    case GDK_TOUCH_END:
+    case GDK_TOUCH_CANCEL:
+    case GDK_TOUCHPAD_SWIPE:
+    case GDK_TOUCHPAD_PINCH:
+        if (static_cast<GtkPlatformImpl*>(self)->ForDisabledTopLevel(event)) return;
+        break;
+    case GDK_DRAG_MOTION:
+    case GDK_DROP_START:
+        // Nothing in a disabled window takes a drop; the source is told so, as GTK tells it when
+        // no widget there does.
+        if (static_cast<GtkPlatformImpl*>(self)->ForDisabledTopLevel(event)) {
+            if (event->type == GDK_DRAG_MOTION) {
+                gdk_drag_status(event->dnd.context, static_cast<GdkDragAction>(0), event->dnd.time);
+            } else {
+                gdk_drop_reply(event->dnd.context, FALSE, event->dnd.time);
+                gdk_drop_finish(event->dnd.context, FALSE, event->dnd.time);
+            }
+            return;
+        }
+        break;
+    default:
+        break;
+    }
+    gtk_main_do_event(event);
+}
+
 void GtkPlatformImpl::ForgetWindowInput(WindowId id) {
     if (capture_ == id) ReleaseCapture();
     if (lastPressWindow_ == id) lastPressWindow_ = 0;

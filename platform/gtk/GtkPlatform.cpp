@@ -47,6 +47,7 @@ std::unique_ptr<Platform> CreateGtkPlatform(int* argc, char*** argv) {
 
 GtkPlatformImpl::GtkPlatformImpl() {
     instance_ = this;
+    gdk_event_handler_set(&GtkPlatformImpl::FilterEvent, this, nullptr);
     WatchWorkAreas(&GtkPlatformImpl::ForgetWorkAreas, this);
     g_signal_connect_swapped(gdk_screen_get_default(), "monitors-changed", G_CALLBACK(&GtkPlatformImpl::ForgetWorkAreas),
                              this);
@@ -58,6 +59,8 @@ void GtkPlatformImpl::ForgetWorkAreas(gpointer self) { static_cast<GtkPlatformIm
 GtkPlatformImpl::~GtkPlatformImpl() {
     UnwatchWorkAreas();
     g_signal_handlers_disconnect_by_data(gdk_screen_get_default(), this);
+    gdk_event_handler_set(+[](GdkEvent* event, gpointer) { gtk_main_do_event(event); }, nullptr, nullptr);
+    if (sensitivitySource_ != 0) g_source_remove(sensitivitySource_);
     for (auto& [id, source] : timers_)
         if (GSource* s = g_main_context_find_source_by_id(nullptr, source)) g_source_destroy(s);
     timers_.clear();

@@ -178,6 +178,10 @@ public:
     void ReleaseSurface(Window& w);
     // GtkInput.cpp
     void ConnectInput(Window& w);
+    // Every event passes here first (gdk_event_handler_set): input meant for a disabled top-level
+    // window goes no further.
+    static void FilterEvent(GdkEvent* event, gpointer self);
+    bool ForDisabledTopLevel(GdkEvent* event) const;
     void ApplyCursor(const Window& w);
     void ForgetWindowInput(WindowId id);
     // GtkWindows.cpp
@@ -204,6 +208,7 @@ private:
     void SetStateFlags(Window& w, bool minimized, bool maximized);
     void DeliverPosted();
     void SchedulePosted();
+    static gboolean ApplySensitivity(gpointer self);
 
     static GtkPlatformImpl* instance_;
 
@@ -224,6 +229,10 @@ private:
     std::vector<PostedMessage> posted_;
     std::size_t postedHead_ = 0;
     guint postedSource_ = 0;
+
+    // A disabled top-level window is told so in GTK (insensitive, for assistive technologies) once
+    // the loop is idle: that walks the whole window, its page included. Its input stops at once.
+    guint sensitivitySource_ = 0;
 
     bool quitPending_ = false;
     int quitCode_ = 0;

@@ -597,7 +597,24 @@ void GtkPlatformImpl::Enable(WindowId window, bool enabled) {
     if (w == nullptr || w->kind == Kind::Pseudo) return;
     w->enabled = enabled;
     if (!enabled && capture_ == window) ReleaseCapture();
+    // Disabling a top-level window happens when another one opens in dialog mode, on the way to the
+    // new window's first page: input stops now (FilterEvent), the walk through its widgets waits.
+    // Enabled again, it must take the focus at once, which GTK refuses an insensitive widget.
+    if (w->kind == Kind::TopLevel && !enabled) {
+        if (sensitivitySource_ == 0)
+            sensitivitySource_ = g_idle_add_full(G_PRIORITY_LOW, &GtkPlatformImpl::ApplySensitivity, this, nullptr);
+        return;
+    }
     gtk_widget_set_sensitive(w->widget, enabled);
+}
+
+gboolean GtkPlatformImpl::ApplySensitivity(gpointer self) {
+    auto* impl = static_cast<GtkPlatformImpl*>(self);
+    impl->sensitivitySource_ = 0;
+    for (auto& [id, w] : impl->windows_)
+        if (w->kind == Kind::TopLevel && gtk_widget_get_sensitive(w->widget) != w->enabled)
+            gtk_widget_set_sensitive(w->widget, w->enabled);
+    return G_SOURCE_REMOVE;
 }
 
 bool GtkPlatformImpl::IsEnabled(WindowId window) const {

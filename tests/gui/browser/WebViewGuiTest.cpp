@@ -481,6 +481,24 @@ TEST_F(WebViewGuiTest, ASlowDesktopSessionDoesNotHoldUpTheLoopWhileTheDefaultBro
     EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(longest).count(), 1000);
 }
 
+TEST_F(WebViewGuiTest, APageInADisabledWindowGetsNoClickFromTheMomentItIsDisabled) {
+    const std::string page = g_testBase + "newwindow.html";
+    const Point link{300, 75};
+    host_.allowNewWindow = false;
+    view_->Navigate(page);
+    ASSERT_TRUE(RunUntil([&] { return Ready(page); }));
+    // The click is already waiting for the program when its window is disabled (as when the game
+    // window opens in dialog mode): the page must not get it.
+    Click(link);
+    g_usleep(100 * 1000);
+    platform_->Enable(top_, false);
+    RunUntil([] { return false; }, 400);
+    EXPECT_TRUE(host_.newWindows.empty());
+    platform_->Enable(top_, true);
+    Click(link);
+    EXPECT_TRUE(RunUntil([&] { return !host_.newWindows.empty(); }));
+}
+
 TEST_F(WebViewGuiTest, SilentAnswersScriptDialogsWithoutShowingThem) {
     ASSERT_TRUE(view_->Silent());
     view_->Navigate(g_testBase + "dialogs.html");

@@ -623,10 +623,14 @@ TEST_F(PlatformGuiTest, MouseGoesThroughTheTopLevelFirstAndFollowsTheCapture) {
     platform_->ReleaseCapture();
     EXPECT_EQ(platform_->GetCapture(), 0u);
 
-    // A disabled top-level ignores input, its children included.
+    // A disabled top-level ignores input, its children included, from the moment it is disabled:
+    // a click the server has already sent on is dropped as well.
+    const std::size_t disabledBefore = childHost.mouse.size() + topHost.pre.size();
+    probe::Click(210, 910);
     platform_->Enable(top, false);
     EXPECT_FALSE(platform_->IsEnabled(top));
-    const std::size_t disabledBefore = childHost.mouse.size() + topHost.pre.size();
+    RunFor(150);
+    EXPECT_EQ(childHost.mouse.size() + topHost.pre.size(), disabledBefore);
     probe::Click(210, 910);
     RunFor(150);
     EXPECT_EQ(childHost.mouse.size() + topHost.pre.size(), disabledBefore);
