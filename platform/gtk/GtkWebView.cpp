@@ -233,6 +233,7 @@ private:
     static gboolean OnStoppedLoadSettled(gpointer self);
     static gboolean OnSettleTimer(gpointer self);
     static void OnSizeAllocate(GtkWidget*, GdkRectangle*, gpointer self);
+    static gboolean OnTopLevelState(GtkWidget*, GdkEventWindowState*, gpointer self);
 
     // True when the page window's procedure chain swallowed the message.
     bool PageSwallows(std::uint32_t message) const {
@@ -251,6 +252,7 @@ private:
     // Looks for the final size until it is there (or long enough has passed), then lets in the
     // page held back meanwhile.
     void WatchForFinalSize();
+    void StopWatchingForFinalSize();
     void Settle();
     // Keeps the main document's response undecided (so nothing of the page runs) until Settle.
     void HoldResponse(WebKitPolicyDecision* decision);
@@ -284,6 +286,9 @@ private:
     bool settled_ = false;
     WebKitPolicyDecision* heldResponse_ = nullptr;
     guint settleSource_ = 0;
+    // The top-level window watched meanwhile: its mapping and maximising may be the last step.
+    GtkWidget* settleTop_ = nullptr;
+    gulong settleStateHandler_ = 0;
     gint64 settleSince_ = 0;
     // The built-in page for an unreachable address: its own load is nobody's business but ours.
     bool failedLoadEnding_ = false;  // the failed load still reports its end
@@ -307,7 +312,7 @@ GtkWebView::~GtkWebView() {
     g_signal_handlers_disconnect_by_data(view_, this);
     if (content_ != nullptr) g_signal_handlers_disconnect_by_data(content_, this);
     if (networkHandler_ != 0) g_signal_handler_disconnect(g_network_monitor_get_default(), networkHandler_);
-    if (settleSource_ != 0) g_source_remove(settleSource_);
+    StopWatchingForFinalSize();
     if (silenceSource_ != 0) g_source_remove(silenceSource_);
     if (stoppedSource_ != 0) g_source_remove(stoppedSource_);
     DropHeldResponse();
@@ -451,13 +456,27 @@ void GtkWebView::WatchForFinalSize() {
     if (settleSource_ != 0) return;
     settleSince_ = g_get_monotonic_time();
     settleSource_ = g_timeout_add(kSettlePollMs, &GtkWebView::OnSettleTimer, this);
+    GtkWidget* top = gtk_widget_get_toplevel(GTK_WIDGET(view_));
+    if (!GTK_IS_WINDOW(top)) return;
+    settleTop_ = top;
+    g_object_add_weak_pointer(G_OBJECT(top), reinterpret_cast<gpointer*>(&settleTop_));
+    settleStateHandler_ = g_signal_connect_after(top, "window-state-event", G_CALLBACK(OnTopLevelState), this);
+}
+
+void GtkWebView::StopWatchingForFinalSize() {
+    if (settleSource_ != 0) g_source_remove(settleSource_);
+    settleSource_ = 0;
+    if (settleTop_ == nullptr) return;
+    g_signal_handler_disconnect(settleTop_, settleStateHandler_);
+    g_object_remove_weak_pointer(G_OBJECT(settleTop_), reinterpret_cast<gpointer*>(&settleTop_));
+    settleTop_ = nullptr;
+    settleStateHandler_ = 0;
 }
 
 void GtkWebView::Settle() {
     TraceStep("view-settled");
     settled_ = true;
-    if (settleSource_ != 0) g_source_remove(settleSource_);
-    settleSource_ = 0;
+    StopWatchingForFinalSize();
     if (heldResponse_ == nullptr) return;
     WebKitPolicyDecision* decision = heldResponse_;
     heldResponse_ = nullptr;
@@ -505,6 +524,14 @@ void GtkWebView::OnSizeAllocate(GtkWidget*, GdkRectangle*, gpointer data) {
     auto* self = static_cast<GtkWebView*>(data);
     if (self->settled_ || self->settleSource_ == 0 || !self->AtFinalSize()) return;
     self->Settle();
+}
+
+// Mapped by the window manager, or maximised, with the view already at its size: no size-allocate
+// follows, and the poll would let the page wait for nothing.
+gboolean GtkWebView::OnTopLevelState(GtkWidget*, GdkEventWindowState*, gpointer data) {
+    auto* self = static_cast<GtkWebView*>(data);
+    if (!self->settled_ && self->settleSource_ != 0 && self->AtFinalSize()) self->Settle();
+    return FALSE;
 }
 
 gboolean GtkWebView::OnSettleTimer(gpointer data) {
