@@ -51,9 +51,32 @@ GtkPlatformImpl::GtkPlatformImpl() {
     WatchWorkAreas(&GtkPlatformImpl::ForgetWorkAreas, this);
     g_signal_connect_swapped(gdk_screen_get_default(), "monitors-changed", G_CALLBACK(&GtkPlatformImpl::ForgetWorkAreas),
                              this);
+    ForgetWorkAreas(this);
 }
 
-void GtkPlatformImpl::ForgetWorkAreas(gpointer self) { static_cast<GtkPlatformImpl*>(self)->workAreas_.clear(); }
+void GtkPlatformImpl::ForgetWorkAreas(gpointer self) {
+    auto* impl = static_cast<GtkPlatformImpl*>(self);
+    impl->workAreas_.clear();
+    // Read again while nothing else is going on, rather than when a window is being maximised.
+    if (impl->workAreaSource_ == 0)
+        impl->workAreaSource_ = g_idle_add_full(G_PRIORITY_LOW, &GtkPlatformImpl::ReadWorkAreas, impl, nullptr);
+}
+
+gboolean GtkPlatformImpl::ReadWorkAreas(gpointer self) {
+    auto* impl = static_cast<GtkPlatformImpl*>(self);
+    impl->workAreaSource_ = 0;
+    GdkDisplay* display = gdk_display_get_default();
+    for (int i = 0, n = gdk_display_get_n_monitors(display); i < n; ++i) {
+        GdkMonitor* monitor = gdk_display_get_monitor(display, i);
+        if (std::none_of(impl->workAreas_.begin(), impl->workAreas_.end(),
+                         [&](const auto& known) { return known.first == monitor; })) {
+            GdkRectangle r;
+            gdk_monitor_get_workarea(monitor, &r);
+            impl->workAreas_.emplace_back(monitor, Rect::FromXYWH(r.x, r.y, r.width, r.height));
+        }
+    }
+    return G_SOURCE_REMOVE;
+}
 
 // Hosts are not told anything here: by the time the platform goes, its hosts may be gone.
 GtkPlatformImpl::~GtkPlatformImpl() {
@@ -61,6 +84,7 @@ GtkPlatformImpl::~GtkPlatformImpl() {
     g_signal_handlers_disconnect_by_data(gdk_screen_get_default(), this);
     gdk_event_handler_set(+[](GdkEvent* event, gpointer) { gtk_main_do_event(event); }, nullptr, nullptr);
     if (sensitivitySource_ != 0) g_source_remove(sensitivitySource_);
+    if (workAreaSource_ != 0) g_source_remove(workAreaSource_);
     for (auto& [id, source] : timers_)
         if (GSource* s = g_main_context_find_source_by_id(nullptr, source)) g_source_destroy(s);
     timers_.clear();

@@ -255,7 +255,9 @@ private:
     // Work areas by monitor, read when first asked for and kept until the window manager or the
     // monitors change them: reading one costs several round trips, in the middle of maximising.
     mutable std::vector<std::pair<GdkMonitor*, Rect>> workAreas_;
+    guint workAreaSource_ = 0;
     static void ForgetWorkAreas(gpointer self);
+    static gboolean ReadWorkAreas(gpointer self);
 
     // Double-press detection (X reports every press; a second one close in time and place is the double).
     WindowId lastPressWindow_ = 0;

@@ -611,8 +611,12 @@ void GtkPlatformImpl::Enable(WindowId window, bool enabled) {
 gboolean GtkPlatformImpl::ApplySensitivity(gpointer self) {
     auto* impl = static_cast<GtkPlatformImpl*>(self);
     impl->sensitivitySource_ = 0;
+    std::vector<WindowId> tops;
     for (auto& [id, w] : impl->windows_)
-        if (w->kind == Kind::TopLevel && gtk_widget_get_sensitive(w->widget) != w->enabled)
+        if (w->kind == Kind::TopLevel) tops.push_back(id);
+    // Assistive technologies hear of each change, and may ask for more: the table is looked at afresh.
+    for (WindowId id : tops)
+        if (Window* w = impl->Find(id); w != nullptr && gtk_widget_get_sensitive(w->widget) != w->enabled)
             gtk_widget_set_sensitive(w->widget, w->enabled);
     return G_SOURCE_REMOVE;
 }
