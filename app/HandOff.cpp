@@ -4,6 +4,7 @@
 
 #include "app/FormIds.h"
 #include "browser/BrowserHook.h"
+#include "browser/HtmlViewer.h"
 #include "forms/Runtime.h"
 #include "services/BrowserEmulation.h"
 #include "services/TextSearch.h"
@@ -41,6 +42,9 @@ std::optional<std::int32_t> OnLoginBrowserEvent(std::span<const std::int32_t> ar
 
     platform::TraceStep("handoff-decided");
     GameUrlStorage() = address;
+    // A game window not open yet is made next, its box sent to this address: the page is asked for
+    // while the window is built.
+    if (forms::GetUnitHandle(kGameWindow, kGameWindowUnit) == 0) browser::PrepareHtmlViewer(address);
     forms::LoadWindow(kGameWindow, 0, true);
     platform::TraceStep("game-window-shown");
     return 0;  // logical false: the login page stays where it was

@@ -17,6 +17,13 @@ namespace {
 
 int ClampFontSize(std::int32_t size) { return std::clamp(size, 0, 4); }
 
+// The stored emulation values choose how a view renders:
+//  - the emulation level (8000, 9000, 9999; 0 when nothing is stored) selects a fixed standards
+//    mode: the same user agent and engine settings for every page, whatever it asks for;
+//  - the GPU-rendering value (nonzero, or nothing stored) lets the view composite with hardware
+//    acceleration; a stored 0 keeps it to software rendering.
+platform::WebViewMode StoredMode() { return services::ReadBrowserEmulation(services::GetExeFileName()); }
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -51,12 +58,7 @@ std::unique_ptr<HtmlViewer> HtmlViewer::Create(const forms::CreateArgs& args) {
     view.SetOffline(viewer->data_.offline);
     view.SetSilent(viewer->data_.silent);
     view.SetTextZoom(ClampFontSize(viewer->data_.fontSize));
-    // The stored emulation values choose how the view renders:
-    //  - the emulation level (8000, 9000, 9999; 0 when nothing is stored) selects a fixed standards
-    //    mode: the same user agent and engine settings for every page, whatever it asks for;
-    //  - the GPU-rendering value (nonzero, or nothing stored) lets the view composite with hardware
-    //    acceleration; a stored 0 keeps it to software rendering.
-    view.SetMode(services::ReadBrowserEmulation(services::GetExeFileName()));
+    view.SetMode(StoredMode());
     if (!viewer->data_.address.empty()) {
         const std::shared_ptr<bool> alive = viewer->alive_;
         // Its decision belongs to the window's load, whenever the engine gets round to asking.
@@ -299,5 +301,7 @@ forms::UnitClass& HtmlViewerClass() {
 }
 
 void RegisterHtmlViewerClass() { forms::RegisterUnitClass(&HtmlViewerClass()); }
+
+void PrepareHtmlViewer(const std::string& address) { platform::Current().PrepareWebView(address, StoredMode()); }
 
 }  // namespace kestrune::browser

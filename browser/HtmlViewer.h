@@ -143,4 +143,8 @@ forms::UnitClass& HtmlViewerClass();
 // Registers the class with the forms runtime; repeated calls register it once.
 void RegisterHtmlViewerClass();
 
+// The next browser box made is going to be sent to `address` first: its page may be asked for while
+// the rest of its window is built (no request leaves before the box's handlers have allowed it).
+void PrepareHtmlViewer(const std::string& address);
+
 }  // namespace kestrune::browser

@@ -108,6 +108,7 @@ using WindowProc = std::intptr_t (*)(WindowId window, std::uint32_t message, std
 
 class WebView;
 class WebViewHost;
+struct WebViewMode;
 
 class Platform {
 public:
@@ -197,6 +198,12 @@ public:
 
     // ---- web view: its window is a child of `parent` covering `rect`, created visible.
     virtual std::unique_ptr<WebView> CreateWebView(WindowId parent, const Rect& rect, WebViewHost* host) = 0;
+    // The next web view made is going to be sent to `url` first, in `mode`: a backend may make it
+    // now and have the engine start on the page while the rest of its window is built. Nothing is
+    // requested, and nothing of the page runs, before that view's host has allowed the navigation
+    // (from the loop, after its first Navigate); a view no CreateWebView took by the time the loop
+    // is idle again is dropped.
+    virtual void PrepareWebView(const std::string& url, const WebViewMode& mode) = 0;
 };
 
 // The backend in use; installed once at start-up (or by a test).

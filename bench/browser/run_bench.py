@@ -15,6 +15,8 @@ run is an ordinary start; with --first-start every run starts from empty folders
   to request    the decision to the server's receipt of the game page's request: the part of the
                 hand-off before the game page's load starts
   cpu to ready  processor time of the program's own process until login-ready
+  ui cpu handoff  processor time of the program's UI thread from the decision to the game page's load
+  tree login    PSS of the whole process tree 200 ms after login-ready, before the page decides
   rss           resident memory of the program's own process (VmRSS) at login-ready; its anonymous
                 and shared-memory parts (RssAnon, RssShmem: X shared-memory images) beside it
   before        VmRSS at the hand-off decision
@@ -123,6 +125,15 @@ class PeakSampler:
         return self.peak
 
 
+def thread_cpu_ms(pid):
+    """Processor time of the process's main thread (the UI thread) so far, to the nanosecond."""
+    try:
+        with open(f"/proc/{pid}/schedstat") as f:
+            return int(f.read().split()[0]) / 1e6
+    except (OSError, IndexError, ValueError):
+        return -1
+
+
 def cpu_ms(pid):
     """User and system time the process itself has used so far (its helper processes not counted)."""
     try:
@@ -216,10 +227,15 @@ def one_run(server, port, command, home, timeout, settle, in_place=False):
         at_ready = status(prog.pid)
         tree_at_ready = tree_pss_kb(prog.pid)
         cpu_at_ready = cpu_ms(prog.pid)
+        # Once the login page has settled, before the page decides (300 ms after its load event):
+        # what the program holds while a player reads the login page.
+        time.sleep(max(0.0, ready + 0.2 - time.monotonic()))
+        tree_settled = tree_pss_kb(prog.pid)
         decided = wait_for(beacons, "handoff", timeout)
         if decided is None:
             return None
         at_decision = status(prog.pid)
+        ui_at_decision = thread_cpu_ms(prog.pid)
         before = at_decision["VmRSS"]
         reset_peak(prog.pid)
         sampler = PeakSampler(prog.pid)
@@ -228,6 +244,7 @@ def one_run(server, port, command, home, timeout, settle, in_place=False):
         if game is None:
             sampler.stop()
             return None
+        ui_at_game = thread_cpu_ms(prog.pid)
         time.sleep(settle)
         peak = status(prog.pid)["VmHWM"]
         tree_peak = sampler.stop()
@@ -252,6 +269,7 @@ def one_run(server, port, command, home, timeout, settle, in_place=False):
             "handoff ms": (game - decided) * 1000.0,
             "to request ms": (passed["request /game.html"] - decided) * 1000.0 if "request /game.html" in passed else None,
             "cpu to ready ms": cpu_at_ready,
+            "ui cpu handoff ms": ui_at_game - ui_at_decision,
             "rss kB": at_ready["VmRSS"],
             "anon kB": at_ready["RssAnon"],
             "shmem kB": at_ready["RssShmem"],
@@ -262,6 +280,7 @@ def one_run(server, port, command, home, timeout, settle, in_place=False):
             "closed-before kB": closed - before if closed >= 0 else None,
             "closed-before no-shm kB": (closed - closed_shm) - (before - at_decision["RssShmem"]) if closed >= 0 else None,
             "tree pss kB": tree_at_ready,
+            "tree login pss kB": tree_settled,
             "tree peak pss kB": tree_peak,
             "tree closed pss kB": tree_closed if tree_closed >= 0 else None,
             "steps": steps,
@@ -378,8 +397,8 @@ def main():
     for home in homes.values():
         shutil.rmtree(home, ignore_errors=True)
 
-    keys = ["start->ready ms", "handoff ms", "to request ms", "cpu to ready ms", "rss kB", "anon kB", "shmem kB", "before kB", "peak kB", "closed kB",
-            "closed shmem kB", "closed-before kB", "closed-before no-shm kB", "tree pss kB", "tree peak pss kB",
+    keys = ["start->ready ms", "handoff ms", "to request ms", "cpu to ready ms", "ui cpu handoff ms", "rss kB", "anon kB", "shmem kB", "before kB", "peak kB", "closed kB",
+            "closed shmem kB", "closed-before kB", "closed-before no-shm kB", "tree pss kB", "tree login pss kB", "tree peak pss kB",
             "tree closed pss kB"]
     for name, runs in results.items():
         if not runs:
@@ -401,7 +420,8 @@ def main():
             continue
         both = [r for r in rounds if "launcher" in r and base in r]
         print(f"launcher / {base}")
-        for key in ["start->ready ms", "handoff ms", "to request ms", "cpu to ready ms", "rss kB", "peak kB"]:
+        for key in ["start->ready ms", "handoff ms", "to request ms", "cpu to ready ms", "rss kB", "peak kB",
+                    "tree pss kB", "tree login pss kB"]:
             lvalues = [r[key] for r in results["launcher"] if r[key] is not None]
             bvalues = [r[key] for r in results[base] if r[key] is not None]
             pairs = [r["launcher"][key] / r[base][key] for r in both if r["launcher"][key] is not None and r[base][key]]

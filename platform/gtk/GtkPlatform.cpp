@@ -245,4 +245,6 @@ std::unique_ptr<WebView> GtkPlatformImpl::CreateWebView(WindowId parent, const R
     return CreateGtkWebView(parent, rect, host);
 }
 
+void GtkPlatformImpl::PrepareWebView(const std::string& url, const WebViewMode& mode) { PrepareGtkWebView(url, mode); }
+
 }  // namespace kestrune::platform::gtk

@@ -158,6 +158,7 @@ public:
     Colour ButtonFaceColour() const override;
     void ShowErrorBox(const std::string& caption, const std::string& text) override;
     std::unique_ptr<WebView> CreateWebView(WindowId parent, const Rect& rect, WebViewHost* host) override;
+    void PrepareWebView(const std::string& url, const WebViewMode& mode) override;
 
     // ---- backend-internal (GtkWindowTable.h and the other files of this backend)
     Window* Find(WindowId id);

@@ -150,6 +150,34 @@ bool IsUnreachable(const GError* error) {
            !g_error_matches(error, WEBKIT_PLUGIN_ERROR, WEBKIT_PLUGIN_ERROR_WILL_HANDLE_LOAD);
 }
 
+// A view's settings for `mode`. The GPU value picks the compositing policy: on demand with hardware
+// acceleration, or never. A stored emulation level fixes the engine to one standards mode for every
+// page: no site-specific quirks and a fixed user agent naming this launcher and the level.
+void ApplyMode(WebKitWebView* view, const WebViewMode& mode) {
+    WebKitSettings* settings = webkit_web_view_get_settings(view);
+    webkit_settings_set_hardware_acceleration_policy(
+        settings, mode.gpuRendering ? WEBKIT_HARDWARE_ACCELERATION_POLICY_ON_DEMAND
+                                    : WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
+    if (mode.emulationLevel > 0) {
+        webkit_settings_set_enable_site_specific_quirks(settings, FALSE);
+        const std::string version = std::to_string(mode.emulationLevel);
+        webkit_settings_set_user_agent_with_application_details(settings, "Kestrune", version.c_str());
+    }
+}
+
+// What the requests of a view say they come from.
+std::string UserAgentOf(WebKitWebView* view) {
+    const gchar* agent = webkit_settings_get_user_agent(webkit_web_view_get_settings(view));
+    return agent != nullptr ? agent : "";
+}
+
+void DropDecision(WebKitPolicyDecision*& decision) {
+    if (decision == nullptr) return;
+    webkit_policy_decision_ignore(decision);
+    g_object_unref(decision);
+    decision = nullptr;
+}
+
 // The views alive in this process, oldest first.
 std::vector<WebKitWebView*>& LiveViews() {
     static std::vector<WebKitWebView*> views;
@@ -182,19 +210,14 @@ public:
         webkit_settings_set_zoom_text_only(webkit_web_view_get_settings(view_), TRUE);
         webkit_web_view_set_zoom_level(view_, TextZoomFactor(level));
     }
-    // The GPU value picks the compositing policy: on demand with hardware acceleration, or never.
-    // A stored emulation level fixes the engine to one standards mode for every page: no
-    // site-specific quirks and a fixed user agent naming this launcher and the level.
-    void SetMode(const WebViewMode& mode) override {
-        WebKitSettings* settings = webkit_web_view_get_settings(view_);
-        webkit_settings_set_hardware_acceleration_policy(
-            settings, mode.gpuRendering ? WEBKIT_HARDWARE_ACCELERATION_POLICY_ON_DEMAND
-                                        : WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
-        if (mode.emulationLevel > 0) {
-            webkit_settings_set_enable_site_specific_quirks(settings, FALSE);
-            const std::string version = std::to_string(mode.emulationLevel);
-            webkit_settings_set_user_agent_with_application_details(settings, "Kestrune", version.c_str());
-        }
+    void SetMode(const WebViewMode& mode) override { ApplyMode(view_, mode); }
+
+    // The load a view made ahead of its host was started on (PrepareWebView): taken over by the
+    // first Navigate to the same address in the same mode, its question on the page held till then.
+    void TakePreparedLoad(std::string url, std::string agent, WebKitPolicyDecision* ask) {
+        preparedUrl_ = std::move(url);
+        preparedAgent_ = std::move(agent);
+        preparedAsk_ = ask;
     }
 
 private:
@@ -258,6 +281,9 @@ private:
     void HoldResponse(WebKitPolicyDecision* decision);
     void DropHeldResponse();
     void StartLoad(const std::string& url);
+    // True when `url` is the prepared load's, which then goes on as this view's load.
+    bool TakeOverPreparedLoad(const std::string& url);
+    static gboolean AnswerPreparedAsk(gpointer self);
     // Shows the built-in page for an address that could not be reached and plans the next retry.
     void ShowUnreachable(const std::string& address, LoadFailure why = LoadFailure::kUnreachable);
     // Loads the unreachable address again; a retry the user asked for starts the waits afresh.
@@ -285,6 +311,13 @@ private:
     // script and its load event see the final viewport.
     bool settled_ = false;
     WebKitPolicyDecision* heldResponse_ = nullptr;
+    // A load begun before this view had a host (TakePreparedLoad), and the engine's question on it:
+    // the question waits for the host's first Navigate, and is then answered from the loop.
+    std::string preparedUrl_;
+    std::string preparedAgent_;
+    WebKitPolicyDecision* preparedAsk_ = nullptr;
+    guint answerSource_ = 0;
+    std::string supersededUrl_;  // a prepared load replaced before the engine asked about it
     guint settleSource_ = 0;
     // The top-level window watched meanwhile: its mapping and maximising may be the last step.
     GtkWidget* settleTop_ = nullptr;
@@ -316,6 +349,8 @@ GtkWebView::~GtkWebView() {
     if (silenceSource_ != 0) g_source_remove(silenceSource_);
     if (stoppedSource_ != 0) g_source_remove(stoppedSource_);
     DropHeldResponse();
+    DropDecision(preparedAsk_);
+    if (answerSource_ != 0) g_source_remove(answerSource_);
     StopRetryTimer();
     // The last view ends its content process with it: a page still running (a script that never
     // ends, say) would otherwise keep it busy after the launcher is gone.
@@ -401,11 +436,27 @@ gboolean GtkWebView::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decisi
     }
     if (type != WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION && type != WEBKIT_POLICY_DECISION_TYPE_NEW_WINDOW_ACTION)
         return FALSE;
-    TraceStep("navigation-asked");
     WebKitNavigationAction* action =
         webkit_navigation_policy_decision_get_navigation_action(WEBKIT_NAVIGATION_POLICY_DECISION(decision));
     const gchar* rawUri = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
     const std::string uri = rawUri != nullptr ? rawUri : "";
+    if (type == WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION) {
+        if (!self->preparedUrl_.empty() || self->answerSource_ != 0) {
+            // A load begun ahead of the host's first Navigate: its question waits for that (StartLoad).
+            DropDecision(self->preparedAsk_);
+            self->preparedAsk_ = WEBKIT_POLICY_DECISION(g_object_ref(decision));
+            return TRUE;
+        }
+        // The engine may still ask about a prepared load the host sent elsewhere, ahead of the
+        // host's own: nobody asked for that page.
+        const bool superseded = !self->supersededUrl_.empty() && uri == self->supersededUrl_;
+        self->supersededUrl_.clear();
+        if (superseded) {
+            webkit_policy_decision_ignore(decision);
+            return TRUE;
+        }
+    }
+    TraceStep("navigation-asked");
     // The handler may run a nested loop (a modal window) or destroy this view: keep the decision.
     const GObjectRef<WebKitPolicyDecision> keep = KeepAlive(decision);
     const std::shared_ptr<bool> alive = self->alive_;
@@ -501,7 +552,41 @@ void GtkWebView::StartLoad(const std::string& url) {
     TraceStep("load-starting");
     ownLoad_ = false;
     failedLoadEnding_ = false;
+    if (TakeOverPreparedLoad(url)) return;
     webkit_web_view_load_uri(view_, url.c_str());
+}
+
+bool GtkWebView::TakeOverPreparedLoad(const std::string& url) {
+    // Whatever load comes next, a question still to be answered belongs to one it replaces.
+    if (answerSource_ != 0) g_source_remove(answerSource_);
+    answerSource_ = 0;
+    if (preparedUrl_.empty()) {
+        DropDecision(preparedAsk_);
+        return false;
+    }
+    // The request must go out as this view's own would: the same address, the same user agent.
+    const bool same = url == preparedUrl_ && preparedAgent_ == UserAgentOf(view_);
+    const std::string prepared = std::exchange(preparedUrl_, std::string());
+    if (!same) {
+        if (preparedAsk_ == nullptr && prepared != url) supersededUrl_ = prepared;
+        DropDecision(preparedAsk_);
+        return false;
+    }
+    // The engine is on the page already. Its question, come or still to come, reaches the host from
+    // the loop, as the question of a load started now would.
+    if (preparedAsk_ != nullptr) answerSource_ = g_idle_add_full(G_PRIORITY_DEFAULT, &GtkWebView::AnswerPreparedAsk, this, nullptr);
+    return true;
+}
+
+gboolean GtkWebView::AnswerPreparedAsk(gpointer data) {
+    auto* self = static_cast<GtkWebView*>(data);
+    self->answerSource_ = 0;
+    WebKitPolicyDecision* ask = std::exchange(self->preparedAsk_, nullptr);
+    if (ask == nullptr) return G_SOURCE_REMOVE;
+    const GObjectRef<WebKitPolicyDecision> keep(ask);  // ours; the handler may destroy the view
+    if (!OnDecidePolicy(self->view_, ask, WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION, self))
+        webkit_policy_decision_use(ask);
+    return G_SOURCE_REMOVE;
 }
 
 bool GtkWebView::AtFinalSize() const {
@@ -906,14 +991,10 @@ double TextZoomFactor(int level) {
     return kLevels[static_cast<std::size_t>(std::clamp(level, 0, 4))];
 }
 
-std::unique_ptr<WebView> CreateGtkWebView(WindowId parent, const Rect& rect, WebViewHost* host) {
-    if (host == nullptr) return nullptr;
-    static const bool downloadsWatched = [] {
-        g_signal_connect(LauncherWebContext(), "download-started", G_CALLBACK(OnDownloadStarted), nullptr);
-        return true;
-    }();
-    (void)downloadsWatched;
-    TraceStep("view-making");
+namespace {
+
+// A new view, ours until released, whoever else comes to hold the widget.
+WebKitWebView* MakeView() {
     const GObjectRef<WebKitUserContentManager> content(webkit_user_content_manager_new());
     // A later view shares the web process of a live one: the game window then needs no new
     // process. Its own content manager and settings are kept. Every view is of the launcher's
@@ -924,12 +1005,96 @@ std::unique_ptr<WebView> CreateGtkWebView(WindowId parent, const Rect& rect, Web
                                                       "related-view", related, nullptr)
                                        : g_object_new(WEBKIT_TYPE_WEB_VIEW, "user-content-manager", content.get(),
                                                       "web-context", LauncherWebContext(), nullptr));
-    g_object_ref_sink(widget);  // ours until the destructor, whoever else holds the widget
+    g_object_ref_sink(widget);
+    return WEBKIT_WEB_VIEW(widget);
+}
+
+// The view made ahead of the window that will hold it (PrepareGtkWebView), with its page asked for.
+struct PreparedView {
+    WebKitWebView* view = nullptr;  // ours
+    std::string url;
+    std::string agent;                    // the user agent its request goes out with
+    WebKitPolicyDecision* ask = nullptr;  // the engine's question on the page, until a host can answer it
+    gulong askHandler = 0;
+    guint expiry = 0;
+};
+
+PreparedView& Prepared() {
+    static PreparedView prepared;
+    return prepared;
+}
+
+gboolean HoldPreparedAsk(WebKitWebView*, WebKitPolicyDecision* decision, WebKitPolicyDecisionType type, gpointer) {
+    if (type != WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION) {
+        webkit_policy_decision_ignore(decision);  // nothing but the page itself is let through
+        return TRUE;
+    }
+    DropDecision(Prepared().ask);
+    Prepared().ask = WEBKIT_POLICY_DECISION(g_object_ref(decision));
+    return TRUE;
+}
+
+// The prepared view, released for a host; nullptr when there is none.
+WebKitWebView* TakePreparedView(std::string* url, std::string* agent, WebKitPolicyDecision** ask) {
+    PreparedView& p = Prepared();
+    WebKitWebView* view = p.view;
+    if (view == nullptr) return nullptr;
+    g_signal_handler_disconnect(view, p.askHandler);
+    if (p.expiry != 0) g_source_remove(p.expiry);
+    *url = std::move(p.url);
+    *agent = std::move(p.agent);
+    *ask = p.ask;
+    p = PreparedView{};
+    return view;
+}
+
+void DropPreparedView() {
+    std::string url, agent;
+    WebKitPolicyDecision* ask = nullptr;
+    WebKitWebView* view = TakePreparedView(&url, &agent, &ask);
+    DropDecision(ask);
+    if (view != nullptr) g_object_unref(view);
+}
+
+}  // namespace
+
+std::unique_ptr<WebView> CreateGtkWebView(WindowId parent, const Rect& rect, WebViewHost* host) {
+    if (host == nullptr) return nullptr;
+    static const bool downloadsWatched = [] {
+        g_signal_connect(LauncherWebContext(), "download-started", G_CALLBACK(OnDownloadStarted), nullptr);
+        return true;
+    }();
+    (void)downloadsWatched;
+    TraceStep("view-making");
+    std::string preparedUrl, preparedAgent;
+    WebKitPolicyDecision* preparedAsk = nullptr;
+    WebKitWebView* made = TakePreparedView(&preparedUrl, &preparedAgent, &preparedAsk);
+    if (made == nullptr) made = MakeView();
     TraceStep("view-made");
-    auto view = std::make_unique<GtkWebView>(WEBKIT_WEB_VIEW(widget), host);
+    auto view = std::make_unique<GtkWebView>(made, host);
+    view->TakePreparedLoad(std::move(preparedUrl), std::move(preparedAgent), preparedAsk);
     if (!view->Attach(parent, rect)) return nullptr;
     TraceStep("view-attached");
     return view;
+}
+
+void PrepareGtkWebView(const std::string& url, const WebViewMode& mode) {
+    DropPreparedView();
+    // A first view starts the web process; only a view that shares a running one gains anything.
+    if (LiveViews().empty() || url.empty()) return;
+    PreparedView& p = Prepared();
+    p.view = MakeView();
+    ApplyMode(p.view, mode);
+    p.url = url;
+    p.agent = UserAgentOf(p.view);
+    p.askHandler = g_signal_connect(p.view, "decide-policy", G_CALLBACK(HoldPreparedAsk), nullptr);
+    p.expiry = g_idle_add(+[](gpointer) {
+        Prepared().expiry = 0;
+        DropPreparedView();
+        return G_SOURCE_REMOVE;
+    }, nullptr);
+    TraceStep("view-prepared");
+    webkit_web_view_load_uri(p.view, url.c_str());
 }
 
 }  // namespace kestrune::platform::gtk

@@ -62,5 +62,6 @@ WindowHost* HostOf(WindowId window);
 
 // The web view factory of this backend (platform/gtk/GtkWebView.*). Platform::CreateWebView calls it.
 std::unique_ptr<WebView> CreateGtkWebView(WindowId parent, const Rect& rect, WebViewHost* host);
+void PrepareGtkWebView(const std::string& url, const WebViewMode& mode);
 
 }  // namespace kestrune::platform::gtk

@@ -117,6 +117,8 @@ public:
     Colour ButtonFaceColour() const override;
     void ShowErrorBox(const std::string& caption, const std::string& text) override;
     std::unique_ptr<WebView> CreateWebView(WindowId parent, const Rect& rect, WebViewHost* host) override;
+    // Nothing is made ahead: the control is made with its window and sent on its way there.
+    void PrepareWebView(const std::string&, const WebViewMode&) override {}
 
     // ---- backend-internal
     static Win32PlatformImpl* Instance() { return instance_; }

@@ -167,6 +167,9 @@ public:
 
     std::unique_ptr<platform::WebView> CreateWebView(platform::WindowId parent, const platform::Rect& rect,
                                                      platform::WebViewHost* host) override;
+    void PrepareWebView(const std::string& url, const platform::WebViewMode&) override { prepared_.push_back(url); }
+    // The addresses web views were prepared for, in order.
+    const std::vector<std::string>& PreparedWebViews() const { return prepared_; }
 
     // ---- the default window procedure (returns 0 for everything)
     static std::intptr_t DefaultProc(platform::WindowId window, std::uint32_t message, std::intptr_t wParam,
@@ -282,6 +285,7 @@ private:
     std::vector<MoveDragCall> moveDrags_;
     std::vector<ErrorBoxCall> errorBoxes_;
     std::vector<FakeWebView*> webViews_;
+    std::vector<std::string> prepared_;
     std::map<int, platform::Rect> foreignWindows_;
     int nextForeign_ = 1;
 };

@@ -925,5 +925,78 @@ TEST_F(WebViewGuiTest, FirstPageIsAskedForAtOnceAndLetInAtTheFinalSize) {
     platform_->Destroy(host.top);
 }
 
+// A view made ahead of its window (the game window's, at the hand-off) starts on its page at once,
+// but nothing is requested before its host has allowed the navigation, asked from the loop after
+// the host's first Navigate; a view sent elsewhere, or never made, asks for the prepared page never.
+TEST_F(WebViewGuiTest, APreparedPageIsRequestedOnlyOnceItsHostHasAllowedIt) {
+    std::ifstream source(std::string(KESTRUNE_TEST_SITE) + "/viewport.html");
+    CountingPageServer server(std::string((std::istreambuf_iterator<char>(source)), std::istreambuf_iterator<char>()));
+    ASSERT_FALSE(server.Base().empty());
+    const std::string refused = server.Base() + "page.html?client=1";  // the recording host refuses it
+    const std::string page = server.Base() + "page.html";
+
+    // Never made: dropped once the loop is idle.
+    platform_->PrepareWebView(page, {});
+    RunUntil([] { return false; }, 300);
+    EXPECT_EQ(server.PageRequests(), 0);
+
+    // Made, and refused by its host: the question comes once, not before Navigate nor inside it.
+    {
+        FollowingWindow host;
+        RecordingHost pageHost;
+        platform_->PrepareWebView(refused, {});
+        std::unique_ptr<WebView> view = host.Open("prepared refused", &pageHost);
+        ASSERT_TRUE(view);
+        RunUntil([] { return false; }, 300);
+        EXPECT_TRUE(pageHost.before.empty());
+        view->Navigate(refused);
+        EXPECT_TRUE(pageHost.before.empty());
+        EXPECT_TRUE(RunUntil([&] { return !pageHost.before.empty(); }, 5000));
+        RunUntil([] { return false; }, 300);
+        EXPECT_EQ(pageHost.before, std::vector<std::string>{refused});
+        EXPECT_EQ(server.PageRequests(), 0);
+        view.reset();
+        platform_->Destroy(host.top);
+    }
+
+    // Made and sent elsewhere: only that address is asked about and requested.
+    {
+        FollowingWindow host;
+        RecordingHost pageHost;
+        platform_->PrepareWebView(page + "?prepared", {});
+        std::unique_ptr<WebView> view = host.Open("prepared elsewhere", &pageHost);
+        ASSERT_TRUE(view);
+        view->Navigate(page);
+        EXPECT_TRUE(RunUntil([&] { return server.PageRequests() == 1; }, 5000));
+        RunUntil([] { return false; }, 300);
+        EXPECT_EQ(pageHost.before, std::vector<std::string>{page});
+        EXPECT_EQ(server.PageRequests(), 1);
+        view.reset();
+        platform_->Destroy(host.top);
+    }
+
+    // Made and sent there: requested once, and let in at the final size like any first page.
+    {
+        FollowingWindow host;
+        RecordingHost pageHost;
+        const std::string game = page + "?game";
+        platform_->PrepareWebView(game, {});
+        std::unique_ptr<WebView> view = host.Open("prepared", &pageHost);
+        ASSERT_TRUE(view);
+        view->Navigate(game);
+        EXPECT_TRUE(RunUntil([&] { return server.PageRequests() == 2; }, 5000));
+        platform_->Show(host.top, ShowCommand::Maximized);
+        ASSERT_TRUE(RunUntil([&] { return view->LocationName().rfind("first ", 0) == 0; })) << view->LocationName();
+        const Rect box = platform_->GetOuterRect(host.box);
+        const std::string size = std::to_string(box.Width()) + "x" + std::to_string(box.Height());
+        EXPECT_EQ(view->LocationName(), "first " + size + " load " + size);
+        EXPECT_EQ(pageHost.before, std::vector<std::string>{game});
+        EXPECT_EQ(server.PageRequests(), 2);
+        EXPECT_EQ(pageHost.Count('R', game), 1);
+        view.reset();
+        platform_->Destroy(host.top);
+    }
+}
+
 }  // namespace
 }  // namespace kestrune::platform

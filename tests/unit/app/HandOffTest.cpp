@@ -118,6 +118,8 @@ TEST_F(HandOffTest, GameWindowCreationLaysOutBrowserAndNavigatesToCapturedAddres
     EXPECT_FALSE(LoginNavigates(play, [&] {
         checked = true;
         ASSERT_NE(GameView(), nullptr);
+        // Its page was asked for before the window was made, and the box then went there.
+        EXPECT_EQ(fake_->PreparedWebViews(), std::vector<std::string>{play});
         EXPECT_EQ(GameView()->Navigations(), std::vector<std::string>{play});
         // The game window's creation wrote the emulation values for this executable again.
         EXPECT_EQ(services::ReadBrowserEmulation("kestrune-launcher").emulationLevel, 8000);
@@ -153,6 +155,7 @@ TEST_F(HandOffTest, SecondHandOffWhileOpenReplacesGameUrlButDoesNotRenavigate) {
         ASSERT_NE(GameView(), nullptr);
         EXPECT_EQ(GameView()->Navigations(), std::vector<std::string>{"http://h/first?client=1"});
         EXPECT_EQ(fake_->WebViews().size(), 2u);  // no second game window
+        EXPECT_EQ(fake_->PreparedWebViews(), std::vector<std::string>{"http://h/first?client=1"});  // nor its page
     }));
     EXPECT_FALSE(inner);
     EXPECT_EQ(gameWindowsSeen_, 1);
