@@ -14,6 +14,8 @@ run is an ordinary start; with --first-start every run starts from empty folders
   handoff       the page's decision (beacon "handoff") to the game page's load event ("game-ready")
   to request    the decision to the server's receipt of the game page's request: the part of the
                 hand-off before the game page's load starts
+  to script     the decision to the request for the game page's first script: its document is in
+                and being read
   cpu to ready  processor time of the program's own process until login-ready
   ui cpu handoff  processor time of the program's UI thread from the decision to the game page's load
   tree login    PSS of the whole process tree 200 ms after login-ready, before the page decides
@@ -268,6 +270,7 @@ def one_run(server, port, command, home, timeout, settle, in_place=False):
             "start->ready ms": (ready - start) * 1000.0,
             "handoff ms": (game - decided) * 1000.0,
             "to request ms": (passed["request /game.html"] - decided) * 1000.0 if "request /game.html" in passed else None,
+            "to script ms": (passed["request /record.js"] - decided) * 1000.0 if "request /record.js" in passed else None,
             "cpu to ready ms": cpu_at_ready,
             "ui cpu handoff ms": ui_at_game - ui_at_decision,
             "rss kB": at_ready["VmRSS"],
@@ -397,7 +400,7 @@ def main():
     for home in homes.values():
         shutil.rmtree(home, ignore_errors=True)
 
-    keys = ["start->ready ms", "handoff ms", "to request ms", "cpu to ready ms", "ui cpu handoff ms", "rss kB", "anon kB", "shmem kB", "before kB", "peak kB", "closed kB",
+    keys = ["start->ready ms", "handoff ms", "to request ms", "to script ms", "cpu to ready ms", "ui cpu handoff ms", "rss kB", "anon kB", "shmem kB", "before kB", "peak kB", "closed kB",
             "closed shmem kB", "closed-before kB", "closed-before no-shm kB", "tree pss kB", "tree login pss kB", "tree peak pss kB",
             "tree closed pss kB"]
     for name, runs in results.items():
