@@ -51,6 +51,8 @@ GtkPlatformImpl::GtkPlatformImpl() {
     WatchWorkAreas(&GtkPlatformImpl::ForgetWorkAreas, this);
     g_signal_connect_swapped(gdk_screen_get_default(), "monitors-changed", G_CALLBACK(&GtkPlatformImpl::ForgetWorkAreas),
                              this);
+    g_signal_connect_swapped(gdk_display_get_default(), "monitor-removed", G_CALLBACK(&GtkPlatformImpl::ForgetWorkAreas),
+                             this);
     ForgetWorkAreas(this);
 }
 
@@ -82,6 +84,7 @@ gboolean GtkPlatformImpl::ReadWorkAreas(gpointer self) {
 GtkPlatformImpl::~GtkPlatformImpl() {
     UnwatchWorkAreas();
     g_signal_handlers_disconnect_by_data(gdk_screen_get_default(), this);
+    g_signal_handlers_disconnect_by_data(gdk_display_get_default(), this);
     gdk_event_handler_set(+[](GdkEvent* event, gpointer) { gtk_main_do_event(event); }, nullptr, nullptr);
     if (sensitivitySource_ != 0) g_source_remove(sensitivitySource_);
     if (workAreaSource_ != 0) g_source_remove(workAreaSource_);

@@ -255,6 +255,7 @@ private:
     std::map<std::uint32_t, FrameExtents> knownFrames_;
     // Work areas by monitor, read when first asked for and kept until the window manager or the
     // monitors change them: reading one costs several round trips, in the middle of maximising.
+    // The monitors are not referenced: a monitor that goes empties the list first.
     mutable std::vector<std::pair<GdkMonitor*, Rect>> workAreas_;
     guint workAreaSource_ = 0;
     static void ForgetWorkAreas(gpointer self);

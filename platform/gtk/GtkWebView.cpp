@@ -178,6 +178,18 @@ void DropDecision(WebKitPolicyDecision*& decision) {
     decision = nullptr;
 }
 
+// A view made ahead of the window that will hold it (PrepareGtkWebView), with its page asked for.
+struct PreparedView {
+    WebKitWebView* view = nullptr;  // ours
+    std::string url;                // as the caller gave it
+    std::string engineUrl;          // as the engine took it in, and names it when it asks
+    std::string agent;              // the user agent its request goes out with
+    WebKitPolicyDecision* ask = nullptr;  // the engine's question on the page, until a host can answer it
+    gulong askHandler = 0;
+    gulong endHandler = 0;
+    guint expiry = 0;
+};
+
 // The views alive in this process, oldest first.
 std::vector<WebKitWebView*>& LiveViews() {
     static std::vector<WebKitWebView*> views;
@@ -194,6 +206,7 @@ public:
     WindowId Window() const override { return window_; }
     void Navigate(const std::string& url) override;
     std::string LocationUrl() const override {
+        if (unsent_) return "";  // a prepared view its host has not sent anywhere yet
         const gchar* uri = webkit_web_view_get_uri(view_);
         return uri != nullptr ? uri : "";
     }
@@ -214,10 +227,12 @@ public:
 
     // The load a view made ahead of its host was started on (PrepareWebView): taken over by the
     // first Navigate to the same address in the same mode, its question on the page held till then.
-    void TakePreparedLoad(std::string url, std::string agent, WebKitPolicyDecision* ask) {
-        preparedUrl_ = std::move(url);
-        preparedAgent_ = std::move(agent);
-        preparedAsk_ = ask;
+    void TakePreparedLoad(PreparedView&& prepared) {
+        unsent_ = !prepared.url.empty();
+        preparedUrl_ = std::move(prepared.url);
+        preparedEngineUrl_ = std::move(prepared.engineUrl);
+        preparedAgent_ = std::move(prepared.agent);
+        preparedAsk_ = std::exchange(prepared.ask, nullptr);
     }
 
 private:
@@ -283,6 +298,7 @@ private:
     void StartLoad(const std::string& url);
     // True when `url` is the prepared load's, which then goes on as this view's load.
     bool TakeOverPreparedLoad(const std::string& url);
+    void ForgetPreparedLoad();
     static gboolean AnswerPreparedAsk(gpointer self);
     // Shows the built-in page for an address that could not be reached and plans the next retry.
     void ShowUnreachable(const std::string& address, LoadFailure why = LoadFailure::kUnreachable);
@@ -314,6 +330,8 @@ private:
     // A load begun before this view had a host (TakePreparedLoad), and the engine's question on it:
     // the question waits for the host's first Navigate, and is then answered from the loop.
     std::string preparedUrl_;
+    bool unsent_ = false;  // the host has not sent the view anywhere yet
+    std::string preparedEngineUrl_;
     std::string preparedAgent_;
     WebKitPolicyDecision* preparedAsk_ = nullptr;
     guint answerSource_ = 0;
@@ -552,6 +570,7 @@ void GtkWebView::StartLoad(const std::string& url) {
     TraceStep("load-starting");
     ownLoad_ = false;
     failedLoadEnding_ = false;
+    unsent_ = false;
     if (TakeOverPreparedLoad(url)) return;
     webkit_web_view_load_uri(view_, url.c_str());
 }
@@ -568,7 +587,7 @@ bool GtkWebView::TakeOverPreparedLoad(const std::string& url) {
     const bool same = url == preparedUrl_ && preparedAgent_ == UserAgentOf(view_);
     const std::string prepared = std::exchange(preparedUrl_, std::string());
     if (!same) {
-        if (preparedAsk_ == nullptr && prepared != url) supersededUrl_ = prepared;
+        if (preparedAsk_ == nullptr && prepared != url) supersededUrl_ = preparedEngineUrl_;
         DropDecision(preparedAsk_);
         return false;
     }
@@ -576,6 +595,14 @@ bool GtkWebView::TakeOverPreparedLoad(const std::string& url) {
     // the loop, as the question of a load started now would.
     if (preparedAsk_ != nullptr) answerSource_ = g_idle_add_full(G_PRIORITY_DEFAULT, &GtkWebView::AnswerPreparedAsk, this, nullptr);
     return true;
+}
+
+// The content process ended: a prepared load went with it, and there is nothing to take over.
+void GtkWebView::ForgetPreparedLoad() {
+    if (answerSource_ != 0) g_source_remove(answerSource_);
+    answerSource_ = 0;
+    preparedUrl_.clear();
+    DropDecision(preparedAsk_);
 }
 
 gboolean GtkWebView::AnswerPreparedAsk(gpointer data) {
@@ -716,6 +743,7 @@ gboolean GtkWebView::OnTlsErrors(WebKitWebView*, gchar*, GTlsCertificate*, GTlsC
 // asks for nothing. Its address is loaded again, a few times a minute at most.
 void GtkWebView::OnProcessTerminated(WebKitWebView*, WebKitWebProcessTerminationReason reason, gpointer data) {
     auto* self = static_cast<GtkWebView*>(data);
+    self->ForgetPreparedLoad();  // a prepared load its host never sent the view to is not loaded again
     const std::string address = self->recovery_.Showing() ? self->recovery_.Address() : self->LocationUrl();
     g_printerr("kestrune: the web content process ended (%s)\n",
                reason == WEBKIT_WEB_PROCESS_CRASHED                 ? "crashed"
@@ -1009,16 +1037,6 @@ WebKitWebView* MakeView() {
     return WEBKIT_WEB_VIEW(widget);
 }
 
-// The view made ahead of the window that will hold it (PrepareGtkWebView), with its page asked for.
-struct PreparedView {
-    WebKitWebView* view = nullptr;  // ours
-    std::string url;
-    std::string agent;                    // the user agent its request goes out with
-    WebKitPolicyDecision* ask = nullptr;  // the engine's question on the page, until a host can answer it
-    gulong askHandler = 0;
-    guint expiry = 0;
-};
-
 PreparedView& Prepared() {
     static PreparedView prepared;
     return prepared;
@@ -1034,26 +1052,22 @@ gboolean HoldPreparedAsk(WebKitWebView*, WebKitPolicyDecision* decision, WebKitP
     return TRUE;
 }
 
-// The prepared view, released for a host; nullptr when there is none.
-WebKitWebView* TakePreparedView(std::string* url, std::string* agent, WebKitPolicyDecision** ask) {
-    PreparedView& p = Prepared();
-    WebKitWebView* view = p.view;
-    if (view == nullptr) return nullptr;
-    g_signal_handler_disconnect(view, p.askHandler);
-    if (p.expiry != 0) g_source_remove(p.expiry);
-    *url = std::move(p.url);
-    *agent = std::move(p.agent);
-    *ask = p.ask;
-    p = PreparedView{};
-    return view;
+// The prepared view, released for a host (its view nullptr when there is none).
+PreparedView TakePreparedView() {
+    PreparedView taken = std::exchange(Prepared(), PreparedView{});
+    if (taken.view == nullptr) return taken;
+    g_signal_handler_disconnect(taken.view, taken.askHandler);
+    g_signal_handler_disconnect(taken.view, taken.endHandler);
+    if (taken.expiry != 0) g_source_remove(taken.expiry);
+    taken.askHandler = taken.endHandler = 0;
+    taken.expiry = 0;
+    return taken;
 }
 
 void DropPreparedView() {
-    std::string url, agent;
-    WebKitPolicyDecision* ask = nullptr;
-    WebKitWebView* view = TakePreparedView(&url, &agent, &ask);
-    DropDecision(ask);
-    if (view != nullptr) g_object_unref(view);
+    PreparedView dropped = TakePreparedView();
+    DropDecision(dropped.ask);
+    if (dropped.view != nullptr) g_object_unref(dropped.view);
 }
 
 }  // namespace
@@ -1066,13 +1080,11 @@ std::unique_ptr<WebView> CreateGtkWebView(WindowId parent, const Rect& rect, Web
     }();
     (void)downloadsWatched;
     TraceStep("view-making");
-    std::string preparedUrl, preparedAgent;
-    WebKitPolicyDecision* preparedAsk = nullptr;
-    WebKitWebView* made = TakePreparedView(&preparedUrl, &preparedAgent, &preparedAsk);
-    if (made == nullptr) made = MakeView();
+    PreparedView prepared = TakePreparedView();
+    WebKitWebView* made = prepared.view != nullptr ? prepared.view : MakeView();
     TraceStep("view-made");
     auto view = std::make_unique<GtkWebView>(made, host);
-    view->TakePreparedLoad(std::move(preparedUrl), std::move(preparedAgent), preparedAsk);
+    view->TakePreparedLoad(std::move(prepared));
     if (!view->Attach(parent, rect)) return nullptr;
     TraceStep("view-attached");
     return view;
@@ -1088,6 +1100,12 @@ void PrepareGtkWebView(const std::string& url, const WebViewMode& mode) {
     p.url = url;
     p.agent = UserAgentOf(p.view);
     p.askHandler = g_signal_connect(p.view, "decide-policy", G_CALLBACK(HoldPreparedAsk), nullptr);
+    // A content process that ends takes the load with it: nothing is left to take over.
+    p.endHandler = g_signal_connect(p.view, "web-process-terminated",
+                                    G_CALLBACK(+[](WebKitWebView*, WebKitWebProcessTerminationReason, gpointer) {
+                                        DropPreparedView();
+                                    }),
+                                    nullptr);
     p.expiry = g_idle_add(+[](gpointer) {
         Prepared().expiry = 0;
         DropPreparedView();
@@ -1095,6 +1113,8 @@ void PrepareGtkWebView(const std::string& url, const WebViewMode& mode) {
     }, nullptr);
     TraceStep("view-prepared");
     webkit_web_view_load_uri(p.view, url.c_str());
+    const gchar* taken = webkit_web_view_get_uri(p.view);
+    p.engineUrl = taken != nullptr ? taken : url;
 }
 
 }  // namespace kestrune::platform::gtk

@@ -47,7 +47,9 @@ class SiteSession(e2e.LauncherSession):
         texts = []
         try:
             found = pyatspi.findAllDescendants(app, lambda _: True) if app is not None else []
-        except GLib.Error:  # a page's process went while the tree was walked: none this time
+        except (GLib.Error, TypeError):
+            # A page's process went, or a page replaced its document, while the tree was walked (the
+            # bus then gives no children for a node it had just listed): none this time.
             return texts
         for a in found:
             try:

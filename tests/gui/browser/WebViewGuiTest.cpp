@@ -925,6 +925,21 @@ TEST_F(WebViewGuiTest, FirstPageIsAskedForAtOnceAndLetInAtTheFinalSize) {
     platform_->Destroy(host.top);
 }
 
+// A window whose view was prepared for `address` before it was made, as the game window's is.
+struct PreparedWindow {
+    PreparedWindow(const std::string& address, const std::string& title) {
+        Current().PrepareWebView(address, {});
+        view = host.Open(title, &pageHost);
+    }
+    ~PreparedWindow() {
+        view.reset();
+        Current().Destroy(host.top);
+    }
+    FollowingWindow host;
+    RecordingHost pageHost;
+    std::unique_ptr<WebView> view;
+};
+
 // A view made ahead of its window (the game window's, at the hand-off) starts on its page at once,
 // but nothing is requested before its host has allowed the navigation, asked from the loop after
 // the host's first Navigate; a view sent elsewhere, or never made, asks for the prepared page never.
@@ -942,59 +957,46 @@ TEST_F(WebViewGuiTest, APreparedPageIsRequestedOnlyOnceItsHostHasAllowedIt) {
 
     // Made, and refused by its host: the question comes once, not before Navigate nor inside it.
     {
-        FollowingWindow host;
-        RecordingHost pageHost;
-        platform_->PrepareWebView(refused, {});
-        std::unique_ptr<WebView> view = host.Open("prepared refused", &pageHost);
-        ASSERT_TRUE(view);
+        PreparedWindow window(refused, "prepared refused");
+        ASSERT_TRUE(window.view);
         RunUntil([] { return false; }, 300);
-        EXPECT_TRUE(pageHost.before.empty());
-        view->Navigate(refused);
-        EXPECT_TRUE(pageHost.before.empty());
-        EXPECT_TRUE(RunUntil([&] { return !pageHost.before.empty(); }, 5000));
+        EXPECT_TRUE(window.pageHost.before.empty());
+        EXPECT_EQ(window.view->LocationUrl(), "");  // not sent anywhere yet
+        window.view->Navigate(refused);
+        EXPECT_TRUE(window.pageHost.before.empty());
+        EXPECT_TRUE(RunUntil([&] { return !window.pageHost.before.empty(); }, 5000));
         RunUntil([] { return false; }, 300);
-        EXPECT_EQ(pageHost.before, std::vector<std::string>{refused});
+        EXPECT_EQ(window.pageHost.before, std::vector<std::string>{refused});
         EXPECT_EQ(server.PageRequests(), 0);
-        view.reset();
-        platform_->Destroy(host.top);
     }
 
     // Made and sent elsewhere: only that address is asked about and requested.
     {
-        FollowingWindow host;
-        RecordingHost pageHost;
-        platform_->PrepareWebView(page + "?prepared", {});
-        std::unique_ptr<WebView> view = host.Open("prepared elsewhere", &pageHost);
-        ASSERT_TRUE(view);
-        view->Navigate(page);
+        PreparedWindow window(page + "?prepared", "prepared elsewhere");
+        ASSERT_TRUE(window.view);
+        window.view->Navigate(page);
         EXPECT_TRUE(RunUntil([&] { return server.PageRequests() == 1; }, 5000));
         RunUntil([] { return false; }, 300);
-        EXPECT_EQ(pageHost.before, std::vector<std::string>{page});
+        EXPECT_EQ(window.pageHost.before, std::vector<std::string>{page});
         EXPECT_EQ(server.PageRequests(), 1);
-        view.reset();
-        platform_->Destroy(host.top);
     }
 
     // Made and sent there: requested once, and let in at the final size like any first page.
     {
-        FollowingWindow host;
-        RecordingHost pageHost;
         const std::string game = page + "?game";
-        platform_->PrepareWebView(game, {});
-        std::unique_ptr<WebView> view = host.Open("prepared", &pageHost);
-        ASSERT_TRUE(view);
-        view->Navigate(game);
+        PreparedWindow window(game, "prepared");
+        ASSERT_TRUE(window.view);
+        window.view->Navigate(game);
         EXPECT_TRUE(RunUntil([&] { return server.PageRequests() == 2; }, 5000));
-        platform_->Show(host.top, ShowCommand::Maximized);
-        ASSERT_TRUE(RunUntil([&] { return view->LocationName().rfind("first ", 0) == 0; })) << view->LocationName();
-        const Rect box = platform_->GetOuterRect(host.box);
+        platform_->Show(window.host.top, ShowCommand::Maximized);
+        ASSERT_TRUE(RunUntil([&] { return window.view->LocationName().rfind("first ", 0) == 0; }))
+            << window.view->LocationName();
+        const Rect box = platform_->GetOuterRect(window.host.box);
         const std::string size = std::to_string(box.Width()) + "x" + std::to_string(box.Height());
-        EXPECT_EQ(view->LocationName(), "first " + size + " load " + size);
-        EXPECT_EQ(pageHost.before, std::vector<std::string>{game});
+        EXPECT_EQ(window.view->LocationName(), "first " + size + " load " + size);
+        EXPECT_EQ(window.pageHost.before, std::vector<std::string>{game});
         EXPECT_EQ(server.PageRequests(), 2);
-        EXPECT_EQ(pageHost.Count('R', game), 1);
-        view.reset();
-        platform_->Destroy(host.top);
+        EXPECT_EQ(window.pageHost.Count('R', game), 1);
     }
 }
 
