@@ -597,7 +597,7 @@ void GtkPlatformImpl::Enable(WindowId window, bool enabled) {
     if (w == nullptr || w->kind == Kind::Pseudo) return;
     w->enabled = enabled;
     if (!enabled && capture_ == window) ReleaseCapture();
-    // Disabling a top-level window happens when another one opens in dialog mode, on the way to the
+    // A top-level window is disabled chiefly when another one opens in dialog mode, on the way to the
     // new window's first page: input stops now (FilterEvent), the walk through its widgets waits.
     // Enabled again, it must take the focus at once, which GTK refuses an insensitive widget.
     if (w->kind == Kind::TopLevel && !enabled) {

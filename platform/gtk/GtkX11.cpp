@@ -4,6 +4,7 @@
 #include "platform/gtk/GtkPlatformImpl.h"  // before Xlib, whose macros would break the seam's names
 
 #include <map>
+#include <memory>
 #include <string>
 
 #include <cairo-xlib.h>
@@ -142,7 +143,7 @@ GdkFilterReturn OnRootEvent(GdkXEvent* raw, GdkEvent*, gpointer data) {
     return GDK_FILTER_CONTINUE;
 }
 
-WorkAreaWatch* g_workAreaWatch = nullptr;
+std::unique_ptr<WorkAreaWatch> g_workAreaWatch;
 
 }  // namespace
 
@@ -150,15 +151,14 @@ void WatchWorkAreas(void (*changed)(gpointer), gpointer data) {
     UnwatchWorkAreas();
     GdkWindow* root = gdk_get_default_root_window();
     gdk_window_set_events(root, static_cast<GdkEventMask>(gdk_window_get_events(root) | GDK_PROPERTY_CHANGE_MASK));
-    g_workAreaWatch = new WorkAreaWatch{changed, data, {}};
-    gdk_window_add_filter(root, OnRootEvent, g_workAreaWatch);
+    g_workAreaWatch = std::make_unique<WorkAreaWatch>(WorkAreaWatch{changed, data, {}});
+    gdk_window_add_filter(root, OnRootEvent, g_workAreaWatch.get());
 }
 
 void UnwatchWorkAreas() {
     if (g_workAreaWatch == nullptr) return;
-    gdk_window_remove_filter(gdk_get_default_root_window(), OnRootEvent, g_workAreaWatch);
-    delete g_workAreaWatch;
-    g_workAreaWatch = nullptr;
+    gdk_window_remove_filter(gdk_get_default_root_window(), OnRootEvent, g_workAreaWatch.get());
+    g_workAreaWatch.reset();
 }
 
 int ScreenBitsPerPixel() {

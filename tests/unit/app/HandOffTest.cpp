@@ -118,7 +118,7 @@ TEST_F(HandOffTest, GameWindowCreationLaysOutBrowserAndNavigatesToCapturedAddres
     EXPECT_FALSE(LoginNavigates(play, [&] {
         checked = true;
         ASSERT_NE(GameView(), nullptr);
-        // Its page was asked for before the window was made, and the box then went there.
+        // Its page was prepared before the window was made, and the box then went there.
         EXPECT_EQ(fake_->PreparedWebViews(), std::vector<std::string>{play});
         EXPECT_EQ(GameView()->Navigations(), std::vector<std::string>{play});
         // The game window's creation wrote the emulation values for this executable again.
