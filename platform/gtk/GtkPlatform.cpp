@@ -68,16 +68,18 @@ gboolean GtkPlatformImpl::ReadWorkAreas(gpointer self) {
     auto* impl = static_cast<GtkPlatformImpl*>(self);
     impl->workAreaSource_ = 0;
     GdkDisplay* display = gdk_display_get_default();
-    for (int i = 0, n = gdk_display_get_n_monitors(display); i < n; ++i) {
-        GdkMonitor* monitor = gdk_display_get_monitor(display, i);
-        if (std::none_of(impl->workAreas_.begin(), impl->workAreas_.end(),
-                         [&](const auto& known) { return known.first == monitor; })) {
-            GdkRectangle r;
-            gdk_monitor_get_workarea(monitor, &r);
-            impl->workAreas_.emplace_back(monitor, Rect::FromXYWH(r.x, r.y, r.width, r.height));
-        }
-    }
+    for (int i = 0, n = gdk_display_get_n_monitors(display); i < n; ++i)
+        impl->WorkAreaOf(gdk_display_get_monitor(display, i));
     return G_SOURCE_REMOVE;
+}
+
+Rect GtkPlatformImpl::WorkAreaOf(GdkMonitor* monitor) const {
+    for (const auto& [known, area] : workAreas_)
+        if (known == monitor) return area;
+    GdkRectangle r;
+    gdk_monitor_get_workarea(monitor, &r);
+    workAreas_.emplace_back(monitor, Rect::FromXYWH(r.x, r.y, r.width, r.height));
+    return workAreas_.back().second;
 }
 
 // Hosts are not told anything here: by the time the platform goes, its hosts may be gone.
@@ -213,12 +215,7 @@ Rect GtkPlatformImpl::WorkAreaNear(WindowId window) const {
     }
     if (monitor == nullptr) monitor = PrimaryMonitor();
     if (monitor == nullptr) return {};
-    for (const auto& [known, area] : workAreas_)
-        if (known == monitor) return area;
-    GdkRectangle r;
-    gdk_monitor_get_workarea(monitor, &r);
-    workAreas_.emplace_back(monitor, Rect::FromXYWH(r.x, r.y, r.width, r.height));
-    return workAreas_.back().second;
+    return WorkAreaOf(monitor);
 }
 
 int GtkPlatformImpl::DisplayBitsPerPixel() const { return ScreenBitsPerPixel(); }

@@ -260,6 +260,7 @@ private:
     guint workAreaSource_ = 0;
     static void ForgetWorkAreas(gpointer self);
     static gboolean ReadWorkAreas(gpointer self);
+    Rect WorkAreaOf(GdkMonitor* monitor) const;  // kept, or read now and kept
 
     // Double-press detection (X reports every press; a second one close in time and place is the double).
     WindowId lastPressWindow_ = 0;

@@ -171,11 +171,19 @@ std::string UserAgentOf(WebKitWebView* view) {
     return agent != nullptr ? agent : "";
 }
 
-void DropDecision(WebKitPolicyDecision*& decision) {
-    if (decision == nullptr) return;
-    webkit_policy_decision_ignore(decision);
-    g_object_unref(decision);
-    decision = nullptr;
+// A decision kept undecided in `slot` is refused and let go.
+void DropDecision(WebKitPolicyDecision*& slot) {
+    if (slot == nullptr) return;
+    webkit_policy_decision_ignore(slot);
+    g_object_unref(slot);
+    slot = nullptr;
+}
+
+// `decision` is kept undecided in `slot`, in place of one kept there before (refused: a later
+// navigation took over from it).
+void HoldDecision(WebKitPolicyDecision*& slot, WebKitPolicyDecision* decision) {
+    DropDecision(slot);
+    slot = WEBKIT_POLICY_DECISION(g_object_ref(decision));
 }
 
 // A view made ahead of the window that will hold it (PrepareGtkWebView), with its page asked for.
@@ -294,7 +302,8 @@ private:
     void Settle();
     // Keeps the main document's response undecided (so nothing of the page runs) until Settle.
     void HoldResponse(WebKitPolicyDecision* decision);
-    void DropHeldResponse();
+    // Lets the held page in when the view has come to its final size meanwhile.
+    void SettleIfAtFinalSize();
     void StartLoad(const std::string& url);
     // True when `url` is the prepared load's, which then goes on as this view's load.
     bool TakeOverPreparedLoad(const std::string& url);
@@ -366,7 +375,7 @@ GtkWebView::~GtkWebView() {
     StopWatchingForFinalSize();
     if (silenceSource_ != 0) g_source_remove(silenceSource_);
     if (stoppedSource_ != 0) g_source_remove(stoppedSource_);
-    DropHeldResponse();
+    DropDecision(heldResponse_);
     DropDecision(preparedAsk_);
     if (answerSource_ != 0) g_source_remove(answerSource_);
     StopRetryTimer();
@@ -461,8 +470,7 @@ gboolean GtkWebView::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decisi
     if (type == WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION) {
         if (!self->preparedUrl_.empty() || self->answerSource_ != 0) {
             // A load begun ahead of the host's first Navigate: its question waits for that (StartLoad).
-            DropDecision(self->preparedAsk_);
-            self->preparedAsk_ = WEBKIT_POLICY_DECISION(g_object_ref(decision));
+            HoldDecision(self->preparedAsk_, decision);
             return TRUE;
         }
         // The engine may still ask about a prepared load the host sent elsewhere, ahead of the
@@ -555,15 +563,11 @@ void GtkWebView::Settle() {
 
 void GtkWebView::HoldResponse(WebKitPolicyDecision* decision) {
     TraceStep("response-held");
-    DropHeldResponse();  // a later navigation took over from that one
-    heldResponse_ = WEBKIT_POLICY_DECISION(g_object_ref(decision));
+    HoldDecision(heldResponse_, decision);
 }
 
-void GtkWebView::DropHeldResponse() {
-    if (heldResponse_ == nullptr) return;
-    webkit_policy_decision_ignore(heldResponse_);
-    g_object_unref(heldResponse_);
-    heldResponse_ = nullptr;
+void GtkWebView::SettleIfAtFinalSize() {
+    if (!settled_ && settleSource_ != 0 && AtFinalSize()) Settle();
 }
 
 void GtkWebView::StartLoad(const std::string& url) {
@@ -633,16 +637,13 @@ bool GtkWebView::AtFinalSize() const {
 
 // Usually the last step before the final size: the view's own allocation, after the engine took it.
 void GtkWebView::OnSizeAllocate(GtkWidget*, GdkRectangle*, gpointer data) {
-    auto* self = static_cast<GtkWebView*>(data);
-    if (self->settled_ || self->settleSource_ == 0 || !self->AtFinalSize()) return;
-    self->Settle();
+    static_cast<GtkWebView*>(data)->SettleIfAtFinalSize();
 }
 
 // Mapped by the window manager, or maximised, with the view already at its size: no size-allocate
 // follows, and the poll would let the page wait for nothing.
 gboolean GtkWebView::OnTopLevelState(GtkWidget*, GdkEventWindowState*, gpointer data) {
-    auto* self = static_cast<GtkWebView*>(data);
-    if (!self->settled_ && self->settleSource_ != 0 && self->AtFinalSize()) self->Settle();
+    static_cast<GtkWebView*>(data)->SettleIfAtFinalSize();
     return FALSE;
 }
 
@@ -749,7 +750,7 @@ void GtkWebView::OnProcessTerminated(WebKitWebView*, WebKitWebProcessTermination
                reason == WEBKIT_WEB_PROCESS_CRASHED                 ? "crashed"
                : reason == WEBKIT_WEB_PROCESS_EXCEEDED_MEMORY_LIMIT ? "out of memory"
                                                                     : "terminated");
-    self->DropHeldResponse();  // its document went with the process
+    DropDecision(self->heldResponse_);  // its document went with the process
     self->boxPage_.Lost();
     if (address.empty()) return;
     if (self->reloads_.Take(std::chrono::steady_clock::now())) {
@@ -1047,8 +1048,7 @@ gboolean HoldPreparedAsk(WebKitWebView*, WebKitPolicyDecision* decision, WebKitP
         webkit_policy_decision_ignore(decision);  // nothing but the page itself is let through
         return TRUE;
     }
-    DropDecision(Prepared().ask);
-    Prepared().ask = WEBKIT_POLICY_DECISION(g_object_ref(decision));
+    HoldDecision(Prepared().ask, decision);
     return TRUE;
 }
 
