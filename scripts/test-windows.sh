@@ -90,10 +90,7 @@ trap stop_server EXIT
 trap 'exit 130' INT TERM
 
 echo "Preparing the Wine prefix $WINEPREFIX"
-timeout "${KESTRUNE_WINEBOOT_TIMEOUT:-300}" wineboot -i >/dev/null 2>&1
-timeout 60 wineserver -w || true
-# A fresh prefix's user folders are links into $HOME; the tests get real folders of their own.
-"$root/scripts/wine-real-user-folders.sh" "$WINEPREFIX"
+"$root/scripts/wine-make-prefix.sh" "$wine_root/wineboot.log"
 
 # One persistent server and one program run before the tests: every test then starts in a fraction
 # of a second instead of paying for a server start.

@@ -37,14 +37,7 @@ exec 9>"$root/lock"
 flock 9
 
 if [ ! -f "$root/ready" ]; then
-    rm -rf "$WINEPREFIX"
-    if ! timeout "${KESTRUNE_WINEBOOT_TIMEOUT:-300}" wineboot -i >"$root/wineboot.log" 2>&1 9>&-; then
-        echo "$0: wineboot failed, see $root/wineboot.log" >&2
-        exit 1
-    fi
-    timeout 60 wineserver -w 9>&-
-    # A fresh prefix's user folders are links into $HOME; the tests get real folders of their own.
-    "$here/../../../scripts/wine-real-user-folders.sh" "$WINEPREFIX"
+    "$here/../../../scripts/wine-make-prefix.sh" "$root/wineboot.log" 9>&- || exit 1
     touch "$root/ready"
 fi
 
