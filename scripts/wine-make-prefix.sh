@@ -2,8 +2,9 @@
 # Makes a fresh Wine prefix at $WINEPREFIX, with real user folders of its own
 # (wine-real-user-folders.sh), and leaves no server of it running.
 #   scripts/wine-make-prefix.sh LOG
-# wineboot's output goes to LOG. A first start of Wine now and then fails at once on a busy machine;
-# the half-made prefix and any server it left go, and it is made once more. A second failure shows
+# wineboot's output goes to LOG. Wine's first start in a new prefix has been seen to fail at once, now
+# and then, on a busy CI machine; the half-made prefix and any server it left go, and it is made once
+# more. A second failure shows
 # the end of LOG and exits 1. KESTRUNE_WINEBOOT_TIMEOUT bounds each wineboot (default 300 s).
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
