@@ -376,8 +376,7 @@ GtkWebView::~GtkWebView() {
     if (silenceSource_ != 0) g_source_remove(silenceSource_);
     if (stoppedSource_ != 0) g_source_remove(stoppedSource_);
     DropDecision(heldResponse_);
-    DropDecision(preparedAsk_);
-    if (answerSource_ != 0) g_source_remove(answerSource_);
+    ForgetPreparedLoad();
     StopRetryTimer();
     // The last view ends its content process with it: a page still running (a script that never
     // ends, say) would otherwise keep it busy after the launcher is gone.
@@ -580,11 +579,10 @@ void GtkWebView::StartLoad(const std::string& url) {
 }
 
 bool GtkWebView::TakeOverPreparedLoad(const std::string& url) {
-    // Whatever load comes next, a question still to be answered belongs to one it replaces.
-    if (answerSource_ != 0) g_source_remove(answerSource_);
-    answerSource_ = 0;
+    // Whatever load comes next, a question still to be answered belongs to one it replaces. (A
+    // pending answer means the prepared load was taken over already: its address is gone.)
     if (preparedUrl_.empty()) {
-        DropDecision(preparedAsk_);
+        ForgetPreparedLoad();
         return false;
     }
     // The request must go out as this view's own would: the same address, the same user agent.
@@ -601,7 +599,8 @@ bool GtkWebView::TakeOverPreparedLoad(const std::string& url) {
     return true;
 }
 
-// The content process ended: a prepared load went with it, and there is nothing to take over.
+// The content process ended, the view goes, or another load replaces the prepared one: nothing is
+// left to take over, and its question is refused.
 void GtkWebView::ForgetPreparedLoad() {
     if (answerSource_ != 0) g_source_remove(answerSource_);
     answerSource_ = 0;
