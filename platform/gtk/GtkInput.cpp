@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "platform/gtk/GtkEventOrder.h"
 #include "platform/gtk/GtkPlatformImpl.h"
 #include "platform/linux/GlibOwners.h"
 
@@ -194,6 +195,7 @@ bool GtkPlatformImpl::ForDisabledTopLevel(GdkEvent* event) const {
 }
 
 void GtkPlatformImpl::FilterEvent(GdkEvent* event, gpointer self) {
+    NoteWindowEventSource();
     switch (event->type) {
     case GDK_MOTION_NOTIFY:
     case GDK_BUTTON_PRESS:

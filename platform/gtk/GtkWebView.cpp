@@ -15,6 +15,7 @@
 #include "platform/PageRecovery.h"
 #include "platform/Trace.h"
 #include "platform/gtk/GtkWindowTable.h"
+#include "platform/gtk/GtkEventOrder.h"
 #include "platform/gtk/GtkWebContext.h"
 #include "platform/linux/GlibOwners.h"
 
@@ -343,6 +344,10 @@ private:
     std::string preparedEngineUrl_;
     std::string preparedAgent_;
     WebKitPolicyDecision* preparedAsk_ = nullptr;
+    // The engine's question on a prepared load this view took over is still to come: window events
+    // wait behind the engine's messages until it does (GtkEventOrder.h).
+    bool awaitingPreparedAsk_ = false;
+    void StopAwaitingPreparedAsk();
     guint answerSource_ = 0;
     std::string supersededUrl_;  // a prepared load replaced before the engine asked about it
     guint settleSource_ = 0;
@@ -481,6 +486,7 @@ gboolean GtkWebView::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decisi
             return TRUE;
         }
     }
+    if (type == WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION) self->StopAwaitingPreparedAsk();
     TraceStep("navigation-asked");
     // The handler may run a nested loop (a modal window) or destroy this view: keep the decision.
     const GObjectRef<WebKitPolicyDecision> keep = KeepAlive(decision);
@@ -595,13 +601,24 @@ bool GtkWebView::TakeOverPreparedLoad(const std::string& url) {
     }
     // The engine is on the page already. Its question, come or still to come, reaches the host from
     // the loop, as the question of a load started now would.
-    if (preparedAsk_ != nullptr) answerSource_ = g_idle_add_full(G_PRIORITY_DEFAULT, &GtkWebView::AnswerPreparedAsk, this, nullptr);
+    if (preparedAsk_ != nullptr) {
+        answerSource_ = g_idle_add_full(G_PRIORITY_DEFAULT, &GtkWebView::AnswerPreparedAsk, this, nullptr);
+    } else if (!awaitingPreparedAsk_) {
+        awaitingPreparedAsk_ = true;
+        HoldWindowEventsForEngine();
+    }
     return true;
+}
+
+void GtkWebView::StopAwaitingPreparedAsk() {
+    if (!std::exchange(awaitingPreparedAsk_, false)) return;
+    ReleaseWindowEventsForEngine();
 }
 
 // The content process ended, the view goes, or another load replaces the prepared one: nothing is
 // left to take over, and its question is refused.
 void GtkWebView::ForgetPreparedLoad() {
+    StopAwaitingPreparedAsk();
     if (answerSource_ != 0) g_source_remove(answerSource_);
     answerSource_ = 0;
     preparedUrl_.clear();

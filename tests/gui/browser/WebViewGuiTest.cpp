@@ -40,6 +40,7 @@
 #include "platform/PageRecovery.h"
 #include "platform/Platform.h"
 #include "platform/WebView.h"
+#include "platform/gtk/GtkEventOrder.h"
 #include "platform/gtk/GtkWindowTable.h"
 #include "platform/gtk/GtkPlatform.h"
 #include "platform/gtk/GtkWebView.h"
@@ -987,7 +988,10 @@ TEST_F(WebViewGuiTest, APreparedPageIsRequestedOnlyOnceItsHostHasAllowedIt) {
         PreparedWindow window(game, "prepared");
         ASSERT_TRUE(window.view);
         window.view->Navigate(game);
+        // Until the engine's question comes, window events wait behind its messages; no longer.
+        EXPECT_TRUE(gtk::WindowEventsBehindEngine());
         EXPECT_TRUE(RunUntil([&] { return server.PageRequests() == 2; }, 5000));
+        EXPECT_FALSE(gtk::WindowEventsBehindEngine());
         platform_->Show(window.host.top, ShowCommand::Maximized);
         ASSERT_TRUE(RunUntil([&] { return window.view->LocationName().rfind("first ", 0) == 0; }))
             << window.view->LocationName();
@@ -998,6 +1002,30 @@ TEST_F(WebViewGuiTest, APreparedPageIsRequestedOnlyOnceItsHostHasAllowedIt) {
         EXPECT_EQ(server.PageRequests(), 2);
         EXPECT_EQ(window.pageHost.Count('R', game), 1);
     }
+}
+
+// A question that never comes does not keep window events behind the engine: the hold lapses.
+TEST_F(WebViewGuiTest, WindowEventsWaitBehindTheEngineOnlyBriefly) {
+    FollowingWindow host;
+    RecordingHost pageHost;
+    std::unique_ptr<WebView> view = host.Open("hold", &pageHost);
+    platform_->Show(host.top, ShowCommand::Normal);
+    ASSERT_TRUE(RunUntil([&] { return platform_->IsVisible(host.top); }));
+    RunUntil([] { return false; }, 100);  // its events delivered: their source is known
+
+    gtk::HoldWindowEventsForEngine();
+    EXPECT_TRUE(gtk::WindowEventsBehindEngine());
+    EXPECT_TRUE(RunUntil([] { return !gtk::WindowEventsBehindEngine(); }, 1000));
+    gtk::ReleaseWindowEventsForEngine();  // late: nothing left to release
+    EXPECT_FALSE(gtk::WindowEventsBehindEngine());
+    gtk::HoldWindowEventsForEngine();
+    gtk::HoldWindowEventsForEngine();
+    gtk::ReleaseWindowEventsForEngine();
+    EXPECT_TRUE(gtk::WindowEventsBehindEngine());
+    gtk::ReleaseWindowEventsForEngine();
+    EXPECT_FALSE(gtk::WindowEventsBehindEngine());
+    view.reset();
+    platform_->Destroy(host.top);
 }
 
 }  // namespace
