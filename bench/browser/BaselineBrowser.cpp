@@ -52,14 +52,25 @@ gboolean OnDraw(GtkWidget*, cairo_t* cr, gpointer) {
     return FALSE;  // the window's own handler draws the view on top
 }
 
+// The window manager marks the window maximised before it gives it the size, and GTK lays the
+// window out only once it has read that size: the frame must fill the work area of its monitor, and
+// the window and its view must be at the size the server gives the window now.
 bool GameViewAtFinalSize(GtkWidget* view) {
     if (g_game == nullptr || !gtk_widget_get_mapped(view)) return false;
     GdkWindow* window = gtk_widget_get_window(g_game);
     if (window == nullptr || (gdk_window_get_state(window) & GDK_WINDOW_STATE_MAXIMIZED) == 0) return false;
+    GdkRectangle frame, work;
+    gdk_window_get_frame_extents(window, &frame);
+    gdk_monitor_get_workarea(gdk_display_get_monitor_at_window(gdk_window_get_display(window), window), &work);
+    if (frame.x != work.x || frame.y != work.y || frame.width != work.width || frame.height != work.height)
+        return false;
+    gint x = 0, y = 0, width = 0, height = 0;
+    gdk_window_get_geometry(window, &x, &y, &width, &height);  // asked of the server
     GtkAllocation view_allocation, window_allocation;
     gtk_widget_get_allocation(view, &view_allocation);
     gtk_widget_get_allocation(g_game, &window_allocation);
-    return view_allocation.width == window_allocation.width && view_allocation.height == window_allocation.height;
+    return window_allocation.width == width && window_allocation.height == height &&
+           view_allocation.width == width && view_allocation.height == height;
 }
 
 void ReleaseHeldResponse(GtkWidget* view) {

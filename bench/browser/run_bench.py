@@ -16,6 +16,8 @@ run is an ordinary start; with --first-start every run starts from empty folders
                 hand-off before the game page's load starts
   to script     the decision to the request for the game page's first script: its document is in
                 and being read
+  viewport      the game page's viewport as its first script saw it, counted over the runs: the
+                maximised window's, when the program let the page in at its final size
   cpu to ready  processor time of the program's own process until login-ready
   ui cpu handoff  processor time of the program's UI thread from the decision to the game page's load
   tree login    PSS of the whole process tree 200 ms after login-ready, before the page decides
@@ -287,6 +289,8 @@ def one_run(server, port, command, home, timeout, settle, in_place=False):
             "tree peak pss kB": tree_peak,
             "tree closed pss kB": tree_closed if tree_closed >= 0 else None,
             "steps": steps,
+            # The game page's beacon "game-viewport-<first script's>-<load event's>": what it saw.
+            "viewport": next((k.split("-")[2] for k in passed if k.startswith("game-viewport-")), None),
         }
     finally:
         os.killpg(prog.pid, signal.SIGTERM)
@@ -411,6 +415,10 @@ def main():
             values = [r[key] for r in runs if r[key] is not None]
             if values:
                 print(f"  {key:17s} {spread(values)}")
+        seen = {}
+        for r in runs:
+            seen[r["viewport"] or "none"] = seen.get(r["viewport"] or "none", 0) + 1
+        print("  game page's first script saw " + ", ".join(f"{size} in {n}" for size, n in sorted(seen.items())))
         # The program's own steps of the hand-off (KESTRUNE_TRACE), ms after the page's decision.
         names = []
         for r in runs:
