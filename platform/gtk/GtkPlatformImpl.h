@@ -303,6 +303,11 @@ std::vector<StackEntry> ClientStacking();
 unsigned long XidOf(GdkWindow* window);
 // Time of the last user input the display saw, for activation requests the window manager honours.
 std::uint32_t LastUserTime();
+// Xlib loads its locale's conversion tables the first time a window title needs compound text (a
+// title outside Latin-1): over a millisecond, and round trips for the character sets' atoms. Once per
+// process, this has that done the next time the loop is idle, so that a window opened later, in
+// the middle of something, does not pay for it.
+void PrepareTitleConversionWhenIdle();
 
 // Copies the rectangle `rect` of width x height BGRX pixels into, or out of, the same place of a
 // server-side surface (gdk_window_create_similar_surface) without a shared-memory transfer. False

@@ -14,9 +14,10 @@
 #include "platform/ExternalBrowser.h"
 #include "platform/PageRecovery.h"
 #include "platform/Trace.h"
-#include "platform/gtk/GtkWindowTable.h"
 #include "platform/gtk/GtkEventOrder.h"
+#include "platform/gtk/GtkPlatformImpl.h"
 #include "platform/gtk/GtkWebContext.h"
+#include "platform/gtk/GtkWindowTable.h"
 #include "platform/linux/GlibOwners.h"
 
 namespace kestrune::platform::gtk {
@@ -849,6 +850,7 @@ void GtkWebView::OnLoadChanged(WebKitWebView*, WebKitLoadEvent event, gpointer d
         self->ReportCommandStates();
         break;
     case WEBKIT_LOAD_FINISHED:
+        PrepareTitleConversionWhenIdle();  // before a page's next window wants it
         if (own) {
             self->ownLoad_ = false;
             break;

@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include <cairo-xlib.h>
 #include <gdk/gdkx.h>
@@ -171,6 +172,21 @@ int ScreenBitsPerPixel() {
         if (formats[i].depth == depth) bits = formats[i].bits_per_pixel;
     if (formats != nullptr) XFree(formats);
     return bits;
+}
+
+void PrepareTitleConversionWhenIdle() {
+    static bool asked = false;
+    if (std::exchange(asked, true)) return;
+    g_idle_add_full(G_PRIORITY_LOW, +[](gpointer) -> gboolean {
+        GdkAtom encoding = GDK_NONE;
+        gint format = 0, length = 0;
+        guchar* text = nullptr;
+        // The same conversion a title goes through (gdk_x11_window_set_title), on a sample of it.
+        if (gdk_x11_display_utf8_to_compound_text(gdk_display_get_default(), "\u5fae\u7aef", &encoding, &format, &text,
+                                                  &length))
+            gdk_x11_free_compound_text(text);
+        return G_SOURCE_REMOVE;
+    }, nullptr, nullptr);
 }
 
 std::vector<StackEntry> ClientStacking() {
