@@ -250,6 +250,9 @@ def one_run(server, port, command, home, timeout, settle, in_place=False):
             return None
         ui_at_game = thread_cpu_ms(prog.pid)
         time.sleep(settle)
+        while not beacons.empty():  # the page's last beacons may come after its load event's
+            what, when = beacons.get_nowait()
+            passed.setdefault(what, when)
         peak = status(prog.pid)["VmHWM"]
         tree_peak = sampler.stop()
         closed = closed_shm = tree_closed = -1
