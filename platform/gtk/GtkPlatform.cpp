@@ -41,15 +41,7 @@ std::unique_ptr<Platform> CreateGtkPlatform(int* argc, char*** argv) {
     if (GtkPlatformImpl::Instance() != nullptr) return nullptr;
     setenv("WEBKIT_DISABLE_DMABUF_RENDERER", "1", 0);
     gdk_set_allowed_backends("x11");
-    // Opening the display, GDK probes the system's GL stack to pick visuals for GL drawing, loading
-    // its libraries: about a sixth of the start. Nothing here draws through GDK's GL (our windows are
-    // cairo, and the web engine's UI side has no GL with its DMA-BUF renderer off), so GDK is told to
-    // skip it, unless the user says otherwise; the engine's processes, started later, do not inherit it.
-    const bool glChosenHere = std::getenv("GDK_GL") == nullptr;
-    if (glChosenHere) setenv("GDK_GL", "disable", 1);
-    const bool started = gtk_init_check(argc, argv);
-    if (glChosenHere) unsetenv("GDK_GL");
-    if (!started) return nullptr;
+    if (!gtk_init_check(argc, argv)) return nullptr;
     return std::make_unique<GtkPlatformImpl>();
 }
 
