@@ -3,6 +3,7 @@
 #include <glib.h>
 
 #include <cstring>
+#include <set>
 
 namespace kestrune::platform::gtk {
 
@@ -10,13 +11,13 @@ namespace {
 
 // Behind the engine's messages (G_PRIORITY_HIGH_IDLE), ahead of GTK's resizing (+10) and drawing (+20).
 constexpr int kBehindEnginePriority = G_PRIORITY_HIGH_IDLE + 1;
-constexpr guint kHoldLapseMs = 100;
+constexpr const char kGdkSourceName[] = "GDK X11 Event source";
 
 struct EventOrder {
     GSource* windowEvents = nullptr;  // GDK's, referenced
     int normalPriority = G_PRIORITY_DEFAULT;
-    int holds = 0;
-    guint lapse = 0;
+    std::set<guint> holds;  // each hold is its lapse timer
+    guint lapseMs = 100;
 };
 
 EventOrder& Order() {
@@ -27,13 +28,11 @@ EventOrder& Order() {
 void Apply() {
     EventOrder& o = Order();
     if (o.windowEvents == nullptr || g_source_is_destroyed(o.windowEvents)) return;
-    g_source_set_priority(o.windowEvents, o.holds > 0 ? kBehindEnginePriority : o.normalPriority);
+    g_source_set_priority(o.windowEvents, o.holds.empty() ? o.normalPriority : kBehindEnginePriority);
 }
 
 gboolean Lapse(gpointer) {
-    EventOrder& o = Order();
-    o.lapse = 0;
-    o.holds = 0;
+    Order().holds.erase(g_source_get_id(g_main_current_source()));
     Apply();
     return G_SOURCE_REMOVE;
 }
@@ -44,30 +43,27 @@ void NoteWindowEventSource() {
     EventOrder& o = Order();
     if (o.windowEvents != nullptr) return;
     GSource* source = g_main_current_source();
-    if (source == nullptr) return;
+    if (source == nullptr || g_source_get_context(source) != g_main_context_default()) return;
     // Only GDK's own source counts; an event handed on by other code says nothing about it.
     const char* name = g_source_get_name(source);
-    if (name == nullptr || std::strncmp(name, "GDK", 3) != 0) return;
+    if (name == nullptr || std::strncmp(name, kGdkSourceName, sizeof kGdkSourceName - 1) != 0) return;
     o.windowEvents = g_source_ref(source);
     o.normalPriority = g_source_get_priority(source);
     Apply();
 }
 
-void HoldWindowEventsForEngine() {
+WindowEventHold HoldWindowEventsForEngine() {
     EventOrder& o = Order();
-    ++o.holds;
-    if (o.lapse != 0) g_source_remove(o.lapse);
-    o.lapse = g_timeout_add(kHoldLapseMs, &Lapse, nullptr);
+    const guint lapse = g_timeout_add(o.lapseMs, &Lapse, nullptr);
+    o.holds.insert(lapse);
     Apply();
+    return lapse;
 }
 
-void ReleaseWindowEventsForEngine() {
+void ReleaseWindowEventsForEngine(WindowEventHold hold) {
     EventOrder& o = Order();
-    if (o.holds == 0) return;  // lapsed already
-    if (--o.holds == 0 && o.lapse != 0) {
-        g_source_remove(o.lapse);
-        o.lapse = 0;
-    }
+    if (o.holds.erase(hold) == 0) return;  // lapsed already
+    g_source_remove(hold);
     Apply();
 }
 
@@ -75,5 +71,7 @@ bool WindowEventsBehindEngine() {
     const EventOrder& o = Order();
     return o.windowEvents != nullptr && g_source_get_priority(o.windowEvents) == kBehindEnginePriority;
 }
+
+void SetWindowEventHoldLapse(unsigned milliseconds) { Order().lapseMs = milliseconds; }
 
 }  // namespace kestrune::platform::gtk

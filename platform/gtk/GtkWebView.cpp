@@ -346,8 +346,8 @@ private:
     std::string preparedAgent_;
     WebKitPolicyDecision* preparedAsk_ = nullptr;
     // The engine's question on a prepared load this view took over is still to come: window events
-    // wait behind the engine's messages until it does (GtkEventOrder.h).
-    bool awaitingPreparedAsk_ = false;
+    // wait behind the engine's messages until it does (GtkEventOrder.h). 0 when none is held.
+    WindowEventHold preparedAskHold_ = 0;
     void StopAwaitingPreparedAsk();
     guint answerSource_ = 0;
     std::string supersededUrl_;  // a prepared load replaced before the engine asked about it
@@ -473,6 +473,8 @@ gboolean GtkWebView::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decisi
     const gchar* rawUri = webkit_uri_request_get_uri(webkit_navigation_action_get_request(action));
     const std::string uri = rawUri != nullptr ? rawUri : "";
     if (type == WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION) {
+        // The engine has asked: whatever it asks about, it is no longer held up by window events.
+        self->StopAwaitingPreparedAsk();
         if (!self->preparedUrl_.empty() || self->answerSource_ != 0) {
             // A load begun ahead of the host's first Navigate: its question waits for that (StartLoad).
             HoldDecision(self->preparedAsk_, decision);
@@ -487,7 +489,6 @@ gboolean GtkWebView::OnDecidePolicy(WebKitWebView*, WebKitPolicyDecision* decisi
             return TRUE;
         }
     }
-    if (type == WEBKIT_POLICY_DECISION_TYPE_NAVIGATION_ACTION) self->StopAwaitingPreparedAsk();
     TraceStep("navigation-asked");
     // The handler may run a nested loop (a modal window) or destroy this view: keep the decision.
     const GObjectRef<WebKitPolicyDecision> keep = KeepAlive(decision);
@@ -604,16 +605,15 @@ bool GtkWebView::TakeOverPreparedLoad(const std::string& url) {
     // the loop, as the question of a load started now would.
     if (preparedAsk_ != nullptr) {
         answerSource_ = g_idle_add_full(G_PRIORITY_DEFAULT, &GtkWebView::AnswerPreparedAsk, this, nullptr);
-    } else if (!awaitingPreparedAsk_) {
-        awaitingPreparedAsk_ = true;
-        HoldWindowEventsForEngine();
+    } else if (preparedAskHold_ == 0) {
+        preparedAskHold_ = HoldWindowEventsForEngine();
     }
     return true;
 }
 
 void GtkWebView::StopAwaitingPreparedAsk() {
-    if (!std::exchange(awaitingPreparedAsk_, false)) return;
-    ReleaseWindowEventsForEngine();
+    const WindowEventHold hold = std::exchange(preparedAskHold_, 0);
+    if (hold != 0) ReleaseWindowEventsForEngine(hold);
 }
 
 // The content process ended, the view goes, or another load replaces the prepared one: nothing is

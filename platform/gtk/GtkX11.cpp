@@ -181,9 +181,10 @@ void PrepareTitleConversionWhenIdle() {
         GdkAtom encoding = GDK_NONE;
         gint format = 0, length = 0;
         guchar* text = nullptr;
+        GdkDisplay* display = gdk_display_get_default();
+        if (display == nullptr || !GDK_IS_X11_DISPLAY(display)) return G_SOURCE_REMOVE;
         // The same conversion a title goes through (gdk_x11_window_set_title), on a sample of it.
-        if (gdk_x11_display_utf8_to_compound_text(gdk_display_get_default(), "\u5fae\u7aef", &encoding, &format, &text,
-                                                  &length))
+        if (gdk_x11_display_utf8_to_compound_text(display, "\u5fae\u7aef", &encoding, &format, &text, &length))
             gdk_x11_free_compound_text(text);
         return G_SOURCE_REMOVE;
     }, nullptr, nullptr);

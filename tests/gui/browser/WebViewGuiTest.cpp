@@ -982,6 +982,20 @@ TEST_F(WebViewGuiTest, APreparedPageIsRequestedOnlyOnceItsHostHasAllowedIt) {
         EXPECT_EQ(server.PageRequests(), 1);
     }
 
+    // Holds last long enough here that only the engine's question, or the view's end, ends them.
+    gtk::SetWindowEventHoldLapse(10000);
+    // Made, sent there, and gone before the engine asked: window events no longer wait.
+    {
+        PreparedWindow window(page + "?gone", "prepared gone");
+        ASSERT_TRUE(window.view);
+        window.view->Navigate(page + "?gone");
+        EXPECT_TRUE(gtk::WindowEventsBehindEngine());
+        window.view.reset();
+        EXPECT_FALSE(gtk::WindowEventsBehindEngine());
+    }
+    RunUntil([] { return false; }, 300);
+    const int requestsBefore = server.PageRequests();
+
     // Made and sent there: requested once, and let in at the final size like any first page.
     {
         const std::string game = page + "?game";
@@ -990,8 +1004,9 @@ TEST_F(WebViewGuiTest, APreparedPageIsRequestedOnlyOnceItsHostHasAllowedIt) {
         window.view->Navigate(game);
         // Until the engine's question comes, window events wait behind its messages; no longer.
         EXPECT_TRUE(gtk::WindowEventsBehindEngine());
-        EXPECT_TRUE(RunUntil([&] { return server.PageRequests() == 2; }, 5000));
+        EXPECT_TRUE(RunUntil([&] { return server.PageRequests() == requestsBefore + 1; }, 5000));
         EXPECT_FALSE(gtk::WindowEventsBehindEngine());
+        gtk::SetWindowEventHoldLapse(100);
         platform_->Show(window.host.top, ShowCommand::Maximized);
         ASSERT_TRUE(RunUntil([&] { return window.view->LocationName().rfind("first ", 0) == 0; }))
             << window.view->LocationName();
@@ -999,7 +1014,7 @@ TEST_F(WebViewGuiTest, APreparedPageIsRequestedOnlyOnceItsHostHasAllowedIt) {
         const std::string size = std::to_string(box.Width()) + "x" + std::to_string(box.Height());
         EXPECT_EQ(window.view->LocationName(), "first " + size + " load " + size);
         EXPECT_EQ(window.pageHost.before, std::vector<std::string>{game});
-        EXPECT_EQ(server.PageRequests(), 2);
+        EXPECT_EQ(server.PageRequests(), requestsBefore + 1);
         EXPECT_EQ(window.pageHost.Count('R', game), 1);
     }
 }
@@ -1013,16 +1028,17 @@ TEST_F(WebViewGuiTest, WindowEventsWaitBehindTheEngineOnlyBriefly) {
     ASSERT_TRUE(RunUntil([&] { return platform_->IsVisible(host.top); }));
     RunUntil([] { return false; }, 100);  // its events delivered: their source is known
 
-    gtk::HoldWindowEventsForEngine();
+    const gtk::WindowEventHold lapsed = gtk::HoldWindowEventsForEngine();
     EXPECT_TRUE(gtk::WindowEventsBehindEngine());
     EXPECT_TRUE(RunUntil([] { return !gtk::WindowEventsBehindEngine(); }, 1000));
-    gtk::ReleaseWindowEventsForEngine();  // late: nothing left to release
-    EXPECT_FALSE(gtk::WindowEventsBehindEngine());
-    gtk::HoldWindowEventsForEngine();
-    gtk::HoldWindowEventsForEngine();
-    gtk::ReleaseWindowEventsForEngine();
+    // A late release of a lapsed hold must not end a hold taken since.
+    const gtk::WindowEventHold later = gtk::HoldWindowEventsForEngine();
+    gtk::ReleaseWindowEventsForEngine(lapsed);
     EXPECT_TRUE(gtk::WindowEventsBehindEngine());
-    gtk::ReleaseWindowEventsForEngine();
+    const gtk::WindowEventHold another = gtk::HoldWindowEventsForEngine();
+    gtk::ReleaseWindowEventsForEngine(later);
+    EXPECT_TRUE(gtk::WindowEventsBehindEngine());
+    gtk::ReleaseWindowEventsForEngine(another);
     EXPECT_FALSE(gtk::WindowEventsBehindEngine());
     view.reset();
     platform_->Destroy(host.top);
