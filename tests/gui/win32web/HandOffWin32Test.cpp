@@ -421,6 +421,18 @@ TEST_F(HandOffWin32Test, ThePictureButtonsArePushButtonsThatAScreenReaderFindsAn
     }
 }
 
+// Window enumeration callbacks are stdcall in the 32-bit build, which a lambda cannot be.
+BOOL CALLBACK CountWindow(HWND, LPARAM counter) {
+    ++*reinterpret_cast<int*>(counter);
+    return TRUE;
+}
+
+BOOL CALLBACK CountWindowAndChildren(HWND top, LPARAM counter) {
+    ++*reinterpret_cast<int*>(counter);
+    ::EnumChildWindows(top, &CountWindow, counter);
+    return TRUE;
+}
+
 // Every hand-off makes and ends a game window, its box and a browser control: a hundred of them leave
 // the process with the windows and drawing objects it had after the first.
 TEST_F(HandOffWin32Test, AHundredHandOffsLeaveNoWindowsOrDrawingObjectsBehind) {
@@ -434,14 +446,7 @@ TEST_F(HandOffWin32Test, AHundredHandOffsLeaveNoWindowsOrDrawingObjectsBehind) {
     };
     auto windows = [] {
         int count = 0;
-        ::EnumThreadWindows(
-            ::GetCurrentThreadId(),
-            [](HWND top, LPARAM counter) -> BOOL {
-                ++*reinterpret_cast<int*>(counter);
-                ::EnumChildWindows(top, [](HWND, LPARAM c) -> BOOL { return ++*reinterpret_cast<int*>(c), TRUE; }, counter);
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&count));
+        ::EnumThreadWindows(::GetCurrentThreadId(), &CountWindowAndChildren, reinterpret_cast<LPARAM>(&count));
         return count;
     };
     handOff(0);
