@@ -10,7 +10,7 @@
 # usable at all or when a package the chosen build needs cannot be installed.
 #
 # With --windows the 32-bit Wine runtime (wine32, i386 packages) is installed when the mirror allows
-# it; the Windows suite then runs the 32-bit build ("normal mode"). When it cannot be installed, or
+# it and the kernel runs 32-bit programs; the Windows suite then runs the 32-bit build ("normal mode"). When it cannot be installed, or
 # KESTRUNE_WINDOWS_TEST_ARCH=x86_64 asks for it, only the 64-bit Wine is installed and
 # scripts/test-windows.sh runs its fallback mode. KESTRUNE_WINDOWS_TEST_ARCH=i686 makes the 32-bit
 # runtime a requirement.
@@ -29,6 +29,16 @@ want_wine32=0
 if [ "$windows" = 1 ] && [ "$test_arch" != x86_64 ]; then want_wine32=1; fi
 
 say() { echo "install-deps: $*" >&2; }
+
+# A kernel without 32-bit support cannot start the 32-bit Wine: its i386 packages would only cost time.
+if [ "$want_wine32" = 1 ] && ! "$(dirname "$0")/kernel-runs-32bit.sh"; then
+    if [ "$test_arch" = i686 ]; then
+        say "KESTRUNE_WINDOWS_TEST_ARCH=i686 needs the 32-bit Wine runtime, but this kernel does not run 32-bit programs"
+        exit 1
+    fi
+    say "this kernel does not run 32-bit programs: the 32-bit Wine runtime is not installed, and the Windows suite will run in fallback mode"
+    want_wine32=0
+fi
 
 # True when at least one package index (of any source) is on the machine, fresh or from before.
 have_package_index() {
@@ -114,7 +124,7 @@ if [ "$windows" = 1 ]; then
         else
             say "the 32-bit Wine runtime (wine32:i386) cannot be installed from this mirror (apt-get's reason is above): the Windows suite will build the 32-bit program and run its tests from a 64-bit build (fallback mode)"
         fi
-    else
+    elif [ "$test_arch" = x86_64 ]; then
         say "KESTRUNE_WINDOWS_TEST_ARCH=x86_64: the 32-bit Wine runtime is not installed; the Windows suite runs in fallback mode"
     fi
 fi

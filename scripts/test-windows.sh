@@ -6,8 +6,10 @@
 #                                         package installation (test-all.sh has done it)
 #
 # Two modes, chosen by what Wine can run here and said at the start and in the summary:
-# - normal: the 32-bit Wine runtime is installed; the 32-bit build in build-dir is the one tested.
-# - fallback: it is not (a mirror that cannot serve the i386 packages), or
+# - normal: the 32-bit Wine runtime is installed and the kernel runs 32-bit programs; the 32-bit
+#   build in build-dir is the one tested.
+# - fallback: it is not (a mirror that cannot serve the i386 packages, a kernel without 32-bit
+#   support), or
 #   KESTRUNE_WINDOWS_TEST_ARCH=x86_64 asks for it. The shipped 32-bit program is still built in
 #   build-dir, with warnings as errors, and checked to be a 32-bit file importing system DLLs only;
 #   the tests run from a 64-bit build in build-dir-x86_64 under the 64-bit Wine. Tests about the 32-bit
@@ -27,17 +29,21 @@ fi
 wine32_installed() {
     dpkg-query -W -f '${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed'
 }
+kernel_runs_32bit() { "$root/scripts/kernel-runs-32bit.sh"; }
 case ${KESTRUNE_WINDOWS_TEST_ARCH:-} in
     x86_64)
         mode=fallback
         why="KESTRUNE_WINDOWS_TEST_ARCH=x86_64 asks for it" ;;
     i686 | "")
-        if wine32_installed; then
+        if wine32_installed && kernel_runs_32bit; then
             mode=normal
-            why="the 32-bit Wine runtime (wine32:i386) is installed"
+            why="the 32-bit Wine runtime (wine32:i386) is installed and the kernel runs 32-bit programs"
         elif [ "${KESTRUNE_WINDOWS_TEST_ARCH:-}" = i686 ]; then
-            echo "test-windows: KESTRUNE_WINDOWS_TEST_ARCH=i686, but the 32-bit Wine runtime (wine32:i386) is not installed" >&2
+            echo "test-windows: KESTRUNE_WINDOWS_TEST_ARCH=i686, but the 32-bit Wine runtime (wine32:i386) is not installed or this kernel does not run 32-bit programs" >&2
             exit 1
+        elif wine32_installed; then
+            mode=fallback
+            why="this kernel does not run 32-bit programs, so the installed 32-bit Wine cannot start"
         else
             mode=fallback
             why="the 32-bit Wine runtime (wine32:i386) is not installed (scripts/install-deps.sh --windows says why)"
@@ -59,9 +65,10 @@ jobs=${KESTRUNE_JOBS:-$(nproc)}
 KESTRUNE_SKIP_INSTALL=1 "$root/scripts/configure-windows.sh" --arch i686 "$build"
 if [ "$mode" = fallback ]; then
     # The shipped program still has to compile cleanly for its own architecture and stay one 32-bit
-    # file on system DLLs only. (Its tests are compiled once, in the 64-bit build that runs them.)
+    # file on system DLLs only. Its tests are compiled for it too, though they run from the 64-bit
+    # build: code that only the 32-bit compiler rejects (stdcall callbacks, say) is caught here.
     cmake "$build" -DKESTRUNE_WERROR=ON >/dev/null
-    cmake --build "$build" -j"$jobs" --target kestrune
+    cmake --build "$build" -j"$jobs"
     "$root/scripts/check-pe-imports.sh" i686-w64-mingw32-objdump "$build/kestrune.exe"
     KESTRUNE_SKIP_INSTALL=1 "$root/scripts/configure-windows.sh" --arch x86_64 "$test_build"
 fi
