@@ -61,6 +61,19 @@ else
 fi
 echo "test-windows: $banner"
 
+if [ "$mode" = fallback ] && wine32_installed && ! kernel_runs_32bit; then
+    # Debian's `wine` prefers an installed 32-bit loader, which this kernel cannot start: the suite's
+    # Wine (ctest's emulator, wineboot, the sessions) goes to the 64-bit loader instead.
+    loader_dir="$test_build/wine64-loader"
+    mkdir -p "$loader_dir"
+    for name in wine wine-stable; do
+        printf '#!/bin/sh\nexport WINELOADER=/usr/lib/wine/wine64\nexec /usr/lib/wine/wine64 "$@"\n' >"$loader_dir/$name"
+        chmod +x "$loader_dir/$name"
+    done
+    PATH="$loader_dir:$PATH"
+    export PATH
+fi
+
 jobs=${KESTRUNE_JOBS:-$(nproc)}
 KESTRUNE_SKIP_INSTALL=1 "$root/scripts/configure-windows.sh" --arch i686 "$build"
 if [ "$mode" = fallback ]; then
