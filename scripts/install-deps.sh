@@ -10,7 +10,8 @@
 # usable at all or when a package the chosen build needs cannot be installed.
 #
 # With --windows the 32-bit Wine runtime (wine32, i386 packages) is installed when the mirror allows
-# it and the kernel runs 32-bit programs; the Windows suite then runs the 32-bit build ("normal mode"). When it cannot be installed, or
+# it and the kernel runs 32-bit programs; the Windows suite then runs the 32-bit build ("normal
+# mode"). When it cannot be installed, or
 # KESTRUNE_WINDOWS_TEST_ARCH=x86_64 asks for it, only the 64-bit Wine is installed and
 # scripts/test-windows.sh runs its fallback mode. KESTRUNE_WINDOWS_TEST_ARCH=i686 makes the 32-bit
 # runtime a requirement.
@@ -36,7 +37,7 @@ if [ "$want_wine32" = 1 ] && ! "$(dirname "$0")/kernel-runs-32bit.sh"; then
         say "KESTRUNE_WINDOWS_TEST_ARCH=i686 needs the 32-bit Wine runtime, but this kernel does not run 32-bit programs"
         exit 1
     fi
-    say "this kernel does not run 32-bit programs: the 32-bit Wine runtime is not installed, and the Windows suite will run in fallback mode"
+    say "this kernel does not run 32-bit programs: the 32-bit Wine runtime is skipped, and the Windows suite will run in fallback mode"
     want_wine32=0
 fi
 

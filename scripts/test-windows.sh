@@ -26,22 +26,23 @@ if [ "${KESTRUNE_SKIP_INSTALL:-0}" != 1 ]; then
     "$root/scripts/install-deps.sh" --windows
 fi
 
-wine32_installed() {
-    dpkg-query -W -f '${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed'
-}
-kernel_runs_32bit() { "$root/scripts/kernel-runs-32bit.sh"; }
+# Each asked once: the mode and the choice of Wine loader below both depend on them.
+wine32_installed=0
+if dpkg-query -W -f '${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed'; then wine32_installed=1; fi
+kernel_runs_32bit=0
+if "$root/scripts/kernel-runs-32bit.sh"; then kernel_runs_32bit=1; fi
 case ${KESTRUNE_WINDOWS_TEST_ARCH:-} in
     x86_64)
         mode=fallback
         why="KESTRUNE_WINDOWS_TEST_ARCH=x86_64 asks for it" ;;
     i686 | "")
-        if wine32_installed && kernel_runs_32bit; then
+        if [ "$wine32_installed" = 1 ] && [ "$kernel_runs_32bit" = 1 ]; then
             mode=normal
             why="the 32-bit Wine runtime (wine32:i386) is installed and the kernel runs 32-bit programs"
         elif [ "${KESTRUNE_WINDOWS_TEST_ARCH:-}" = i686 ]; then
             echo "test-windows: KESTRUNE_WINDOWS_TEST_ARCH=i686, but the 32-bit Wine runtime (wine32:i386) is not installed or this kernel does not run 32-bit programs" >&2
             exit 1
-        elif wine32_installed; then
+        elif [ "$wine32_installed" = 1 ]; then
             mode=fallback
             why="this kernel does not run 32-bit programs, so the installed 32-bit Wine cannot start"
         else
@@ -61,7 +62,7 @@ else
 fi
 echo "test-windows: $banner"
 
-if [ "$mode" = fallback ] && wine32_installed && ! kernel_runs_32bit; then
+if [ "$mode" = fallback ] && [ "$wine32_installed" = 1 ] && [ "$kernel_runs_32bit" = 0 ]; then
     # Debian's `wine` prefers an installed 32-bit loader, which this kernel cannot start: the suite's
     # Wine (ctest's emulator, wineboot, the sessions) goes to the 64-bit loader instead.
     loader_dir="$test_build/wine64-loader"
