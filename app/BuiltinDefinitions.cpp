@@ -87,6 +87,8 @@ forms::Bytes BrowserBlock(const std::string& address) {
 
 }  // namespace
 
+const char* LoginPageAddress() { return KESTRUNE_LOGIN_URL; }
+
 forms::WindowDefinition LoginWindowDefinition() {
     using namespace forms;
     WindowDefinition d;
@@ -114,7 +116,7 @@ forms::WindowDefinition LoginWindowDefinition() {
     UnitDefinition browserBox =
         Unit(kLoginBrowser, kClassHtmlViewer, "超文本浏览框1", -1, 9, 585, 325, kFlagVisible | kFlagTabStop);
     browserBox.parent = kLoginShapeBox;
-    browserBox.propertyBlock = BrowserBlock(KESTRUNE_LOGIN_URL);
+    browserBox.propertyBlock = BrowserBlock(LoginPageAddress());
     browserBox.events = {{browser::kEventBeforeNavigate, &OnLoginBrowserEvent},
                          {browser::kEventDocumentComplete, &HookLoginBrowser}};
 

@@ -9,6 +9,8 @@
 namespace kestrune::app {
 
 forms::WindowDefinition LoginWindowDefinition();
+// The address the login window's browser box opens on.
+const char* LoginPageAddress();
 forms::WindowDefinition GameWindowDefinition();
 
 // Registers both with the forms runtime.

@@ -9,6 +9,7 @@
 #include "app/ProcessState.h"
 #include "app/UnitClasses.h"
 #include "app/HandOff.h"
+#include "browser/HtmlViewer.h"
 #include "forms/Events.h"
 #include "forms/Fatal.h"
 #include "forms/Loader.h"
@@ -73,6 +74,8 @@ int Run() {
     platform::System().SetProgramIcon(resources::ProgramIconPng());
     InitExecutableLocation();
     PrepareBrowserModes();  // before the login window creates the first browser box
+    // The engine starts on the login page while the login window is built around it.
+    browser::PrepareHtmlViewer(LoginPageAddress());
     return RunStartupWindow(kLoginWindow);
 }
 

@@ -195,6 +195,7 @@ struct PreparedView {
     std::string engineUrl;          // as the engine took it in, and names it when it asks
     std::string agent;              // the user agent its request goes out with
     WebKitPolicyDecision* ask = nullptr;  // the engine's question on the page, until a host can answer it
+    bool processRunning = false;          // made beside a live view, in its running web process
     gulong askHandler = 0;
     gulong endHandler = 0;
     guint expiry = 0;
@@ -243,6 +244,7 @@ public:
         preparedEngineUrl_ = std::move(prepared.engineUrl);
         preparedAgent_ = std::move(prepared.agent);
         preparedAsk_ = std::exchange(prepared.ask, nullptr);
+        preparedInRunningProcess_ = prepared.processRunning;
     }
 
 private:
@@ -345,6 +347,9 @@ private:
     std::string preparedEngineUrl_;
     std::string preparedAgent_;
     WebKitPolicyDecision* preparedAsk_ = nullptr;
+    // The prepared load went to a web process already running, so its question comes within a few
+    // milliseconds; a first view's waits for its process to start, far too long to hold events for.
+    bool preparedInRunningProcess_ = false;
     // The engine's question on a prepared load this view took over is still to come: window events
     // wait behind the engine's messages until it does (GtkEventOrder.h). 0 when none is held.
     WindowEventHold preparedAskHold_ = 0;
@@ -605,7 +610,7 @@ bool GtkWebView::TakeOverPreparedLoad(const std::string& url) {
     // the loop, as the question of a load started now would.
     if (preparedAsk_ != nullptr) {
         answerSource_ = g_idle_add_full(G_PRIORITY_DEFAULT, &GtkWebView::AnswerPreparedAsk, this, nullptr);
-    } else if (preparedAskHold_ == 0) {
+    } else if (preparedInRunningProcess_ && preparedAskHold_ == 0) {
         preparedAskHold_ = HoldWindowEventsForEngine();
     }
     return true;
@@ -1110,9 +1115,9 @@ std::unique_ptr<WebView> CreateGtkWebView(WindowId parent, const Rect& rect, Web
 
 void PrepareGtkWebView(const std::string& url, const WebViewMode& mode) {
     DropPreparedView();
-    // A first view starts the web process; only a view that shares a running one gains anything.
-    if (LiveViews().empty() || url.empty()) return;
+    if (url.empty()) return;
     PreparedView& p = Prepared();
+    p.processRunning = !LiveViews().empty();
     p.view = MakeView();
     ApplyMode(p.view, mode);
     p.url = url;

@@ -167,9 +167,16 @@ public:
 
     std::unique_ptr<platform::WebView> CreateWebView(platform::WindowId parent, const platform::Rect& rect,
                                                      platform::WebViewHost* host) override;
-    void PrepareWebView(const std::string& url, const platform::WebViewMode&) override { prepared_.push_back(url); }
-    // The addresses web views were prepared for, in order.
+    void PrepareWebView(const std::string& url, const platform::WebViewMode& mode) override {
+        prepared_.push_back(url);
+        preparedModes_.push_back(mode);
+        windowsAtPreparation_.push_back(windows_.size());
+    }
+    // The addresses web views were prepared for, in order; the mode each was prepared in, and how
+    // many windows existed then.
     const std::vector<std::string>& PreparedWebViews() const { return prepared_; }
+    const std::vector<platform::WebViewMode>& PreparedModes() const { return preparedModes_; }
+    const std::vector<std::size_t>& WindowsAtPreparation() const { return windowsAtPreparation_; }
 
     // ---- the default window procedure (returns 0 for everything)
     static std::intptr_t DefaultProc(platform::WindowId window, std::uint32_t message, std::intptr_t wParam,
@@ -286,6 +293,8 @@ private:
     std::vector<ErrorBoxCall> errorBoxes_;
     std::vector<FakeWebView*> webViews_;
     std::vector<std::string> prepared_;
+    std::vector<platform::WebViewMode> preparedModes_;
+    std::vector<std::size_t> windowsAtPreparation_;
     std::map<int, platform::Rect> foreignWindows_;
     int nextForeign_ = 1;
 };

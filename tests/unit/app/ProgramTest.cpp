@@ -148,6 +148,29 @@ TEST_F(ProgramTest, TheFirstStartsBrowserAlreadyFindsTheBrowserModeValues) {
     platform::InstallSystemServices(nullptr);
 }
 
+TEST_F(ProgramTest, TheLoginPageIsPreparedBeforeAnyWindowInTheModeItsBoxWillUse) {
+    // The engine starts on the login page while the windows are built; the box takes that load over
+    // only if it goes to the same address in the same mode.
+    FreshMachine machine;
+    platform::InstallSystemServices(&machine);
+    bool checked = false;
+    fake_->OnIdle([&] {
+        checked = true;
+        ASSERT_EQ(fake_->PreparedWebViews(), std::vector<std::string>{LoginPageAddress()});
+        EXPECT_EQ(fake_->WindowsAtPreparation()[0], 0u);
+        ASSERT_EQ(fake_->WebViews().size(), 1u);
+        const kestrune::testing::FakeWebView& box = *fake_->WebViews()[0];
+        ASSERT_FALSE(box.Navigations().empty());
+        EXPECT_EQ(box.Navigations()[0], fake_->PreparedWebViews()[0]);
+        EXPECT_EQ(fake_->PreparedModes()[0].emulationLevel, 8000);
+        EXPECT_EQ(fake_->PreparedModes()[0].emulationLevel, box.Mode().emulationLevel);
+        forms::DestroyUnit(kLoginWindow, kLoginWindowUnit);
+    });
+    EXPECT_EQ(app::Run(), 0);
+    EXPECT_TRUE(checked);
+    platform::InstallSystemServices(nullptr);
+}
+
 TEST_F(ProgramTest, LoginWindowDefinitionCarriesTheTableValues) {
     const forms::WindowDefinition login = LoginWindowDefinition();
     ASSERT_EQ(login.units.size(), 5u);
