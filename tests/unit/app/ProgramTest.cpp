@@ -129,41 +129,27 @@ public:
     std::map<std::tuple<platform::RegistryRoot, std::string, std::string>, platform::RegistryData> values;
 };
 
-TEST_F(ProgramTest, TheFirstStartsBrowserAlreadyFindsTheBrowserModeValues) {
+TEST_F(ProgramTest, TheFirstStartsLoginPageIsPreparedBeforeAnyWindowAndFindsTheBrowserModeValues) {
     // The login browser box is created before the login window's creation handler runs, and the
-    // browser reads the values when it is created: start-up must have written them by then.
+    // browser reads the values when it is created: start-up must have written them by then. The
+    // engine starts on the login page before any window is built; the box takes that load over only
+    // if it goes to the same address in the same mode.
     FreshMachine machine;
     platform::InstallSystemServices(&machine);
     bool checked = false;
     fake_->OnIdle([&] {
         checked = true;
-        ASSERT_EQ(fake_->WebViews().size(), 1u);
-        EXPECT_TRUE(fake_->WebViews()[0]->ModeSet());
-        EXPECT_EQ(fake_->WebViews()[0]->Mode().emulationLevel, 8000);
-        EXPECT_EQ(services::ReadBrowserEmulation("kestrune.exe").emulationLevel, 8000);
-        forms::DestroyUnit(kLoginWindow, kLoginWindowUnit);
-    });
-    EXPECT_EQ(app::Run(), 0);
-    EXPECT_TRUE(checked);
-    platform::InstallSystemServices(nullptr);
-}
-
-TEST_F(ProgramTest, TheLoginPageIsPreparedBeforeAnyWindowInTheModeItsBoxWillUse) {
-    // The engine starts on the login page while the windows are built; the box takes that load over
-    // only if it goes to the same address in the same mode.
-    FreshMachine machine;
-    platform::InstallSystemServices(&machine);
-    bool checked = false;
-    fake_->OnIdle([&] {
-        checked = true;
-        ASSERT_EQ(fake_->PreparedWebViews(), std::vector<std::string>{LoginPageAddress()});
-        EXPECT_EQ(fake_->WindowsAtPreparation()[0], 0u);
         ASSERT_EQ(fake_->WebViews().size(), 1u);
         const kestrune::testing::FakeWebView& box = *fake_->WebViews()[0];
-        ASSERT_FALSE(box.Navigations().empty());
-        EXPECT_EQ(box.Navigations()[0], fake_->PreparedWebViews()[0]);
+        EXPECT_TRUE(box.ModeSet());
+        EXPECT_EQ(box.Mode().emulationLevel, 8000);
+        EXPECT_EQ(services::ReadBrowserEmulation("kestrune.exe").emulationLevel, 8000);
+
+        ASSERT_EQ(fake_->PreparedWebViews(), std::vector<std::string>{LoginPageAddress()});
+        EXPECT_EQ(fake_->WindowsAtPreparation()[0], 0u);
         EXPECT_EQ(fake_->PreparedModes()[0].emulationLevel, 8000);
-        EXPECT_EQ(fake_->PreparedModes()[0].emulationLevel, box.Mode().emulationLevel);
+        ASSERT_FALSE(box.Navigations().empty());
+        EXPECT_EQ(box.Navigations()[0], LoginPageAddress());
         forms::DestroyUnit(kLoginWindow, kLoginWindowUnit);
     });
     EXPECT_EQ(app::Run(), 0);
