@@ -11,10 +11,9 @@
 #
 # With --windows the 32-bit Wine runtime (wine32, i386 packages) is installed when the mirror allows
 # it and the kernel runs 32-bit programs; the Windows suite then runs the 32-bit build ("normal
-# mode"). When it cannot be installed, or
-# KESTRUNE_WINDOWS_TEST_ARCH=x86_64 asks for it, only the 64-bit Wine is installed and
-# scripts/test-windows.sh runs its fallback mode. KESTRUNE_WINDOWS_TEST_ARCH=i686 makes the 32-bit
-# runtime a requirement.
+# mode"). When it cannot be installed, or KESTRUNE_WINDOWS_TEST_ARCH=x86_64 asks for it, only the
+# 64-bit Wine is installed and scripts/test-windows.sh runs its fallback mode.
+# KESTRUNE_WINDOWS_TEST_ARCH=i686 makes the 32-bit runtime a requirement.
 set -eu
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
